@@ -1,0 +1,41 @@
+// What the serial link needs from the page transaction's view and from the
+// telephony object, kept as two small interfaces so that the link depends on
+// neither the form nor telephony. The send-page form implements ILinkView, so
+// do the command-line sender and the tests; CTelephony implements
+// ILinkTelephony.
+#pragma once
+
+#include <cstdint>
+
+namespace zentrel {
+
+// The teardown a link thread runs when it meets a fatal link failure.
+class ILinkTelephony {
+ public:
+  virtual ~ILinkTelephony() = default;
+  virtual int UninitTelephony() = 0;
+};
+
+class ILinkView {
+ public:
+  virtual ~ILinkView() = default;
+  // Starts the 4000 ms wake-up timer; called on the UI thread, last step of
+  // a successful Attach. Returns 1.
+  virtual int StartLogonTimer() = 0;
+  // Every received block and every line-error report, on the read thread.
+  // `text` is NUL-terminated; returns 1 to go on reading.
+  virtual int ProcessReceivedData(const char* text, std::uint32_t length) = 0;
+  // The view's m_pTapi: the telephony object of the latest send, or null.
+  virtual ILinkTelephony* Tapi() = 0;
+};
+
+// What the page transaction needs of the current link: PostWrite. With 1 the
+// buffer (from LocalAlloc) passes to the write thread; with 0 it stays with
+// the caller. CCommLink implements it.
+class ILinkWriter {
+ public:
+  virtual ~ILinkWriter() = default;
+  virtual int PostWrite(char* data, std::uint32_t length) = 0;
+};
+
+}  // namespace zentrel
