@@ -38,4 +38,14 @@ class ILinkWriter {
   virtual int PostWrite(char* data, std::uint32_t length) = 0;
 };
 
+// What the telephony object needs of its link: take over the call's data
+// connection (a file descriptor; 1 = taken, the fd is the link's from then
+// on; 0 = refused, the caller still owns and closes it) and stop. CCommLink
+// implements it.
+class ISerialLink : public ILinkWriter {
+ public:
+  virtual int Attach(int comm_handle) = 0;
+  virtual void Stop() = 0;
+};
+
 }  // namespace zentrel
