@@ -5,22 +5,15 @@
 // run it over their own IPageForm.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "paging/page_form.h"
+#include "paging/transaction_flags.h"
 #include "seriallink/link_view.h"
 
 namespace zentrel {
-
-// The three transaction flags, process-wide, 0 or 1.
-extern std::atomic<std::int32_t> g_bBlockSent;
-extern std::atomic<std::int32_t> g_bLogonSent;
-extern std::atomic<std::int32_t> g_bPageAccepted;
-
-// Clears the three flags, in that order (the first step of a send).
-void ClearTransactionFlags();
 
 // The wake-up timer's interval.
 inline constexpr int kLogonTimerIntervalMs = 4000;
@@ -31,8 +24,9 @@ class CPageTransaction {
   // is to be posted.
   CPageTransaction(IPageForm& form, std::function<ILinkWriter*()> current_link);
 
-  // A received block or line-error report (NUL-terminated; `length` unused).
-  // Runs on the read thread. Returns 1.
+  // A received block or line-error report (NUL-terminated; `length` unused:
+  // the text ends at its first NUL byte; null reads as the empty text). Any
+  // length. Runs on the read thread. Returns 1.
   int ProcessReceivedData(const char* text, std::uint32_t length);
 
   // One tick of the wake-up timer, on the UI thread. Returns false when the
@@ -41,6 +35,10 @@ class CPageTransaction {
   bool OnTimerTick();
 
  private:
+  // Hands a fresh copy of `bytes` to the current link; releases the copy
+  // when there is no link or the link refuses it.
+  void Post(std::string_view bytes) const;
+
   IPageForm& form_;
   std::function<ILinkWriter*()> current_link_;
 };

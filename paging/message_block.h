@@ -1,0 +1,34 @@
+// The message block handed to the terminal when it says "<ESC>[p<CR>":
+// STX, the PIN (at most 7 characters), CR, the message (at most 199
+// characters, line breaks as the box holds them), CR, ETX, three checksum
+// characters, CR. The checksum is the sum of the bytes from STX through ETX,
+// each taken as a signed 8-bit value, written as three characters 0x30 + a
+// 4-bit part of the sum, most significant first.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zentrel {
+
+inline constexpr std::size_t kMaxPinChars = 7;
+inline constexpr std::size_t kMaxMessageChars = 199;
+
+// The sum of `bytes`, each counted as a signed 8-bit value (80-FF are
+// negative).
+int SignedByteSum(std::string_view bytes);
+
+// The three checksum characters of the sum S: ((S/256)%16)+0x30,
+// ((S/16)%16)+0x30, (S%16)+0x30, each masked with 0x7F, with C++'s
+// truncating division and remainder (a negative S gives characters below
+// 0x30).
+std::string ChecksumChars(int sum);
+
+// The whole block for the texts of the PIN box and the message box. Each box
+// text ends at its first NUL byte and is cut to its limit. The block holds
+// no NUL byte.
+std::string ComposeMessageBlock(std::string_view pin_box,
+                                std::string_view message_box);
+
+}  // namespace zentrel

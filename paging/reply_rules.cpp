@@ -1,0 +1,53 @@
+// The seven reply tests, top to bottom in the order they run. The
+// acknowledgement test runs before the go-ahead test, so an acknowledgement
+// in the same block as the go-ahead never counts: the block has not been
+// sent yet when it is looked at.
+#include "paging/reply_rules.h"
+
+#include "paging/transaction_flags.h"
+
+namespace zentrel {
+namespace {
+
+bool Has(std::string_view readable, std::string_view reply) {
+  return readable.find(reply) != std::string_view::npos;
+}
+
+void RunRejectionTests(std::string_view readable, IReplyActions& actions) {
+  if (Has(readable, "Invalid Pin") || Has(readable, "INVALID ACCOUNT")) {
+    actions.Status(kStatusInvalidPin);
+  }
+  if (Has(readable, "<CR><RS><CR>")) actions.Status(kStatusCheckPin);
+  if (Has(readable, "<CR><NAK><CR>")) actions.Status(kStatusCheckPin);
+}
+
+void RunProgressTests(std::string_view readable, IReplyActions& actions) {
+  if (Has(readable, "ID=")) {  // the terminal asks for the log-on
+    g_bLogonSent = 1;
+    actions.Post(kLogOnText);
+    actions.Status(kStatusLogOnSent);
+  }
+  if (Has(readable, "<CR><ACK><CR>") && g_bBlockSent == 1) {
+    actions.Post(kLogOffText);
+    actions.Status(kStatusMessageSent);
+    g_bPageAccepted = 1;
+  }
+  if (Has(readable, "<ESC>[p<CR>")) {  // go-ahead for the message block
+    actions.Post(actions.MessageBlock());
+    g_bBlockSent = 1;
+    actions.Status(kStatusBlockSent);
+  }
+}
+
+}  // namespace
+
+void RunReplyRules(std::string_view readable, IReplyActions& actions) {
+  RunRejectionTests(readable, actions);
+  RunProgressTests(readable, actions);
+  if (Has(readable, "error")) {
+    actions.Status(g_bPageAccepted == 1 ? kStatusErrorPageSent
+                                        : kStatusErrorNotSent);
+  }
+}
+
+}  // namespace zentrel
