@@ -1,0 +1,28 @@
+// Dialog units to pixels: the average width is that of the 52 Latin letters,
+// rounded, and the height is the font's line height.
+#include "paging/view/form_layout.h"
+
+#include <QFontMetrics>
+
+namespace zentrel {
+
+QFont FormFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPointSize(8);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
+DialogBaseUnits BaseUnitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+QRect DialogToPixels(const QRect& units, DialogBaseUnits base) {
+  return QRect(units.x() * base.width / 4, units.y() * base.height / 8,
+               units.width() * base.width / 4, units.height() * base.height / 8);
+}
+
+}  // namespace zentrel

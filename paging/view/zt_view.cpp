@@ -1,0 +1,154 @@
+// The send-page form's handlers: first showing, look-up by PIN, character
+// count, Clear Message, the start of a send and help. Handlers reached from
+// the form's signals run through Guarded, which shows a store failure with
+// the stop icon and abandons the handler, so the program keeps running.
+#include "paging/view/zt_view.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "seriallink/trace.h"
+
+namespace zentrel {
+
+CZTView::CZTView(CZTSet* document_set, QWidget* parent, int timer_interval_ms)
+    : QWidget(parent), document_set_(document_set), message_box_(AppMessageBox()) {
+  BuildControls();
+  timer_ = new QTimer(this);
+  timer_->setInterval(timer_interval_ms);
+  transaction_ = std::make_unique<CPageTransaction>(
+      *this, [this]() -> ILinkWriter* { return m_pCommLink.load(); });
+  ConnectHandlers();
+}
+
+CZTView::~CZTView() = default;
+
+bool CZTView::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+    return true;
+  } catch (const CDaoException& e) {
+    message_box_(this, QString::fromStdString(e.what()), QMessageBox::Critical);
+    return false;
+  }
+}
+
+void CZTView::ConnectHandlers() {
+  auto guard = [this](void (CZTView::*handler)()) {
+    return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+  };
+  auto hook = [this](ButtonFn CZTView::*fn) {
+    return [this, fn] { if (this->*fn) Guarded(this->*fn); };
+  };
+  connect(m_comboPin, &QComboBox::activated, this, guard(&CZTView::OnSelchangePin));
+  connect(m_buttonClear, &QPushButton::clicked, this, guard(&CZTView::OnClearMessage));
+  connect(m_buttonSend, &QPushButton::clicked, this, guard(&CZTView::OnSendPage));
+  connect(m_buttonAdd, &QPushButton::clicked, this, hook(&CZTView::on_add_));
+  connect(m_buttonEdit, &QPushButton::clicked, this, hook(&CZTView::on_edit_));
+  connect(m_buttonStored, &QPushButton::clicked, this, hook(&CZTView::on_stored_));
+  connect(m_editMessage, &QPlainTextEdit::textChanged, this, [this] {
+    QString text = m_editMessage->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    state_.SetMessage(text.toLatin1().toStdString());
+    UpdateCharCount();
+  });
+  connect(m_comboPin->lineEdit(), &QLineEdit::textChanged, this,
+          [this](const QString& text) { state_.SetPin(text.toLatin1().toStdString()); });
+  connect(timer_, &QTimer::timeout, this, guard(&CZTView::OnTimer));
+}
+
+void CZTView::OnInitialUpdate() {
+  m_pSet = document_set_;
+  m_database.Open("vp.mdb");
+  if (!m_pSet->IsOpen()) m_pSet->Open();
+  // An empty table leaves the list empty and looks nothing up.
+  if (m_pSet->IsEOF()) {
+    UpdateCharCount();
+    return;
+  }
+  FillPinBox();
+  m_comboPin->SetCurSel(m_comboPin->GetTopIndex());
+  OnSelchangePin();
+  UpdateCharCount();
+}
+
+// Every record's PIN once, in the store's order; the box sorts them.
+void CZTView::FillPinBox() {
+  std::vector<std::string> pins;
+  const long count = m_pSet->GetRecordCount();
+  pins.reserve(static_cast<std::size_t>(std::max(count, 0L)));
+  long n = 0;
+  do {
+    ++n;
+    pins.push_back(m_pSet->m_pin);
+    m_pSet->MoveNext();
+  } while (count > n && !m_pSet->IsEOF());
+  m_comboPin->SetPins(std::move(pins));
+}
+
+int CZTView::LookupPin(const std::string& pin) {
+  m_pSet->m_strFilter = "pin = '" + pin + "'";
+  m_pSet->Requery();
+  if (m_pSet->GetRecordCount() > 0) {
+    m_editLastName->setText(QString::fromStdString(m_pSet->m_lname));
+    m_editFirstName->setText(QString::fromStdString(m_pSet->m_fname));
+    m_editPhone->setText(QString::fromStdString(m_pSet->m_pagephone));
+    m_comboPin->SelectString(QString::fromStdString(pin));
+  } else {
+    message_box_(this, QStringLiteral("Did not find Pin number in database, try again!"),
+                 QMessageBox::Warning);
+  }
+  return 1;
+}
+
+void CZTView::OnSelchangePin() {
+  const int index = m_comboPin->currentIndex();
+  const QString text = index >= 0 ? m_comboPin->itemText(index) : QString();
+  LookupPin(text.toStdString());
+}
+
+// The message's characters without its line breaks.
+void CZTView::UpdateCharCount() {
+  const QString text = m_editMessage->toPlainText();
+  const auto count = text.size() - text.count(QLatin1Char('\n'));
+  m_editCharCount->setText(QString::number(count));
+}
+
+void CZTView::OnClearMessage() {
+  m_editMessage->setPlainText(QString());
+  UpdateCharCount();
+}
+
+void CZTView::OnSendPage() {
+  ClearTransactionFlags();
+  char number[32] = {};  // at most 31 characters and the terminator
+  const QByteArray phone = m_editPhone->text().toLatin1();
+  std::memcpy(number, phone.constData(), std::min<std::size_t>(phone.size(), sizeof number - 1));
+  const int dialled = start_send_ ? start_send_(number) : 0;
+  if (dialled == 0) OutputDebugStringA("Dial call failed.\n");
+}
+
+void CZTView::OnHelp() {
+  const QFileInfo file(help_file_);
+  if (help_file_.isEmpty() || !file.isFile()) {
+    message_box_(this, QStringLiteral("The help file %1 was not found.").arg(help_file_),
+                 QMessageBox::Warning);
+    return;
+  }
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()))) {
+    message_box_(this, QStringLiteral("The help file %1 could not be opened.")
+                           .arg(file.absoluteFilePath()),
+                 QMessageBox::Warning);
+  }
+}
+
+}  // namespace zentrel

@@ -1,0 +1,118 @@
+// The send-page form: the program's one view. It builds the controls of the
+// form, fills the PIN box from the recipient recordset, looks recipients up,
+// counts the message's characters and starts a send through a hook the
+// application plugs in. It is also the page transaction's window onto the
+// form (IPageForm) and the serial link's view (ILinkView): the read thread
+// reads locked copies of the boxes and queues its status texts to this thread.
+#pragma once
+
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "paging/page_form.h"
+#include "paging/transaction.h"
+#include "paging/view/form_state.h"
+#include "paging/view/message_box.h"
+#include "paging/view/pin_combo.h"
+#include "seriallink/link_view.h"
+#include "store/dao.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace zentrel {
+
+class CZTView : public QWidget, public IPageForm, public ILinkView {
+  Q_OBJECT
+
+ public:
+  // Starts a send: given the phone number (at most 31 characters), creates
+  // the link and the telephony object, keeps them in m_pCommLink/m_pTapi and
+  // dials. Returns what the dial returned (0 = failed).
+  using StartSendFn = std::function<int(const char* phone_number)>;
+  using ButtonFn = std::function<void()>;
+
+  // `document_set` is the document's recipient recordset; the view takes it
+  // into m_pSet at its first showing. `timer_interval_ms` is the wake-up
+  // timer's interval.
+  explicit CZTView(CZTSet* document_set, QWidget* parent = nullptr,
+                   int timer_interval_ms = kLogonTimerIntervalMs);
+  ~CZTView() override;
+
+  // The members other parts of the program reach.
+  CZTSet* m_pSet = nullptr;                        // not owned
+  std::atomic<ILinkTelephony*> m_pTapi{nullptr};   // telephony of the latest send
+  std::atomic<ISerialLink*> m_pCommLink{nullptr};  // link of the latest send
+  QPlainTextEdit* m_editMessage = nullptr;         // 1008
+  QLineEdit* m_editFirstName = nullptr;            // 1009
+  QLineEdit* m_editLastName = nullptr;             // 1010
+  QLineEdit* m_editPhone = nullptr;                // 1003
+  QLineEdit* m_editCharCount = nullptr;            // 1013
+  QPlainTextEdit* m_editStatus = nullptr;          // 1006
+  CPinCombo* m_comboPin = nullptr;                 // 1007
+  CDaoDatabase m_database;                         // the view's own connection
+
+  QPushButton* m_buttonSend = nullptr;             // 1005
+  QPushButton* m_buttonAdd = nullptr;              // 1012
+  QPushButton* m_buttonEdit = nullptr;             // 1016
+  QPushButton* m_buttonClear = nullptr;            // 1014
+  QPushButton* m_buttonStored = nullptr;           // 1015
+
+  // Handlers. These throw CDaoException on a store failure; the form's own
+  // signal connections catch it at the handler boundary (see Guarded).
+  void OnInitialUpdate();
+  int LookupPin(const std::string& pin);
+  void OnSelchangePin();
+  void UpdateCharCount();
+  void OnClearMessage();
+  void OnSendPage();
+  void OnHelp();
+  void OnTimer();
+
+  // Runs `handler`; a store failure is shown with the stop icon and the
+  // handler is abandoned. Returns false when it was abandoned.
+  bool Guarded(const std::function<void()>& handler);
+
+  // Hooks the application plugs in.
+  void SetStartSend(StartSendFn fn) { start_send_ = std::move(fn); }
+  void SetAddRecipient(ButtonFn fn) { on_add_ = std::move(fn); }
+  void SetEditRecipient(ButtonFn fn) { on_edit_ = std::move(fn); }
+  void SetStoredMessages(ButtonFn fn) { on_stored_ = std::move(fn); }
+  void SetMessageBox(MessageBoxFn fn) { message_box_ = std::move(fn); }
+  void SetHelpFile(QString path) { help_file_ = std::move(path); }
+  const MessageBoxFn& MessageBox() const { return message_box_; }
+  QTimer* LogonTimer() const { return timer_; }
+
+  // ILinkView
+  int StartLogonTimer() override;
+  int ProcessReceivedData(const char* text, std::uint32_t length) override;
+  ILinkTelephony* Tapi() override { return m_pTapi.load(); }
+
+  // IPageForm: callable from any thread.
+  std::string PinBoxText() override;
+  std::string MessageBoxText() override;
+  void UpdateStatus(const std::string& text) override;
+
+ private:
+  void BuildControls();   // zt_view_layout.cpp
+  void ConnectHandlers();
+  void ApplyStatus(const QString& text);
+  void FillPinBox();
+
+  CZTSet* document_set_;
+  QTimer* timer_ = nullptr;
+  FormState state_;
+  std::unique_ptr<CPageTransaction> transaction_;
+  StartSendFn start_send_;
+  ButtonFn on_add_, on_edit_, on_stored_;
+  MessageBoxFn message_box_;
+  QString help_file_;
+};
+
+}  // namespace zentrel
