@@ -6,6 +6,7 @@
 // CDaoException carrying the engine's message; nothing here shows anything.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -36,15 +37,25 @@ class CDaoDatabase {
   CDaoDatabase(const CDaoDatabase&) = delete;
   CDaoDatabase& operator=(const CDaoDatabase&) = delete;
 
+  // How long a writer waits for another program's lock before it fails.
+  static constexpr std::chrono::milliseconds kBusyTimeout{2000};
+
   // Opens `name` (resolved against the current directory). Throws when the
   // file is missing, is not a database of this store, or lacks its tables.
   void Open(const std::string& name);
   bool IsOpen() const;
   void Close();
   sqlite3* Handle() const;  // for the store's own use
+  const std::string& Name() const;  // the name given to Open
+
+  // The wait for a lock held by another connection (default kBusyTimeout).
+  void SetBusyTimeout(std::chrono::milliseconds wait);
+  std::chrono::milliseconds BusyTimeout() const;
 
  private:
   sqlite3* db_ = nullptr;
+  std::string name_;
+  std::chrono::milliseconds busy_timeout_ = kBusyTimeout;
 };
 
 // A result set over one table with a current record. Queries accepted: the
@@ -88,9 +99,16 @@ class CDaoRecordset {
   virtual void LoadBoundMembers() {}
   virtual void ClearBoundMembers() {}
   virtual std::vector<std::pair<std::string, std::string>> BoundTextMembers() const { return {}; }
+  // For LoadBoundMembers: a column of the current record (null reads as
+  // empty text or 0), without building a DaoValue.
+  void ReadCurrentText(int position, std::string& out) const;
+  std::int64_t ReadCurrentInt(int position) const;
 
  private:
   struct Impl;
+  CDaoDatabase& Connection();       // opens the own connection if needed
+  void ShowCurrent();               // members follow the current record
+  void RunQuery();                  // (re)builds the result with the filter
   std::unique_ptr<Impl> impl_;
   CDaoDatabase* database_;
   std::unique_ptr<CDaoDatabase> own_database_;
