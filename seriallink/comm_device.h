@@ -1,0 +1,81 @@
+// The serial device as the link sees it: overlapped-style operations (start a
+// read, a line-error wait or a write; it completes at once or stays pending;
+// wait for it together with the close event; fetch its result). One
+// interface, a POSIX implementation over a file descriptor
+// (comm_device_posix.cpp) and a scripted fake in the tests.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+#include "seriallink/close_event.h"
+
+namespace zentrel {
+
+// Event mask bit of a line-status error, and the bits of the error word.
+inline constexpr std::uint32_t EV_ERR = 128;
+inline constexpr std::uint32_t CE_RXOVER = 1;
+inline constexpr std::uint32_t CE_OVERRUN = 2;
+inline constexpr std::uint32_t CE_RXPARITY = 4;
+inline constexpr std::uint32_t CE_FRAME = 8;
+inline constexpr std::uint32_t CE_BREAK = 16;
+
+// The outcome of one device operation; errno is mapped to it once, at the edge.
+enum class IoStatus { kDone, kPending, kInvalidHandle, kFailed };
+
+// What a wait on the close event together with pending I/O yields.
+inline constexpr int kWaitClose = 0;
+inline constexpr int kWaitLineError = 1;  // read side only
+inline constexpr int kWaitRead = 2;       // read side only
+inline constexpr int kWaitWriteDone = 1;  // write side only
+inline constexpr int kWaitFailed = -1;
+
+class ICommDevice {
+ public:
+  virtual ~ICommDevice() = default;
+
+  // Settings: read the current ones (kept for Restore), set the 250 ms
+  // inter-byte silence, set 300 bit/s 7E1. Each returns false on failure;
+  // the link goes on regardless.
+  virtual bool ReadSettings() = 0;
+  virtual bool SetTimeouts(std::chrono::milliseconds silence) = 0;
+  virtual bool SetLineFormat() = 0;
+  // Puts the original settings back; the descriptor is closed when the last
+  // owner lets go of the device.
+  virtual void Close() = 0;
+  // Gives the descriptor back to the caller unclosed (a failed attach).
+  virtual void Disown() = 0;
+
+  // Read side, read thread only (Purge from any thread).
+  virtual bool SetEventMask(std::uint32_t mask) = 0;
+  virtual IoStatus StartRead(char* buffer, std::uint32_t size, std::uint32_t* count) = 0;
+  virtual IoStatus ReadResult(std::uint32_t* count) = 0;
+  virtual IoStatus StartEventWait(std::uint32_t* mask) = 0;
+  virtual IoStatus EventResult() = 0;
+  virtual IoStatus ClearError(std::uint32_t* error_word) = 0;
+  // Close, then line error, then read: the first that is ready wins.
+  virtual int WaitReadSide(const CloseEvent& close) = 0;
+
+  // Write side, write thread only.
+  virtual IoStatus StartWrite(const char* data, std::uint32_t length, std::uint32_t* written) = 0;
+  virtual int WaitWrite(const CloseEvent& close) = 0;  // kWaitClose or kWaitWriteDone
+  virtual IoStatus WriteResult(std::uint32_t* written) = 0;
+
+  // Empty the driver's buffers and end pending reads (writes) at once.
+  virtual void PurgeRx() = 0;
+  virtual void PurgeTx() = 0;
+};
+
+// Where devices come from: the handle check of Attach, then the take-over.
+class ICommPlatform {
+ public:
+  virtual ~ICommPlatform() = default;
+  virtual bool IsCommHandle(int fd) = 0;
+  virtual std::shared_ptr<ICommDevice> Open(int fd) = 0;
+};
+
+// The real one: a tty or a connected stream socket.
+ICommPlatform& PosixCommPlatform();
+
+}  // namespace zentrel

@@ -1,0 +1,83 @@
+// The eventfd mirrors "queue not empty": written when the first message
+// arrives, drained when the last one is taken, both under the queue's mutex.
+#include "seriallink/write_queue.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "seriallink/local_heap.h"
+
+namespace zentrel {
+namespace {
+
+void Raise(int fd) {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
+}
+
+void Lower(int fd) {
+  std::uint64_t value = 0;
+  [[maybe_unused]] ssize_t n = read(fd, &value, sizeof value);
+}
+
+}  // namespace
+
+std::shared_ptr<WriteQueue> WriteQueue::Create() {
+  const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (fd < 0) return nullptr;
+  return std::shared_ptr<WriteQueue>(new WriteQueue(fd));
+}
+
+WriteQueue::~WriteQueue() {
+  Close();
+  close(fd_);
+}
+
+bool WriteQueue::Post(const ThreadMessage& m) {
+  std::lock_guard lock(mutex_);
+  if (closed_) return false;
+  if (messages_.empty()) Raise(fd_);
+  messages_.push_back(m);
+  return true;
+}
+
+std::optional<ThreadMessage> WriteQueue::TryTake() {
+  std::lock_guard lock(mutex_);
+  if (messages_.empty()) return std::nullopt;
+  ThreadMessage m = messages_.front();
+  messages_.pop_front();
+  if (messages_.empty()) Lower(fd_);
+  return m;
+}
+
+void WriteQueue::Close() {
+  std::deque<ThreadMessage> dropped;
+  {
+    std::lock_guard lock(mutex_);
+    if (!messages_.empty()) Lower(fd_);
+    closed_ = true;
+    dropped.swap(messages_);
+  }
+  // A queued block's buffer belongs to the write thread, which never writes
+  // it now; anything else carries no buffer of ours.
+  for (const ThreadMessage& m : dropped) {
+    if (m.message == WM_COMM_WRITE) LocalFree(m.lParam);
+  }
+}
+
+int WaitForCloseOrMessage(const CloseEvent& close, const WriteQueue& queue) {
+  pollfd fds[2] = {{close.fd(), POLLIN, 0}, {queue.fd_, POLLIN, 0}};
+  for (;;) {
+    const int r = poll(fds, 2, -1);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (fds[0].revents != 0) return 0;
+    if (fds[1].revents & POLLIN) return 1;
+    return -1;
+  }
+}
+
+}  // namespace zentrel
