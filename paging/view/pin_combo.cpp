@@ -10,7 +10,20 @@
 
 namespace zentrel {
 
-bool PinLess(const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); }
+// ASCII letters fold to lower case, as QString's case-insensitive compare
+// folds them; other bytes compare as they are.
+bool PinLess(const std::string& a, const std::string& b) {
+  auto fold = [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
+  };
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [&](char x, char y) { return fold(x) < fold(y); });
+}
+
+bool PinLess(const QString& a, const QString& b) {
+  return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+}
 
 CPinCombo::CPinCombo(QWidget* parent) : QComboBox(parent) {
   setEditable(true);
@@ -22,7 +35,8 @@ CPinCombo::CPinCombo(QWidget* parent) : QComboBox(parent) {
 }
 
 void CPinCombo::SetPins(std::vector<std::string> pins) {
-  std::sort(pins.begin(), pins.end());  // std::string compares as bytes
+  std::stable_sort(pins.begin(), pins.end(),
+                   [](const std::string& a, const std::string& b) { return PinLess(a, b); });
   QStringList list;
   list.reserve(static_cast<qsizetype>(pins.size()));
   for (const std::string& pin : pins) list.append(QString::fromStdString(pin));
@@ -31,11 +45,10 @@ void CPinCombo::SetPins(std::vector<std::string> pins) {
 }
 
 int CPinCombo::AddString(const QString& text) {
-  const QByteArray key = text.toUtf8();
   int low = 0, high = count();
   while (low < high) {  // first entry greater than the new one
     const int mid = (low + high) / 2;
-    if (key < itemText(mid).toUtf8()) high = mid; else low = mid + 1;
+    if (PinLess(text, itemText(mid))) high = mid; else low = mid + 1;
   }
   QSignalBlocker block(this);
   insertItem(low, text);

@@ -1,5 +1,6 @@
-// The PIN box: an editable combo box whose list is kept sorted as text (byte
-// order, so "10" comes before "2") whatever the order entries arrive in.
+// The PIN box: an editable combo box whose list is kept sorted as text,
+// letter case ignored ("10" comes before "2"; an entry equal to others goes
+// after them), whatever the order entries arrive in.
 // A whole list is sorted once and set as one model, so that 100,000 PINs
 // load quickly; single entries are inserted at their sorted place.
 #pragma once
@@ -30,7 +31,8 @@ class CPinCombo : public QComboBox {
   void SetCurSel(int index);
 };
 
-// The list's order: bytes of the UTF-8 text, as strcmp compares.
+// The list's order: character by character, letter case ignored.
+bool PinLess(const std::string& a, const std::string& b);
 bool PinLess(const QString& a, const QString& b);
 
 }  // namespace zentrel

@@ -35,6 +35,10 @@ QGroupBox* NewGroup(const char* text) {
   auto* group = new QGroupBox(QString::fromLatin1(text));
   group->setAttribute(Qt::WA_TransparentForMouseEvents);
   group->setFocusPolicy(Qt::NoFocus);
+  // The title sits on the frame's top line, the frame fills the rectangle.
+  group->setStyleSheet(QStringLiteral(
+      "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+      "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
   return group;
 }
 

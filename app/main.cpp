@@ -1,0 +1,21 @@
+// Zentrel's entry point: the application object's start-up, then the message
+// loop until the frame is closed. ZENTREL_EXIT_AFTER_SHOW=1 ends the program
+// as soon as the form is shown and filled (for start-up measurements).
+#include <QApplication>
+#include <QTimer>
+
+#include "app/about_box.h"
+#include "app/zt_app.h"
+
+int main(int argc, char** argv) {
+  QApplication qt(argc, argv);
+  QCoreApplication::setOrganizationName(QStringLiteral("Zentrel"));
+  QCoreApplication::setApplicationName(QStringLiteral("Zentrel"));
+  QApplication::setWindowIcon(zentrel::ProgramIcon());
+  zentrel::CZTApp app;
+  if (!app.InitInstance()) return 1;
+  if (qEnvironmentVariableIntValue("ZENTREL_EXIT_AFTER_SHOW") == 1) {
+    QTimer::singleShot(0, &qt, &QCoreApplication::quit);
+  }
+  return qt.exec();
+}

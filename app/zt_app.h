@@ -1,0 +1,55 @@
+// The application object: start-up in its fixed order (socket layer, control
+// drawing, profile settings, the document template, the command line that
+// creates the document, frame and form, the caption last) and ownership of
+// the one document and frame. Everything a test must replace is an option.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+#include "paging/transaction.h"
+#include "paging/view/message_box.h"
+
+namespace zentrel {
+
+class CMainFrame;
+class CZTDoc;
+class CZTView;
+
+class CZTApp {
+ public:
+  struct Options {
+    int timer_interval_ms = kLogonTimerIntervalMs;
+    MessageBoxFn message_box = AppMessageBox();
+    QString help_file;                        // empty: beside the program
+    std::function<bool()> init_sockets = [] { return true; };
+    bool show = true;                         // show the frame when ready
+  };
+
+  CZTApp();
+  explicit CZTApp(Options options);
+  ~CZTApp();
+
+  // Start-up. False ends the program before the message loop.
+  bool InitInstance();
+
+  CMainFrame* MainFrame() const { return frame_.get(); }
+  CZTDoc* Document() const { return document_.get(); }
+  CZTView* View() const;
+
+ private:
+  struct DocTemplate;
+  bool ProcessShellCommand();  // a new, empty document with its frame and view
+
+  Options options_;
+  std::unique_ptr<DocTemplate> template_;
+  std::unique_ptr<CZTDoc> document_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+// Where the help file is installed: beside the program.
+QString DefaultHelpFile();
+
+}  // namespace zentrel
