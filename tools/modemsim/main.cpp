@@ -1,0 +1,52 @@
+// zentrel-modemsim: a Hayes modem with a paging terminal behind it, on a
+// pseudo-terminal named by --link, so that a lines.conf line "modem PATH"
+// dials it like a real modem. Prints "ready /dev/pts/N" each time a pty is up.
+// Hang-up: the emulator closes the pty (the client sees POLLHUP) and puts a
+// fresh one behind the link; see server.h.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+#include "scenario.h"
+#include "server.h"
+
+int main(int argc, char** argv) {
+  using namespace zentrel::modemsim;
+  ServerOptions options;
+  std::string scenario = "accept";
+  std::vector<std::string> names;
+  for (auto name : ScenarioNames()) names.emplace_back(name);
+
+  CLI::App app{"Hayes modem and paging terminal emulator on a pseudo-terminal"};
+  app.add_option("--link", options.link, "Symlink to create to the pty's slave")->required();
+  app.add_option("--scenario", scenario, "How the modem and terminal behave")
+      ->check(CLI::IsMember(names));
+  app.add_option("--connect-delay-ms", options.connect_delay_ms,
+                 "Time from ATD to CONNECT (or the failure)")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--bits-per-second", options.bits_per_second,
+                 "Pace both directions as a line at N bit/s, 10 bits a character (0: off)")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--log", options.log_path, "Write one JSON line per event to FILE");
+  app.add_flag("--once", options.once, "Serve one call, then exit");
+  app.add_option("--slow-wakeups", options.slow_wakeups,
+                 "Scenario slow: wake-up CRs left unanswered")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--idle-timeout-ms", options.idle_timeout_ms,
+                 "The terminal disconnects after this long without input")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--linger-ms", options.linger_ms,
+                 "Before a hang-up, wait at most this long for the client to read")
+      ->check(CLI::NonNegativeNumber);
+  CLI11_PARSE(app, argc, argv);
+  options.scenario = *ParseScenario(scenario);
+
+  try {
+    Server server(std::move(options));
+    return server.Run();
+  } catch (const ModemSimError& e) {
+    std::fprintf(stderr, "zentrel-modemsim: %s\n", e.what());
+    return 1;
+  }
+}

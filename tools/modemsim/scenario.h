@@ -1,0 +1,29 @@
+// The behaviours the emulator can play: a terminal that accepts the page, one
+// that rejects it in one of several ways, or a modem that never connects.
+// Chosen once per run with --scenario NAME; names are the command-line words.
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace zentrel::modemsim {
+
+enum class Scenario {
+  kAccept,
+  kInvalidPin,
+  kNak,
+  kRs,
+  kBusy,
+  kNoAnswer,
+  kNoDialtone,
+  kHangupAfterLogon,
+  kErrorText,
+  kSlow,
+};
+
+std::optional<Scenario> ParseScenario(std::string_view name);
+std::string_view ScenarioName(Scenario scenario);
+std::vector<std::string_view> ScenarioNames();
+
+}  // namespace zentrel::modemsim

@@ -1,0 +1,71 @@
+// The emulator's single-threaded poll() loop: one pty at a time, the modem
+// session on it, pacing both ways, the dial delay and the terminal's idle
+// timeout. When a call ends with a hang-up, or the client closes the port,
+// the pty is closed (the client sees POLLHUP) and a fresh one takes its place
+// behind the same link, so no stale bytes reach the next caller.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "event_log.h"
+#include "line_pacer.h"
+#include "pty_port.h"
+#include "scenario.h"
+#include "session.h"
+
+namespace zentrel::modemsim {
+
+struct ServerOptions {
+  std::string link;
+  Scenario scenario = Scenario::kAccept;
+  int connect_delay_ms = 500;
+  int bits_per_second = 0;  // 0: no pacing
+  int slow_wakeups = 2;
+  int idle_timeout_ms = 10000;  // the terminal's patience within a call
+  int linger_ms = 2000;         // at most this long for the client to read
+  std::string log_path;
+  bool once = false;
+};
+
+class Server {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit Server(ServerOptions options);
+  ~Server();
+  // Serves until SIGINT/SIGTERM (or one call with `once`); returns the exit
+  // status. The link is removed on the way out.
+  int Run();
+
+ private:
+  void OpenPort();
+  void Carry(const Actions& actions);
+  void RunTimers(Clock::time_point now);
+  void FlushOutput(Clock::time_point now);
+  bool ReadMaster(Clock::time_point now);  // false: the client left
+  // These three return true when serving should stop (`once`).
+  bool EndCall(std::string_view by, bool drop_line);
+  bool FinishEnding(Clock::time_point now);
+  bool ClientLeft();
+  int PollTimeoutMs(Clock::time_point now) const;
+
+  ServerOptions options_;
+  EventLog log_;
+  std::unique_ptr<PtyPort> port_;
+  std::optional<Session> session_;
+  LinePacer rx_;
+  LinePacer tx_;
+  std::string unwritten_;
+  std::optional<Clock::time_point> dial_due_;
+  Clock::time_point last_seen_{};
+  bool in_call_ = false;
+  std::optional<CallEnded> ending_;
+  std::optional<Clock::time_point> linger_until_;
+  int signal_fd_ = -1;
+};
+
+}  // namespace zentrel::modemsim

@@ -1,0 +1,134 @@
+// The modem's command interpreter and the hand-over to the terminal. Echo is
+// per byte as it arrives, the way a modem echoes typing; result codes are the
+// verbose ones framed by CR LF. Input during the dial delay is ignored.
+#include "session.h"
+
+#include <cctype>
+
+namespace zentrel::modemsim {
+namespace {
+
+constexpr const char* kOk = "\r\nOK\r\n";
+constexpr const char* kConnect = "\r\nCONNECT 300\r\n";
+constexpr const char* kBusy = "\r\nBUSY\r\n";
+constexpr const char* kNoAnswer = "\r\nNO ANSWER\r\n";
+constexpr const char* kNoDialtone = "\r\nNO DIALTONE\r\n";
+constexpr const char* kNoCarrier = "\r\nNO CARRIER\r\n";
+constexpr std::size_t kMaxLine = 256;
+
+char Upper(char c) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string DialString(std::string_view rest) {
+  while (!rest.empty() && (Upper(rest.front()) == 'T' ||
+                           Upper(rest.front()) == 'P' || rest.front() == ' ')) {
+    rest.remove_prefix(1);
+  }
+  while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
+  return std::string(rest);
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(std::string_view line) {
+  CommandLine result;
+  if (line.size() < 2 || Upper(line[0]) != 'A' || Upper(line[1]) != 'T') {
+    return result;
+  }
+  result.is_at = true;
+  std::size_t i = 2;
+  while (i < line.size()) {
+    const char c = Upper(line[i++]);
+    if (c == 'D') {
+      result.dial = DialString(line.substr(i));
+      break;
+    }
+    if (c == 'E') result.echo = i < line.size() && line[i] != '0' && IsDigit(line[i]);
+    if (c == 'Z') result.echo = true;
+    if (c == '&' && i < line.size()) {
+      if (Upper(line[i]) == 'F') result.echo = true;
+      ++i;
+    }
+    // Skip the command's argument: digits, or an S register's "=value"/"?".
+    while (i < line.size() &&
+           (IsDigit(line[i]) || line[i] == '=' || line[i] == '?')) {
+      ++i;
+    }
+  }
+  return result;
+}
+
+Session::Session(Scenario scenario, int slow_wakeups)
+    : scenario_(scenario), terminal_(scenario, slow_wakeups) {}
+
+Actions Session::Receive(std::string_view bytes) {
+  Actions out;
+  for (char byte : bytes) {
+    if (mode_ == Mode::kCommand) {
+      FeedCommand(byte, out);
+    } else if (mode_ == Mode::kOnline) {
+      terminal_.Feed(byte, out);
+      EndIfTerminalGone(out);
+    }
+  }
+  return out;
+}
+
+void Session::FeedCommand(char byte, Actions& out) {
+  if (echo_) out.push_back(SendBytes{std::string(1, byte)});
+  if (byte == '\r') {
+    RunCommandLine(out);
+    line_.clear();
+  } else if (byte != '\n' && line_.size() < kMaxLine) {
+    line_ += byte;
+  }
+}
+
+void Session::RunCommandLine(Actions& out) {
+  const CommandLine command = ParseCommandLine(line_);
+  if (!command.is_at) return;  // a modem ignores what isn't a command
+  if (command.echo) echo_ = *command.echo;
+  if (command.dial) {
+    mode_ = Mode::kDialing;
+    out.push_back(DialStarted{*command.dial});
+    return;
+  }
+  out.push_back(SendBytes{kOk});
+}
+
+Actions Session::DialDone() {
+  Actions out;
+  if (mode_ != Mode::kDialing) return out;
+  const char* failure = scenario_ == Scenario::kBusy         ? kBusy
+                        : scenario_ == Scenario::kNoAnswer   ? kNoAnswer
+                        : scenario_ == Scenario::kNoDialtone ? kNoDialtone
+                                                             : nullptr;
+  if (failure) {
+    mode_ = Mode::kCommand;
+    out.push_back(SendBytes{failure});
+    out.push_back(CallEnded{false});
+    return out;
+  }
+  mode_ = Mode::kOnline;
+  out.push_back(SendBytes{kConnect});
+  return out;
+}
+
+Actions Session::IdleTimeout() {
+  Actions out;
+  if (mode_ != Mode::kOnline) return out;
+  terminal_.IdleTimeout(out);
+  EndIfTerminalGone(out);
+  return out;
+}
+
+void Session::EndIfTerminalGone(Actions& out) {
+  if (!terminal_.gone()) return;
+  mode_ = Mode::kEnded;
+  out.push_back(SendBytes{kNoCarrier});
+  out.push_back(CallEnded{true});
+}
+
+}  // namespace zentrel::modemsim

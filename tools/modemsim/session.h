@@ -1,0 +1,51 @@
+// One pty's worth of modem: Hayes command mode (lines ending in CR, echo until
+// ATE0, OK to every AT command, ATD dials), then, after the dial delay, the
+// connected call with the paging terminal behind it. Pure logic: bytes in,
+// Actions out; the server supplies the time (dial delay, idle timeout).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "actions.h"
+#include "scenario.h"
+#include "terminal.h"
+
+namespace zentrel::modemsim {
+
+// What one command line asks of the modem.
+struct CommandLine {
+  bool is_at = false;                // starts with AT (any case)
+  std::optional<bool> echo;          // E0/E1, or Z/&F (echo back on)
+  std::optional<std::string> dial;   // ATD: the number, T/P removed
+};
+CommandLine ParseCommandLine(std::string_view line);
+
+class Session {
+ public:
+  enum class Mode { kCommand, kDialing, kOnline, kEnded };
+
+  explicit Session(Scenario scenario, int slow_wakeups = 2);
+
+  Actions Receive(std::string_view bytes);
+  // The dial delay has passed: CONNECT, or the scenario's failure.
+  Actions DialDone();
+  // Nothing came from the caller for the terminal's inactivity time.
+  Actions IdleTimeout();
+
+  Mode mode() const { return mode_; }
+
+ private:
+  void FeedCommand(char byte, Actions& out);
+  void RunCommandLine(Actions& out);
+  void EndIfTerminalGone(Actions& out);
+
+  Scenario scenario_;
+  TapTerminal terminal_;
+  Mode mode_ = Mode::kCommand;
+  bool echo_ = true;
+  std::string line_;
+};
+
+}  // namespace zentrel::modemsim

@@ -1,0 +1,147 @@
+// The terminal's byte-at-a-time parser and its answers. Frames start at ESC,
+// STX or EOT; any other byte outside a frame is a wake-up (CR) or ignored.
+// A block before the log-on is dropped unanswered, as a terminal would.
+#include "terminal.h"
+
+#include "tap_block.h"
+
+namespace zentrel::modemsim {
+namespace {
+
+constexpr const char* kIdPrompt = "ID=";
+constexpr const char* kLogonAccepted = "110 1.8\r\x06\r\x1b[p\r";
+constexpr const char* kLogonRejected = "\x15\r";
+constexpr const char* kPageAccepted = "211 Page accepted\r\x06\r";
+constexpr const char* kChecksumError = "514 Checksum error\r\x15\r";
+constexpr const char* kInvalidPin = "Invalid Pin\r\x1e\r";
+constexpr const char* kNakReply = "\r\x15\r";
+constexpr const char* kRsReply = "\r\x1e\r";
+constexpr const char* kErrorText = "501 error in block\r";
+constexpr const char* kGoodbye = "115 Goodbye\r\x1b\x04\r";
+constexpr const char* kForcedDisconnect = "\x1b\x04\r";
+
+constexpr std::size_t kMaxLogonText = 3 + 6;  // "PG1" and a password
+constexpr std::size_t kMaxBlock = 1024;       // far beyond any real block
+
+}  // namespace
+
+TapTerminal::TapTerminal(Scenario scenario, int slow_wakeups)
+    : scenario_(scenario), slow_wakeups_(slow_wakeups) {}
+
+void TapTerminal::Feed(char byte, Actions& out) {
+  if (step_ == Step::kGone) return;
+  switch (frame_) {
+    case Frame::kNone:
+      FeedOutsideFrame(byte, out);
+      return;
+    case Frame::kLogon:
+      if (byte == kCr) {
+        frame_ = Frame::kNone;
+        OnLogon(out);
+      } else if (frame_bytes_.size() <= kMaxLogonText) {
+        frame_bytes_ += byte;  // one byte past the limit marks it too long
+      }
+      return;
+    case Frame::kBlock:
+      frame_bytes_ += byte;
+      if (byte == kEtx) {
+        frame_ = Frame::kChecksum;
+        checksum_bytes_.clear();
+      } else if (frame_bytes_.size() > kMaxBlock) {
+        frame_ = Frame::kNone;  // runaway: no ETX is coming
+      }
+      return;
+    case Frame::kChecksum:
+      checksum_bytes_ += byte;
+      if (checksum_bytes_.size() == 4) {
+        frame_ = Frame::kNone;
+        OnBlock(out);
+      }
+      return;
+    case Frame::kEot:
+      frame_ = Frame::kNone;
+      if (byte == kCr) {
+        Disconnect(kGoodbye, out);
+      } else {
+        FeedOutsideFrame(byte, out);
+      }
+      return;
+  }
+}
+
+void TapTerminal::FeedOutsideFrame(char byte, Actions& out) {
+  switch (byte) {
+    case kCr:
+      OnWake(out);
+      break;
+    case kEsc:
+      frame_ = Frame::kLogon;
+      frame_bytes_.clear();
+      break;
+    case kStx:
+      frame_ = Frame::kBlock;
+      frame_bytes_.assign(1, kStx);
+      break;
+    case kEot:
+      frame_ = Frame::kEot;
+      break;
+    default:
+      break;  // line noise between frames
+  }
+}
+
+void TapTerminal::OnWake(Actions& out) {
+  if (step_ == Step::kLoggedOn) return;
+  ++wakeups_;
+  if (scenario_ == Scenario::kSlow && wakeups_ <= slow_wakeups_) return;
+  step_ = Step::kAwaitLogon;
+  Send(kIdPrompt, out);
+}
+
+void TapTerminal::OnLogon(Actions& out) {
+  const bool valid = frame_bytes_.starts_with("PG1") &&
+                     frame_bytes_.size() <= kMaxLogonText;
+  if (!valid) {
+    Send(kLogonRejected, out);
+    return;
+  }
+  step_ = Step::kLoggedOn;
+  Send(kLogonAccepted, out);
+  if (scenario_ == Scenario::kHangupAfterLogon) Disconnect("", out);
+}
+
+void TapTerminal::OnBlock(Actions& out) {
+  if (step_ != Step::kLoggedOn) return;
+  const std::string expected = BlockChecksum(frame_bytes_);
+  const bool valid = checksum_bytes_.back() == kCr &&
+                     checksum_bytes_.compare(0, 3, expected) == 0;
+  BlockFields fields = SplitBlock(frame_bytes_);
+  out.push_back(BlockReceived{std::move(fields.pin), std::move(fields.message),
+                              checksum_bytes_.substr(0, 3), valid});
+  if (!valid) {
+    Send(kChecksumError, out);
+    return;
+  }
+  switch (scenario_) {
+    case Scenario::kInvalidPin: Send(kInvalidPin, out); break;
+    case Scenario::kNak: Send(kNakReply, out); break;
+    case Scenario::kRs: Send(kRsReply, out); break;
+    case Scenario::kErrorText: Send(kErrorText, out); break;
+    default: Send(kPageAccepted, out); break;
+  }
+}
+
+void TapTerminal::IdleTimeout(Actions& out) {
+  if (step_ != Step::kGone) Disconnect(kForcedDisconnect, out);
+}
+
+void TapTerminal::Disconnect(const char* farewell, Actions& out) {
+  Send(farewell, out);
+  step_ = Step::kGone;
+}
+
+void TapTerminal::Send(std::string bytes, Actions& out) {
+  if (!bytes.empty()) out.push_back(SendBytes{std::move(bytes)});
+}
+
+}  // namespace zentrel::modemsim
