@@ -5,6 +5,7 @@
 #include "dialogs/stored_messages_dlg.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -39,6 +40,7 @@ CStoredMessagesDlg::CStoredMessagesDlg(QWidget* parent, const DialogHooks& hooks
   m_comboId->resize(m_comboId->width(), m_comboId->sizeHint().height());
   m_editText = AddTabStop(new QPlainTextEdit, IDC_TEXT, QRect(84, 23, 158, 74));
   m_editText->setTabChangesFocus(true);
+  m_editText->installEventFilter(this);
   AddStatic(QStringLiteral("Message ID:"), QRect(21, 15, 57, 8));
   AddStatic(QStringLiteral("Message Text:"), QRect(85, 13, 93, 10));
   auto* add = AddButton(IDC_ADD, QStringLiteral("Add"), QRect(21, 48, 50, 13));
@@ -82,7 +84,8 @@ int CStoredMessagesDlg::ShowMessage(const QString& idText) {
   m_pSet->Requery();
   if (m_pSet->GetRecordCount() > 0) {
     m_editText->setPlainText(MessageText(m_pSet->GetFieldValue(1)));
-    m_comboId->setCurrentIndex(FindPrefix(*m_comboId, idText));
+    const int entry = FindPrefix(*m_comboId, idText);
+    if (entry >= 0) m_comboId->setCurrentIndex(entry);
   } else {
     Notice(QStringLiteral("Did not find message in database, try again!"));
   }
@@ -143,6 +146,23 @@ void CStoredMessagesDlg::OnDeleteMessage() {
     m_comboId->clear();
     m_comboId->clearEditText();
   }
+}
+
+// The text box is a dialog's multi-line edit: Enter presses the default
+// button ("OK") and Ctrl+Enter starts a new line; Tab moves on.
+bool CStoredMessagesDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_editText && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      if (key->modifiers() & Qt::ControlModifier) {
+        m_editText->insertPlainText(QStringLiteral("\n"));
+      } else {
+        static_cast<QPushButton*>(Control(1))->click();
+      }
+      return true;
+    }
+  }
+  return CTemplateDialog::eventFilter(watched, event);
 }
 
 void CStoredMessagesDlg::accept() {

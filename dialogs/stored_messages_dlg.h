@@ -34,6 +34,7 @@ class CStoredMessagesDlg : public CTemplateDialog {
 
  protected:
   bool OnInitDialog() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   int RunMessageTextDlg();

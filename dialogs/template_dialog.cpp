@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <limits>
 
 namespace zentrel {
 
@@ -61,7 +62,9 @@ QLabel* CTemplateDialog::AddStatic(const QString& text, QRect dlu) {
 }
 
 QLineEdit* CTemplateDialog::AddLineEdit(int id, QRect dlu) {
-  return AddTabStop(new QLineEdit, id, dlu);
+  auto* edit = AddTabStop(new QLineEdit, id, dlu);
+  edit->setMaxLength(std::numeric_limits<int>::max());  // no length limit
+  return edit;
 }
 
 void CTemplateDialog::Notice(const QString& text) {

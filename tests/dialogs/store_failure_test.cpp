@@ -117,6 +117,14 @@ TEST_F(StoreFailures, MessageRemovedMeanwhileIsReportedAndEditAndDeleteFailClean
   EXPECT_EQ(db.Column("SELECT Message FROM stored"), std::vector<std::string>({"one"}));
 }
 
+TEST_F(StoreFailures, UnopenedConnectionShowsNoStoredMessagesDialog) {
+  form.database.Close();
+  form.message = "kept";
+  OnStoredMessages(form);  // no step queued: the dialog must not run
+  ExpectOneStop("stored messages without a connection");
+  EXPECT_EQ(form.message, "kept");
+}
+
 TEST_F(StoreFailures, LockedFileFailsTheAddAndARetryAfterTheLockWorks) {
   form.database.SetBusyTimeout(std::chrono::milliseconds(0));
   QueueText("three", kOk);

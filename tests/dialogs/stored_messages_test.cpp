@@ -4,7 +4,9 @@
 // Cancel of the Stored Messages dialog deciding only what the form gets.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 
 #include "dialogs/form_flows.h"
@@ -42,6 +44,10 @@ class StoredMessages : public ::testing::Test {
     QStringList ids;
     for (int i = 0; i < d.m_comboId->count(); ++i) ids << d.m_comboId->itemText(i);
     return ids;
+  }
+  static void PressEnter(QWidget* w, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, modifiers);
+    QApplication::sendEvent(w, &press);
   }
   static QString Selected(CStoredMessagesDlg& d) { return d.m_comboId->currentText(); }
   static QString Shown(CStoredMessagesDlg& d) { return d.m_editText->toPlainText(); }
@@ -167,8 +173,11 @@ TEST_F(StoredMessages, DeleteShowsTheTopEntryAndDeletingTheLastEmptiesTheDialog)
 TEST_F(StoredMessages, OkHandsTheTypedTextToTheFormWithoutStoringIt) {
   db.Exec("INSERT INTO stored VALUES (1, 'one');");
   Run([&](CStoredMessagesDlg& d) {
-    SetTextOf(d, kText, "one, but typed\nover two lines");
-    Click(d, kOk);
+    SetTextOf(d, kText, "one, but typed");
+    d.m_editText->moveCursor(QTextCursor::End);
+    PressEnter(d.m_editText, Qt::ControlModifier);  // a new line
+    d.m_editText->insertPlainText("over two lines");
+    PressEnter(d.m_editText, Qt::NoModifier);  // "OK"
   });
   EXPECT_EQ(form.message, "one, but typed\nover two lines");
   EXPECT_EQ(form.charCounts, 1);
