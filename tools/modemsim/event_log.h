@@ -1,6 +1,8 @@
 // The emulator's log: one JSON object per line, flushed at once, so a script
 // or test can follow a call while it runs. Every line carries "event" and
-// "ms" (milliseconds since the emulator started). An empty path logs nothing.
+// "ms" (milliseconds since the emulator started). Replies are logged ("tx")
+// when queued, received bytes ("rx") once a burst has been seen on the line.
+// An empty path logs nothing.
 #pragma once
 
 #include <chrono>

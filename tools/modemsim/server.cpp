@@ -53,6 +53,7 @@ void Server::OpenPort() {
   rx_ = LinePacer(options_.bits_per_second);
   tx_ = LinePacer(options_.bits_per_second);
   unwritten_.clear();
+  rx_log_.clear();
   dial_due_.reset();
   in_call_ = false;
   ending_.reset();
@@ -91,11 +92,17 @@ void Server::RunTimers(Clock::time_point now) {
     Carry(session_->IdleTimeout());
   }
   const std::string seen = rx_.TakeDue(now);
-  if (!seen.empty()) {
-    log_.Rx(seen);
-    last_seen_ = now;
-    Carry(session_->Receive(seen));
+  if (seen.empty()) return;
+  last_seen_ = now;
+  rx_log_ += seen;
+  const Actions actions = session_->Receive(seen);
+  // One rx line per burst (paced bytes trickle in), written before the
+  // answers it caused.
+  if (rx_.empty() || !actions.empty()) {
+    log_.Rx(rx_log_);
+    rx_log_.clear();
   }
+  Carry(actions);
 }
 
 void Server::FlushOutput(Clock::time_point now) {

@@ -60,6 +60,7 @@ class Server {
   LinePacer rx_;
   LinePacer tx_;
   std::string unwritten_;
+  std::string rx_log_;  // bytes seen, not yet logged
   std::optional<Clock::time_point> dial_due_;
   Clock::time_point last_seen_{};
   bool in_call_ = false;
