@@ -1,0 +1,29 @@
+// The message-box hook; see message_box.h. Installed once at start-up,
+// before any telephony runs, and called on the UI thread.
+#include "telephony/message_box.h"
+
+#include "seriallink/trace.h"
+
+namespace zentrel {
+namespace {
+MessageBoxFn& Hook() {
+  static MessageBoxFn hook;
+  return hook;
+}
+}  // namespace
+
+MessageBoxFn SetTelephonyMessageBox(MessageBoxFn hook) {
+  MessageBoxFn previous = std::move(Hook());
+  Hook() = std::move(hook);
+  return previous;
+}
+
+void TelephonyMessageBox(const std::string& text) {
+  if (Hook()) {
+    Hook()(text, MessageIcon::kWarning);
+  } else {
+    OutputDebugStringA("Message box: " + text + "\n");
+  }
+}
+
+}  // namespace zentrel

@@ -1,0 +1,73 @@
+// CTelephony: the program's one connection to the line service - its
+// registration, the choice and opening of a line, the dial, the reaction to
+// the call's events, the hand-over of the connected call's port to the
+// serial link, and the teardown. The newest object is the current one
+// (g_pTelephony); events and teardown act on it. Teardown can be entered
+// from the UI thread and from a failing link thread; see telephony_teardown.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "seriallink/link_view.h"
+#include "telephony/line_types.h"
+
+namespace zentrel {
+
+class CTelephony : public ILinkTelephony {
+ public:
+  explicit CTelephony(ISerialLink* link);
+
+  // Registration, line and records.
+  int InitTelephony();
+  LINEDEVCAPS* SelectLine();
+  int OpenLine();
+  LINEDEVCAPS* FetchDevCaps(LINEDEVCAPS* caps, DWORD device, DWORD version);
+  LINEADDRESSCAPS* FetchAddressCaps(LINEADDRESSCAPS* caps, DWORD device,
+                                    DWORD address, DWORD version,
+                                    DWORD ext_version);
+  static void* CheckAndReAllocBuffer(void* record, std::size_t size);
+  int CheckLineResult(LONG result);
+
+  // Teardown: safe from the UI thread and from link threads.
+  int StopCall();
+  int UninitTelephony() override;
+
+  // The call.
+  int Dial(const char* number);
+  int PlaceCall(const char* number);
+  LINECALLPARAMS* BuildCallParams(const char* number);
+  void OnCallState(DWORD device, DWORD state, DWORD detail);
+
+  DWORD m_dwNumDevs = 0;
+  DWORD m_dwDeviceID = 0;
+  std::atomic<std::int32_t> m_bShuttingDown{0};
+  std::atomic<std::int32_t> m_bStoppingCall{0};
+  std::atomic<std::int32_t> m_bInitializing{0};
+  std::atomic<std::int32_t> m_bCallInProgress{0};
+  std::atomic<HLINEAPP> m_hLineApp{0};
+  std::atomic<HCALL> m_hCall{0};
+  std::atomic<HLINE> m_hLine{0};
+  DWORD m_dwAPIVersion = 0;
+  char m_szPhoneNumber[64] = {};
+  ISerialLink* m_pSerialLink;
+
+ private:
+  friend int RunTeardown(CTelephony* via, unsigned kind);
+  int StopCallNow();
+  int UninitNow();
+  void HandOver();
+  void* QueryRecord(void* record, std::size_t first_size,
+                    const std::function<LONG(void*)>& issue,
+                    const char* failure_text);
+};
+
+// The current object: the newest one constructed.
+extern std::atomic<CTelephony*> g_pTelephony;
+
+// The callback registered with the line service; acts on g_pTelephony.
+void lineCallbackFunc(DWORD device, DWORD message, DWORD instance,
+                      DWORD param1, DWORD param2, DWORD param3);
+
+}  // namespace zentrel

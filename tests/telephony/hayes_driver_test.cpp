@@ -1,0 +1,307 @@
+// The modem line driver through the line operations, on a pseudo-terminal
+// whose other end the test plays as the modem: init, dial, each answer,
+// silence, junk, the hand-over of the port and the hang-up after connect.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "seriallink/trace.h"
+#include "telephony/event_dispatch.h"
+#include "telephony/line_service.h"
+#include "telephony/modem_line_driver.h"
+
+namespace zentrel {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kPatience = 10s;  // only ever waited out when a test fails
+
+struct Event {
+  DWORD device, message, p1, p2;
+};
+std::vector<Event> g_events;  // written on the test thread by the queue
+
+void RecordEvent(DWORD device, DWORD message, DWORD, DWORD p1, DWORD p2,
+                 DWORD) {
+  g_events.push_back({device, message, p1, p2});
+}
+
+int CountEntries(const char* dir) {
+  int count = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir))
+    ++count;
+  return count;
+}
+
+class HayesDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master_, &slave, nullptr, nullptr, nullptr), 0);
+    port_ = ::ttyname(slave);
+    ::close(slave);
+    config_ = std::filesystem::temp_directory_path() /
+              ("zt_hayes_" + std::to_string(::getpid()) + ".conf");
+    std::ofstream(config_) << "# the test's modem\nmodem " << port_ << "\n";
+    g_events.clear();
+    SetEventDispatcher(&queue_);
+    UseDriver(10s);
+  }
+  void TearDown() override {
+    SetEventDispatcher(nullptr);
+    SetLineDriver(nullptr);
+    if (master_ >= 0) ::close(master_);
+    std::filesystem::remove(config_);
+  }
+  void UseDriver(std::chrono::milliseconds dial_timeout) {
+    HayesTimings t;
+    t.command_timeout = 5s;
+    t.dial_timeout = dial_timeout;
+    t.escape_guard = 5ms;
+    t.dtr_hold = 5ms;
+    t.watch_interval = 20ms;
+    t.line_end_grace = 50ms;
+    std::string path = config_.string();
+    SetLineDriver(std::make_shared<ModemLineDriver>(
+        [path] { return path; }, t));
+  }
+
+  // Registers, opens line 0 and dials; the modem has not answered yet.
+  void StartCall(const char* number) {
+    DWORD count = 0, version = 0;
+    ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
+    ASSERT_EQ(count, 1u);
+    LINEEXTENSIONID ext{};
+    ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version,
+                                      &ext), 0);
+    ASSERT_EQ(lineOpen(app_, 0, &line_, version, 0, 0, LINECALLPRIVILEGE_NONE,
+                       0, nullptr), 0);
+    ASSERT_GT(lineMakeCall(line_, &call_, number, 0, nullptr), 0);
+    ASSERT_NE(call_, 0u);
+  }
+  // Init answered OK, the dial command read; returns it.
+  std::string PassInit() {
+    EXPECT_EQ(ModemReads("\r"), "ATZ\r");
+    ModemSays("\r\nOK\r\n");
+    return ModemReads("\r");
+  }
+  void EndCall() {
+    lineDrop(call_, nullptr, 0);
+    EXPECT_EQ(lineDeallocateCall(call_), 0);
+    EXPECT_EQ(lineClose(line_), 0);
+    EXPECT_EQ(lineShutdown(app_), 0);
+  }
+
+  // What the driver wrote, up to and including `end`.
+  std::string ModemReads(const char* end) {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (got.find(end) == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+      pollfd p{master_, POLLIN, 0};
+      if (::poll(&p, 1, 100) == 1 && (p.revents & POLLIN)) {
+        char c;
+        if (::read(master_, &c, 1) == 1) got.push_back(c);
+      }
+    }
+    return got;
+  }
+  void ModemSays(const std::string& text) {
+    ASSERT_EQ(::write(master_, text.data(), text.size()),
+              static_cast<ssize_t>(text.size()));
+  }
+  // Pumps events until the call reports `state`; false if it never does.
+  bool AwaitState(DWORD state, DWORD* detail = nullptr) {
+    for (std::size_t seen = 0;;) {
+      for (; seen < g_events.size(); ++seen) {
+        const Event& e = g_events[seen];
+        if (e.message == LINE_CALLSTATE && e.device == call_ &&
+            e.p1 == state) {
+          if (detail) *detail = e.p2;
+          return true;
+        }
+      }
+      if (!queue_.RunOne(kPatience)) return false;
+    }
+  }
+
+  int master_ = -1;
+  std::string port_;
+  std::filesystem::path config_;
+  PumpedQueue queue_;
+  HLINEAPP app_ = 0;
+  HLINE line_ = 0;
+  HCALL call_ = 0;
+};
+
+TEST_F(HayesDriverTest, DialAnswers) {
+  struct Row {
+    const char* answer;
+    DWORD state;
+    DWORD detail;
+  };
+  const Row rows[] = {
+      {"\r\nBUSY\r\n", LINECALLSTATE_BUSY, LINEBUSYMODE_STATION},
+      {"\r\nNO CARRIER\r\n", LINECALLSTATE_DISCONNECTED,
+       LINEDISCONNECTMODE_UNREACHABLE},
+      {"\r\nNO ANSWER\r\n", LINECALLSTATE_DISCONNECTED,
+       LINEDISCONNECTMODE_NOANSWER},
+      {"\r\nNO DIALTONE\r\n", LINECALLSTATE_DISCONNECTED,
+       LINEDISCONNECTMODE_NODIALTONE},
+      {"\r\nERROR\r\n", LINECALLSTATE_DISCONNECTED,
+       LINEDISCONNECTMODE_UNKNOWN},
+      {"ATDT5551234\r\r\n\x01\x02 garbage\r\nRING\r\nCONNECT 300\r\n",
+       LINECALLSTATE_CONNECTED, 0},
+      {"\r\nCONNECT\r\n", LINECALLSTATE_CONNECTED, 0},
+  };
+  for (const Row& row : rows) {
+    g_events.clear();
+    StartCall("5551234");
+    EXPECT_EQ(PassInit(), "ATDT5551234\r") << row.answer;
+    EXPECT_TRUE(AwaitState(LINECALLSTATE_DIALING)) << row.answer;
+    ModemSays(row.answer);
+    DWORD detail = 0xFFFF;
+    EXPECT_TRUE(AwaitState(row.state, &detail)) << row.answer;
+    EXPECT_EQ(detail, row.detail) << row.answer;
+    LINECALLSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    EXPECT_EQ(lineGetCallStatus(call_, &status), 0);
+    EXPECT_EQ(status.dwCallState, row.state) << row.answer;
+    if (row.state == LINECALLSTATE_CONNECTED) {
+      lineDrop(call_, nullptr, 0);
+      EXPECT_EQ(ModemReads("ATH\r").substr(0, 3), "+++") << row.answer;
+      ModemSays("\r\nOK\r\n");
+      EXPECT_TRUE(AwaitState(LINECALLSTATE_IDLE)) << row.answer;
+    }
+    EndCall();
+  }
+}
+
+TEST_F(HayesDriverTest, ConnectHandsThePortOverAndHangUpEndsTheCall) {
+  StartCall("9,555-1234");
+  ASSERT_EQ(PassInit(), "ATDT9,555-1234\r");
+  ModemSays("\r\nCONNECT 300\r\nID=");  // the terminal speaks at once
+  ASSERT_TRUE(AwaitState(LINECALLSTATE_CONNECTED));
+
+  alignas(4) char block[64] = {};
+  auto* id = reinterpret_cast<VARSTRING*>(block);
+  id->dwTotalSize = sizeof(VARSTRING);  // too small: only the size comes
+  ASSERT_EQ(lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"),
+            0);
+  ASSERT_LE(id->dwNeededSize, sizeof block);
+  id->dwTotalSize = sizeof block;
+  ASSERT_EQ(lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"),
+            0);
+  std::int32_t fd = -1;
+  std::memcpy(&fd, block + id->dwStringOffset, 4);
+  ASSERT_GE(fd, 0);
+
+  // The bytes after CONNECT's line are the link's, not the driver's.
+  std::string link_reads;
+  while (link_reads.size() < 3) {
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10000), 1);
+    char buf[8];
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) link_reads.append(buf, n);
+  }
+  EXPECT_EQ(link_reads, "ID=");
+
+  ::close(master_);  // the modem hangs up
+  master_ = -1;
+  DWORD detail = 0;
+  ASSERT_TRUE(AwaitState(LINECALLSTATE_DISCONNECTED, &detail));
+  EXPECT_EQ(detail, LINEDISCONNECTMODE_NORMAL);
+  ::close(fd);
+  EndCall();
+}
+
+TEST_F(HayesDriverTest, SilentModemEndsTheCallWithATrace) {
+  UseDriver(100ms);
+  TraceCapture trace;
+  StartCall("5551234");
+  ASSERT_EQ(PassInit(), "ATDT5551234\r");
+  DWORD detail = 0;
+  ASSERT_TRUE(AwaitState(LINECALLSTATE_DISCONNECTED, &detail));
+  EXPECT_EQ(detail, LINEDISCONNECTMODE_UNKNOWN);
+  EXPECT_TRUE(trace.Contains("Modem on " + port_ +
+                             ": no answer to the dial command within 100 ms\n"));
+  lineDrop(call_, nullptr, 0);  // still off hook: a CR and ATH
+  EXPECT_EQ(ModemReads("ATH\r"), "\rATH\r");
+  ModemSays("\r\nOK\r\n");
+  EXPECT_TRUE(AwaitState(LINECALLSTATE_IDLE));
+  EndCall();
+}
+
+TEST_F(HayesDriverTest, InitRefused) {
+  StartCall("5551234");
+  EXPECT_EQ(ModemReads("\r"), "ATZ\r");
+  ModemSays("\r\nERROR\r\n");
+  DWORD detail = 0;
+  ASSERT_TRUE(AwaitState(LINECALLSTATE_DISCONNECTED, &detail));
+  EXPECT_EQ(detail, LINEDISCONNECTMODE_UNKNOWN);
+  EndCall();
+}
+
+TEST_F(HayesDriverTest, DevicesAndCapabilities) {
+  DWORD count = 0, version = 0;
+  ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
+  LINEEXTENSIONID ext{};
+  EXPECT_EQ(lineNegotiateAPIVersion(app_, 0, 0x20000, 0x20001, &version, &ext),
+            LINEERR_INCOMPATIBLEAPIVERSION);
+  ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version, &ext),
+            0);
+  EXPECT_EQ(version, 0x10004u);
+  alignas(4) char block[1264] = {};
+  auto* caps = reinterpret_cast<LINEDEVCAPS*>(block);
+  caps->dwTotalSize = sizeof block;
+  ASSERT_EQ(lineGetDevCaps(app_, 0, version, 0, caps), 0);
+  EXPECT_EQ(std::string(block + caps->dwLineNameOffset),
+            "Modem on " + port_);
+  EXPECT_EQ(caps->dwBearerModes, LINEBEARERMODE_VOICE);
+  EXPECT_EQ(caps->dwLineFeatures, LINEFEATURE_MAKECALL);
+  EXPECT_EQ(caps->dwMediaModes,
+            LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM);
+  EXPECT_EQ(lineShutdown(app_), 0);
+
+  std::ofstream(config_) << "modem " << port_ << "\nmodme x\n";
+  TraceCapture trace;
+  count = 0;
+  EXPECT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count),
+            LINEERR_INIFILECORRUPT);
+  EXPECT_EQ(count, 0u);
+  EXPECT_TRUE(trace.Contains("Line devices: " + config_.string() +
+                             " line 2: unknown device type \"modme\"\n"));
+}
+
+// The program registers anew for every send and keeps the registrations:
+// calls and lines must give back their threads and descriptors.
+TEST_F(HayesDriverTest, ManyCallsLeakNothing) {
+  const int fds_before = CountEntries("/proc/self/fd");
+  const int threads_before = CountEntries("/proc/self/task");
+  for (int i = 0; i < 8; ++i) {
+    g_events.clear();
+    StartCall("5551234");
+    PassInit();
+    ModemSays("\r\nBUSY\r\n");
+    ASSERT_TRUE(AwaitState(LINECALLSTATE_BUSY)) << "call " << i;
+    lineDrop(call_, nullptr, 0);
+    ASSERT_EQ(lineDeallocateCall(call_), 0);
+    ASSERT_EQ(lineClose(line_), 0);
+    queue_.RunPending();
+  }
+  EXPECT_EQ(CountEntries("/proc/self/fd"), fds_before);
+  EXPECT_EQ(CountEntries("/proc/self/task"), threads_before);
+}
+
+}  // namespace
+}  // namespace zentrel

@@ -1,0 +1,72 @@
+// The modem-answer parser and the line splitter, from tables.
+#include <gtest/gtest.h>
+
+#include "telephony/hayes_response.h"
+
+namespace zentrel {
+namespace {
+
+TEST(HayesResponse, ParsesEachAnswer) {
+  struct Row {
+    const char* line;
+    HayesKind kind;
+    const char* rate;
+  };
+  const Row rows[] = {
+      {"OK", HayesKind::kOk, ""},
+      {"0", HayesKind::kOk, ""},
+      {"CONNECT", HayesKind::kConnect, ""},
+      {"CONNECT 300", HayesKind::kConnect, "300"},
+      {"CONNECT 2400/ARQ", HayesKind::kConnect, "2400/ARQ"},
+      {"1", HayesKind::kConnect, ""},
+      {"BUSY", HayesKind::kBusy, ""},
+      {"7", HayesKind::kBusy, ""},
+      {"NO CARRIER", HayesKind::kNoCarrier, ""},
+      {"NO ANSWER", HayesKind::kNoAnswer, ""},
+      {"NO DIALTONE", HayesKind::kNoDialtone, ""},
+      {"6", HayesKind::kNoDialtone, ""},
+      {"ERROR", HayesKind::kError, ""},
+      {"RING", HayesKind::kRing, ""},
+      {"  OK ", HayesKind::kOk, ""},
+      {"ATZ", HayesKind::kEcho, ""},
+      {"ATDT5551234", HayesKind::kEcho, ""},
+      {"", HayesKind::kEmpty, ""},
+      {"CONNECTED", HayesKind::kUnknown, ""},
+      {"OKAY", HayesKind::kUnknown, ""},
+      {"\x7f\x01junk", HayesKind::kUnknown, ""},
+      {"ok", HayesKind::kUnknown, ""},
+  };
+  for (const Row& row : rows) {
+    HayesResponse r = ParseHayesLine(row.line);
+    EXPECT_EQ(r.kind, row.kind) << "line \"" << row.line << "\" gave "
+                                << HayesKindName(r.kind);
+    EXPECT_EQ(r.rate, row.rate) << "line \"" << row.line << "\"";
+  }
+}
+
+TEST(HayesResponse, SplitsLines) {
+  struct Row {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> lines;
+    bool awaiting_lf;
+  };
+  const std::vector<Row> rows = {
+      {"CR LF pairs", "\r\nOK\r\n", {"", "OK"}, false},
+      {"incomplete line", "CONN", {}, false},
+      {"CR without LF yet", "OK\r", {}, true},
+      {"CR only, then more", "OK\rBUSY\r", {"OK"}, true},
+      {"LF only", "OK\nBUSY\n", {"OK", "BUSY"}, false},
+  };
+  for (const Row& row : rows) {
+    HayesLineSplitter splitter;
+    std::vector<std::string> lines;
+    for (char c : row.bytes)
+      if (auto line = splitter.Feed(c)) lines.push_back(*line);
+    EXPECT_EQ(lines, row.lines) << row.what;
+    EXPECT_EQ(splitter.AwaitingLineFeed(), row.awaiting_lf) << row.what;
+  }
+}
+
+}  // namespace
+}  // namespace zentrel
