@@ -123,6 +123,15 @@ void Send(int fd, const std::string& bytes) {
   ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
 
+// The client's side of a hang-up: POLLHUP, then reads that end.
+bool SeesHangup(int fd) {
+  pollfd pfd{fd, POLLIN, 0};
+  if (::poll(&pfd, 1, kBoundMs) != 1 || !(pfd.revents & POLLHUP)) return false;
+  char byte;
+  const ssize_t n = ::read(fd, &byte, 1);
+  return n == 0 || (n < 0 && errno == EIO);
+}
+
 bool LinkExists(const std::string& link) {
   struct stat st;
   return ::lstat(link.c_str(), &st) == 0;
@@ -150,12 +159,7 @@ TEST(ModemSimProgram, PagesThroughTheLinkAndHangsUp) {
   Send(fd, "\x04\r");
   EXPECT_EQ(ReadUntil(fd, "NO CARRIER\r\n"), "115 Goodbye\r\x1b\x04\r\r\nNO CARRIER\r\n");
 
-  pollfd pfd{fd, POLLIN, 0};
-  ASSERT_EQ(::poll(&pfd, 1, kBoundMs), 1);
-  EXPECT_TRUE(pfd.revents & POLLHUP);
-  char byte;
-  const ssize_t n = ::read(fd, &byte, 1);
-  EXPECT_TRUE(n == 0 || (n < 0 && errno == EIO)) << n;
+  EXPECT_TRUE(SeesHangup(fd));
   ::close(fd);
 
   const int status = sim.Exit();
@@ -177,6 +181,43 @@ TEST(ModemSimProgram, PagesThroughTheLinkAndHangsUp) {
     if (kind != "rx" && kind != "tx") kinds.push_back(kind);
   }
   EXPECT_EQ(kinds, (std::vector<std::string>{"ready", "call", "block", "hangup"}));
+}
+
+// Calls that end other ways; with --once the program then exits by itself.
+TEST(ModemSimProgram, OtherEndsOfACall) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> exchange;  // send, answer
+  };
+  const Row rows[] = {
+      {"busy line", {"--scenario", "busy"}, {{"ATE0DT1\r", "ATE0DT1\r\r\nBUSY\r\n"}}},
+      {"terminal hangs up after log-on", {"--scenario", "hangup-after-logon"},
+       {{"ATE0DT1\r", "ATE0DT1\r\r\nCONNECT 300\r\n"},
+        {"\r", "ID="},
+        {"\x1bPG1\r", "110 1.8\r\x06\r\x1b[p\r\r\nNO CARRIER\r\n"}}},
+      {"idle terminal", {"--idle-timeout-ms", "50"},
+       {{"ATE0DT1\r", "ATE0DT1\r\r\nCONNECT 300\r\n"}, {"", "\x1b\x04\r\r\nNO CARRIER\r\n"}}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = row.args;
+    args.push_back("--once");
+    ModemSim sim(args);
+    ASSERT_FALSE(sim.NextReady().empty()) << row.name;
+    const int fd = OpenRaw(sim.link());
+    ASSERT_GE(fd, 0) << row.name;
+    std::string got, want;
+    for (const auto& [send, answer] : row.exchange) {
+      if (!send.empty()) Send(fd, send);
+      got += ReadUntil(fd, answer);
+      want += answer;
+    }
+    EXPECT_EQ(got, want) << row.name;
+    EXPECT_TRUE(SeesHangup(fd)) << row.name;
+    ::close(fd);
+    const int status = sim.Exit();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << row.name;
+  }
 }
 
 TEST(ModemSimProgram, FreshPortAfterClientLeavesAndCleanExitOnTerm) {
