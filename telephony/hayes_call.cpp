@@ -19,6 +19,20 @@ namespace {
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
+// The line as a trace can show it: control bytes as <XX>.
+std::string Printable(const std::string& line) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : line) {
+    if (c >= 0x20 && c < 0x7f) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out += {'<', kHex[c >> 4], kHex[c & 0xF], '>'};
+    }
+  }
+  return out;
+}
+
 int Millis(Clock::duration d) {
   auto ms = std::chrono::duration_cast<milliseconds>(d).count();
   return ms < 0 ? 0 : static_cast<int>(ms);
@@ -206,7 +220,7 @@ HayesCall::Wait HayesCall::AwaitResult(milliseconds limit, bool stop_ends,
       case HayesKind::kRing:
         continue;
       case HayesKind::kUnknown:
-        Trace("ignored an unknown answer");
+        Trace("ignored \"" + Printable(last_line_) + "\"");
         continue;
       default:
         return Wait::kLine;
@@ -229,7 +243,8 @@ HayesCall::Wait HayesCall::AwaitLine(milliseconds limit, bool stop_ends,
     if (stop_ends && (p[1].revents & POLLIN)) return Wait::kStopped;
     if (n == 0) {
       if (!splitter_.AwaitingLineFeed()) continue;
-      *line = ParseHayesLine(*splitter_.Flush());
+      last_line_ = *splitter_.Flush();
+      *line = ParseHayesLine(last_line_);
       return Wait::kLine;
     }
     if (p[0].revents & POLLIN) {
@@ -237,7 +252,8 @@ HayesCall::Wait HayesCall::AwaitLine(milliseconds limit, bool stop_ends,
       ssize_t got = ::read(port_.fd(), &byte, 1);
       if (got == 1) {
         if (auto text = splitter_.Feed(byte)) {
-          *line = ParseHayesLine(*text);
+          last_line_ = std::move(*text);
+          *line = ParseHayesLine(last_line_);
           return Wait::kLine;
         }
         continue;

@@ -70,6 +70,7 @@ class HayesCall {
   int wake_fd_;
   std::thread thread_;
   HayesLineSplitter splitter_;
+  std::string last_line_;  // the text of the line AwaitLine gave last
   std::atomic<DWORD> state_{0};
   std::atomic<DWORD> detail_{0};
   std::atomic<bool> drop_{false};

@@ -163,6 +163,7 @@ TEST_F(HayesDriverTest, DialAnswers) {
        LINECALLSTATE_CONNECTED, 0},
       {"\r\nCONNECT\r\n", LINECALLSTATE_CONNECTED, 0},
   };
+  TraceCapture trace;
   for (const Row& row : rows) {
     g_events.clear();
     StartCall("5551234");
@@ -184,6 +185,8 @@ TEST_F(HayesDriverTest, DialAnswers) {
     }
     EndCall();
   }
+  EXPECT_TRUE(trace.Contains("Modem on " + port_ +
+                             ": ignored \"<01><02> garbage\"\n"));
 }
 
 TEST_F(HayesDriverTest, ConnectHandsThePortOverAndHangUpEndsTheCall) {
