@@ -147,7 +147,7 @@ class PosixCommDevice : public ICommDevice {
     read_pending_ = false;
     read_complete_ = true;
   }
-  void NoteCounters();
+  std::uint32_t CounterErrors();  // what the driver counted since the last look
 
   const int fd_;
   const int rx_wake_;
@@ -216,16 +216,18 @@ IoStatus PosixCommDevice::StartRead(char* buffer, std::uint32_t size, std::uint3
   return IoStatus::kPending;
 }
 
-void PosixCommDevice::NoteCounters() {
-  if (!have_counters_) return;
+std::uint32_t PosixCommDevice::CounterErrors() {
+  if (!have_counters_) return 0;
   serial_icounter_struct now{};
-  if (ioctl(fd_, TIOCGICOUNT, &now) != 0) return;
-  if (now.frame != counters_.frame) pending_errors_ |= CE_FRAME;
+  if (ioctl(fd_, TIOCGICOUNT, &now) != 0) return 0;
+  std::uint32_t bits = 0;
+  if (now.frame != counters_.frame) bits |= CE_FRAME;
   if (now.overrun != counters_.overrun || now.buf_overrun != counters_.buf_overrun)
-    pending_errors_ |= CE_OVERRUN;
-  if (now.parity != counters_.parity) pending_errors_ |= CE_RXPARITY;
-  if (now.brk != counters_.brk) pending_errors_ |= CE_BREAK;
+    bits |= CE_OVERRUN;
+  if (now.parity != counters_.parity) bits |= CE_RXPARITY;
+  if (now.brk != counters_.brk) bits |= CE_BREAK;
   counters_ = now;
+  return bits;
 }
 
 void PosixCommDevice::ReadAvailable(bool hung_up) {
@@ -236,9 +238,11 @@ void PosixCommDevice::ReadAvailable(bool hung_up) {
     std::uint32_t marks = 0;
     read_filled_ += static_cast<std::uint32_t>(
         decoder_.Decode(raw, static_cast<std::size_t>(n), read_buffer_ + read_filled_, &marks));
-    NoteCounters();
-    // The counters say which error a mark was; without them the mark decides.
-    if (marks != 0 && !have_counters_) pending_errors_ |= marks;
+    // The driver's counters say which error a mark was; where they are
+    // missing or silent about it, the mark decides.
+    const std::uint32_t counted = CounterErrors();
+    pending_errors_ |= counted;
+    if ((counted & (CE_FRAME | CE_RXPARITY)) == 0) pending_errors_ |= marks;
     last_byte_ = Clock::now();
     if (read_filled_ == read_size_) CompleteRead(IoStatus::kDone);
     return;
@@ -271,7 +275,7 @@ int PosixCommDevice::WaitReadSide(const CloseEvent& close) {
     }
     int timeout = -1;
     if (read_pending_ && read_filled_ > 0) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
           last_byte_ + silence_ - Clock::now());
       timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
     }
