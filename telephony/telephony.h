@@ -18,6 +18,9 @@ namespace zentrel {
 class CTelephony : public ILinkTelephony {
  public:
   explicit CTelephony(ISerialLink* link);
+  // Ends nothing (that is UninitTelephony's job); only empties the slot
+  // if this object is current, so no event reaches a released object.
+  ~CTelephony() override;
 
   // Registration, line and records.
   int InitTelephony();

@@ -28,6 +28,11 @@ CTelephony::CTelephony(ISerialLink* link) : m_pSerialLink(link) {
   g_pTelephony.store(this);
 }
 
+CTelephony::~CTelephony() {
+  CTelephony* self = this;
+  g_pTelephony.compare_exchange_strong(self, nullptr);
+}
+
 int CTelephony::CheckLineResult(LONG result) {
   if (result >= 0) return 1;
   switch (static_cast<DWORD>(result)) {

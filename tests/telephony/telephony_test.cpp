@@ -239,6 +239,17 @@ TEST_F(TelephonyTest, DialRefusals) {
                                   "A problem initializing."));
 }
 
+TEST_F(TelephonyTest, NewestObjectIsCurrentAndAReleasedOneIsNot) {
+  {
+    FakeLink other_link;
+    CTelephony newer(&other_link);
+    EXPECT_EQ(g_pTelephony.load(), &newer);
+  }
+  EXPECT_EQ(g_pTelephony.load(), nullptr);
+  lineCallbackFunc(0, LINE_CREATE, 0, 9, 0, 0);  // nobody to act on
+  EXPECT_EQ(tel_.m_dwNumDevs, 0u);
+}
+
 TEST_F(TelephonyTest, InitOnRegisteredObjectAsksNothing) {
   tel_.m_hLineApp = 5;
   EXPECT_EQ(tel_.InitTelephony(), 1);
