@@ -1,8 +1,9 @@
-// zentrel-modemsim: a Hayes modem with a paging terminal behind it, on a
-// pseudo-terminal named by --link, so that a lines.conf line "modem PATH"
-// dials it like a real modem. Prints "ready /dev/pts/N" each time a pty is up.
-// Hang-up: the emulator closes the pty (the client sees POLLHUP) and puts a
-// fresh one behind the link; see server.h.
+// zentrel-modemsim: a Hayes modem with a paging terminal behind it, on a pty
+// whose slave --link names, so a lines.conf line "modem PATH" dials it.
+// Prints "ready /dev/pts/N" (flushed) whenever a pty is up behind the link.
+// Hang-up: a pty can't drop carrier, so once "NO CARRIER" has been read the
+// master is closed (the client sees POLLHUP, its reads end) and a fresh pty
+// is linked in (a temporary symlink renamed over the link). See server.h.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +21,10 @@ void ThrowErrno(const std::string& what) {
 }
 
 void PointLink(const std::string& link, const std::string& target) {
+  struct stat st;
+  if (::lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+    throw ModemSimError(link + " exists and is not a symlink; not replacing it");
+  }
   const std::string temp = link + ".tmp" + std::to_string(::getpid());
   ::unlink(temp.c_str());
   if (::symlink(target.c_str(), temp.c_str()) != 0) ThrowErrno("symlink " + temp);
@@ -50,6 +55,14 @@ PtyPort::PtyPort(const std::string& link) {
 }
 
 PtyPort::~PtyPort() { ::close(master_); }
+
+void RemoveLink(const std::string& link, const std::string& target) {
+  char buf[256];
+  const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
+  if (n > 0 && std::string(buf, static_cast<std::size_t>(n)) == target) {
+    ::unlink(link.c_str());
+  }
+}
 
 int PtyPort::PendingForClient() const {
   // Opening the slave for a moment doesn't disturb the client's open file.

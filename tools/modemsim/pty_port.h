@@ -18,8 +18,11 @@ class ModemSimError : public std::runtime_error {
 // Throws ModemSimError naming `what` and errno's text.
 [[noreturn]] void ThrowErrno(const std::string& what);
 
-// Points `link` at `target`, replacing whatever non-directory is there.
+// Points `link` at `target`, replacing a symlink that is there; any other
+// file at `link` is left alone and reported.
 void PointLink(const std::string& link, const std::string& target);
+// Removes `link` if it still points at `target` (no one else took it over).
+void RemoveLink(const std::string& link, const std::string& target);
 
 class PtyPort {
  public:

@@ -40,7 +40,7 @@ Server::Server(ServerOptions options)
 }
 
 Server::~Server() {
-  if (port_) ::unlink(options_.link.c_str());
+  if (port_) RemoveLink(options_.link, port_->slave_path());
   port_.reset();
   ::close(signal_fd_);
 }
