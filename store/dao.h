@@ -11,12 +11,17 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
 struct sqlite3;
 
 namespace zentrel {
+
+namespace store {
+using PendingColumns = std::vector<std::pair<int, std::string>>;  // position, text
+}  // namespace store
 
 // The one error type of the store: the engine's (or the store's) message.
 class CDaoException : public std::runtime_error {
@@ -109,6 +114,7 @@ class CDaoRecordset {
   CDaoDatabase& Connection();       // opens the own connection if needed
   void ShowCurrent();               // members follow the current record
   void RunQuery();                  // (re)builds the result with the filter
+  store::PendingColumns PendingColumns() const;  // what a save writes
   std::unique_ptr<Impl> impl_;
   CDaoDatabase* database_;
   std::unique_ptr<CDaoDatabase> own_database_;

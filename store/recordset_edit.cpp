@@ -2,29 +2,27 @@
 // delete current. Each save or delete is one write transaction: it either
 // happens whole or leaves the table as it was, and a failed save keeps the
 // add or edit pending so the caller can mend it and save again.
-#include <sqlite3.h>
-
 #include "store/engine_error.h"
 #include "store/new_id.h"
+#include "store/record_writes.h"
 #include "store/recordset_impl.h"
 
 namespace zentrel {
 
 namespace {
 
-using Pending = std::vector<std::pair<int, std::string>>;  // column position, text
-
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
-
-[[noreturn]] void ThrowSaveError(const CDaoDatabase& db, const CDaoException& e,
-                                 const std::optional<std::int64_t>& id, const std::string& table) {
+// A stored id given at begin add may be taken by another program before the
+// save; say so rather than only "UNIQUE constraint failed".
+[[noreturn]] void RethrowSaveError(const CDaoDatabase& db, const CDaoException& e,
+                                   const std::optional<std::int64_t>& id,
+                                   const std::string& table) {
   const std::string text = e.what();
   if (id && text.find("UNIQUE constraint failed") != std::string::npos) {
     throw CDaoException(text + " (id " + std::to_string(*id) + " of " + table +
                         " was taken by another program on " + db.Name() +
                         " after this add began; nothing was saved)");
   }
-  throw;
+  throw e;
 }
 
 }  // namespace
@@ -62,84 +60,51 @@ void CDaoRecordset::SetFieldValue(const std::string& column, const std::string& 
   impl_->written[static_cast<std::size_t>(position)] = value;
 }
 
-void CDaoRecordset::Update() {
-  if (impl_->mode == EditMode::kNone) throw CDaoException("Save: no add or edit is pending");
-  CDaoDatabase& db = Connection();
-  const store::TableDef& table = *impl_->table;
-  // The text of each column to write: written > bound member; an edit writes
-  // only what differs from the stored record.
-  Pending values;
+// The text of each column to save: a written column before a bound member;
+// an edit saves only the columns that differ from the stored record.
+store::PendingColumns CDaoRecordset::PendingColumns() const {
+  store::PendingColumns values;
   const auto bound = BoundTextMembers();
   std::string stored;
   for (int c = 1; c < impl_->Columns(); ++c) {
-    std::optional<std::string> text = impl_->written[static_cast<std::size_t>(c)];
+    const auto& written = impl_->written[static_cast<std::size_t>(c)];
+    std::optional<std::string> text = written;
     for (const auto& [name, value] : bound) {
-      if (!text && name == table.columns[static_cast<std::size_t>(c)]) text = value;
+      if (!text && name == impl_->table->columns[static_cast<std::size_t>(c)]) text = value;
     }
     if (!text) continue;
-    if (impl_->mode == EditMode::kEdit) {
+    if (impl_->mode == EditMode::kEdit && !written) {
       ReadCurrentText(c, stored);
-      if (stored == *text && !impl_->written[static_cast<std::size_t>(c)]) continue;
+      if (stored == *text) continue;
     }
     values.emplace_back(c, std::move(*text));
   }
-  store::WriteTransaction transaction(db, "Saving to " + table.name + " of " + db.Name() + " failed");
-  std::vector<DaoValue> reread;
+  return values;
+}
+
+void CDaoRecordset::Update() {
+  if (impl_->mode == EditMode::kNone) throw CDaoException("Save: no add or edit is pending");
+  if (impl_->mode == EditMode::kEdit && (!impl_->HasCurrent() || impl_->CurrentDeleted())) {
+    throw CDaoException("Save: the record being edited is no longer current");
+  }
+  CDaoDatabase& db = Connection();
+  const store::TableDef& table = *impl_->table;
+  const store::PendingColumns values = PendingColumns();
+  std::vector<DaoValue> saved;
   try {
+    store::WriteTransaction transaction(db, "Saving to " + table.name + " of " + db.Name() +
+                                                " failed");
     if (impl_->mode == EditMode::kAdd) {
       const std::int64_t id = impl_->new_id ? *impl_->new_id : store::NextFreeId(db, table);
-      std::string sql = "INSERT INTO " + Quoted(table.name) + " (id";
-      std::string marks = "?1";
-      for (const auto& [c, text] : values) {
-        sql += ", " + Quoted(table.columns[static_cast<std::size_t>(c)]);
-        marks += ", ?";
-      }
-      store::Statement insert(db, sql + ") VALUES (" + marks + ")");
-      insert.BindInt(1, id);
-      for (std::size_t i = 0; i < values.size(); ++i) {
-        insert.BindText(static_cast<int>(i) + 2, values[i].second);
-      }
-      insert.Step("Saving a new record to " + table.name + " of " + db.Name() + " failed");
+      store::InsertRecord(db, table, id, values);
     } else {
-      if (!impl_->HasCurrent() || impl_->CurrentDeleted()) {
-        throw CDaoException("Save: the record being edited is no longer current");
-      }
-      const std::int64_t rowid = impl_->rows.RowId(impl_->pos);
-      if (!values.empty()) {
-        std::string sql = "UPDATE " + Quoted(table.name) + " SET ";
-        for (std::size_t i = 0; i < values.size(); ++i) {
-          sql += (i ? ", " : "") + Quoted(table.columns[static_cast<std::size_t>(values[i].first)]) +
-                 " = ?" + std::to_string(i + 1);
-        }
-        store::Statement update(db, sql + " WHERE rowid = ?" + std::to_string(values.size() + 1));
-        for (std::size_t i = 0; i < values.size(); ++i) {
-          update.BindText(static_cast<int>(i) + 1, values[i].second);
-        }
-        update.BindInt(static_cast<int>(values.size()) + 1, rowid);
-        update.Step("Saving a changed record to " + table.name + " of " + db.Name() + " failed");
-        if (sqlite3_changes(db.Handle()) == 0) {
-          throw CDaoException("Save: the record was deleted from " + table.name +
-                              " by another program; nothing was saved");
-        }
-      }
-      std::string sql = "SELECT rowid";
-      for (const auto& column : table.columns) sql += ", " + Quoted(column);
-      store::Statement select(db, sql + " FROM " + Quoted(table.name) + " WHERE rowid = ?1");
-      select.BindInt(1, rowid);
-      if (!select.Step("Reading back the saved record failed")) {
-        throw CDaoException("Save: the record was deleted from " + table.name +
-                            " by another program; nothing was saved");
-      }
-      store::ResultRows one;
-      one.Clear(impl_->Columns());
-      one.Append(select.Raw());
-      for (int c = 0; c < impl_->Columns(); ++c) reread.push_back(one.Value(0, c));
+      saved = store::UpdateRecord(db, table, impl_->rows.RowId(impl_->pos), values);
     }
     transaction.Commit();
   } catch (const CDaoException& e) {
-    ThrowSaveError(db, e, impl_->new_id, table.name);
+    RethrowSaveError(db, e, impl_->new_id, table.name);
   }
-  if (impl_->mode == EditMode::kEdit) impl_->rows.Replace(impl_->pos, std::move(reread));
+  if (impl_->mode == EditMode::kEdit) impl_->rows.Replace(impl_->pos, std::move(saved));
   impl_->Discard();
   ShowCurrent();
 }
@@ -150,17 +115,10 @@ void CDaoRecordset::Delete() {
     throw CDaoException("Delete: there is no current record");
   }
   CDaoDatabase& db = Connection();
-  const store::TableDef& table = *impl_->table;
-  const std::string what = "Deleting from " + table.name + " of " + db.Name() + " failed";
   impl_->Discard();
-  store::WriteTransaction transaction(db, what);
-  store::Statement remove(db, "DELETE FROM " + Quoted(table.name) + " WHERE rowid = ?1");
-  remove.BindInt(1, impl_->rows.RowId(impl_->pos));
-  remove.Step(what);
-  if (sqlite3_changes(db.Handle()) == 0) {
-    throw CDaoException("Delete: the record was already deleted from " + table.name +
-                        " by another program");
-  }
+  store::WriteTransaction transaction(db, "Deleting from " + impl_->table->name + " of " +
+                                              db.Name() + " failed");
+  store::DeleteRecord(db, *impl_->table, impl_->rows.RowId(impl_->pos));
   transaction.Commit();
   impl_->deleted.insert(impl_->pos);
   ClearBoundMembers();
