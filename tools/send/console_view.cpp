@@ -1,0 +1,42 @@
+// ConsoleView: status lines are printed under a lock so that texts from the
+// read thread and the UI loop keep their order and never interleave.
+#include "tools/send/console_view.h"
+
+#include "seriallink/comm_link.h"
+
+namespace zentrel {
+
+ConsoleView::ConsoleView(UiLoop& loop, std::string pin, std::string message, std::FILE* out,
+                         int timer_interval_ms)
+    : loop_(loop),
+      pin_(std::move(pin)),
+      message_(std::move(message)),
+      out_(out),
+      timer_interval_ms_(timer_interval_ms),
+      transaction_(*this, []() -> ILinkWriter* { return g_pCommLink.load(); }) {}
+
+void ConsoleView::UpdateStatus(const std::string& text) {
+  std::lock_guard lock(status_mutex_);
+  if (text == last_status_) return;  // the box would show the same text
+  last_status_ = text;
+  std::fprintf(out_, "%s\n", text.c_str());
+  std::fflush(out_);
+}
+
+std::string ConsoleView::LastStatus() const {
+  std::lock_guard lock(status_mutex_);
+  return last_status_;
+}
+
+int ConsoleView::StartLogonTimer() {
+  loop_.StartTimer(std::chrono::milliseconds(timer_interval_ms_), [this] {
+    if (!transaction_.OnTimerTick()) loop_.StopTimer();
+  });
+  return 1;
+}
+
+int ConsoleView::ProcessReceivedData(const char* text, std::uint32_t length) {
+  return transaction_.ProcessReceivedData(text, length);
+}
+
+}  // namespace zentrel

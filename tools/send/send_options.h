@@ -1,0 +1,28 @@
+// What one run of the command-line sender was asked to do.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace zentrel {
+
+struct SendOptions {
+  std::string pin;
+  std::string message;               // as the message box would hold it (CR LF)
+  std::optional<std::string> phone;  // overrides the recipient's number
+  std::string db = "vp.mdb";
+  int timeout_seconds = 120;
+  bool trace = false;
+  int timer_interval_ms = 4000;
+};
+
+// Exit statuses.
+inline constexpr int kExitSent = 0;
+inline constexpr int kExitNotSent = 1;
+inline constexpr int kExitUsage = 2;
+
+// Turns text as read from a file or a command line into what the message box
+// would hold: line breaks become CR LF, one final line break is dropped.
+std::string AsMessageBoxText(const std::string& text);
+
+}  // namespace zentrel

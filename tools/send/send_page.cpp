@@ -1,0 +1,111 @@
+// The sender's run: store look-up, then the same steps as the form's
+// "Send Page" on a UI loop that also carries the line service's events.
+#include "tools/send/send_page.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "paging/transaction.h"
+#include "seriallink/comm_link.h"
+#include "seriallink/trace.h"
+#include "store/dao.h"
+#include "telephony/event_dispatch.h"
+#include "telephony/message_box.h"
+#include "telephony/telephony.h"
+#include "tools/send/console_view.h"
+#include "tools/send/ui_loop.h"
+
+namespace zentrel {
+namespace {
+
+class LoopDispatcher : public IEventDispatcher {
+ public:
+  explicit LoopDispatcher(UiLoop& loop) : loop_(loop) {}
+  void Post(std::function<void()> event) override { loop_.Post(std::move(event)); }
+
+ private:
+  UiLoop& loop_;
+};
+
+struct Recipient {
+  bool found = false;
+  std::string phone;
+};
+
+// The form's look-up: filter on the PIN and re-query.
+Recipient LookUp(const SendOptions& options) {
+  CZTSet set(nullptr, options.db);
+  set.Open();
+  set.m_strFilter = "pin = '" + options.pin + "'";
+  set.Requery();
+  Recipient r;
+  if (set.GetRecordCount() > 0) {
+    r.found = true;
+    r.phone = set.m_pagephone;
+  }
+  return r;
+}
+
+// Runs the loop until the call has ended or the deadline passes; on the
+// deadline the call is ended cleanly.
+void RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds) {
+  const auto deadline = UiLoop::Clock::now() + std::chrono::seconds(timeout_seconds);
+  loop.SetIdleCheck([&] { return tapi.m_bCallInProgress.load() == 0; });
+  if (!loop.Run(deadline)) {
+    OutputDebugStringA("zentrel-send: time-out, ending the call\n");
+    tapi.StopCall();
+  }
+}
+
+}  // namespace
+
+int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
+  Recipient recipient;
+  try {
+    recipient = LookUp(options);
+  } catch (const CDaoException& e) {
+    std::fprintf(err, "zentrel-send: %s\n", e.what());
+    return kExitUsage;
+  }
+  if (!recipient.found) {
+    std::fprintf(err, "Did not find Pin number in database, try again!\n");
+    return kExitUsage;
+  }
+
+  UiLoop loop;
+  LoopDispatcher dispatcher(loop);
+  IEventDispatcher* previous_dispatcher = SetEventDispatcher(&dispatcher);
+  std::string last_box;
+  MessageBoxFn previous_box = SetTelephonyMessageBox([&](const std::string& text, MessageIcon) {
+    last_box = text;
+    std::fprintf(err, "zentrel-send: %s\n", text.c_str());
+  });
+
+  ConsoleView view(loop, options.pin, options.message, out, options.timer_interval_ms);
+  // The form's "Send Page": flags first, then a new link and telephony object.
+  ClearTransactionFlags();
+  auto link = std::make_unique<CCommLink>(view);
+  auto tapi = std::make_unique<CTelephony>(link.get());
+  view.m_pTapi = tapi.get();
+  const std::string number = options.phone.value_or(recipient.phone);
+  std::strncpy(tapi->m_szPhoneNumber, number.c_str(), 31);
+  tapi->m_szPhoneNumber[31] = '\0';
+  if (tapi->Dial(tapi->m_szPhoneNumber) == 0) {
+    OutputDebugStringA("Dial call failed.\n");
+  } else {
+    RunCall(loop, *tapi, options.timeout_seconds);
+  }
+  tapi->UninitTelephony();
+  link.reset();
+  SetTelephonyMessageBox(std::move(previous_box));
+  SetEventDispatcher(previous_dispatcher);
+
+  if (g_bPageAccepted.load() == 1) return kExitSent;
+  std::string reason = view.LastStatus();
+  if (reason.empty()) reason = last_box.empty() ? "the call ended before the terminal answered" : last_box;
+  std::fprintf(err, "zentrel-send: page not sent: %s\n", reason.c_str());
+  return kExitNotSent;
+}
+
+}  // namespace zentrel
