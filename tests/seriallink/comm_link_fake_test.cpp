@@ -29,7 +29,11 @@ class FakeLinkTest : public ::testing::Test {
         platform(device),
         link(view, LinkTimings{milliseconds(20), close_wait}, platform) {}
 
-  void Attach() { ASSERT_EQ(link.Attach(3), 1); }
+  // Returns once the read thread waits idly, with its read pending.
+  void Attach() {
+    ASSERT_EQ(link.Attach(3), 1);
+    ASSERT_TRUE(trace.WaitFor("Waiting for data from comm connection.\n"));
+  }
   int Post(const std::string& bytes) {
     char* b = Block(bytes);
     const int r = link.PostWrite(b, static_cast<std::uint32_t>(bytes.size()));
@@ -221,8 +225,6 @@ TEST_F(FakeLinkTest, ReadThreadEndsWithAFailureReport) {
 
 TEST_F(FakeLinkTest, StopWhileIdleEndsBothThreadsWithoutAReport) {
   Attach();
-  // Idle: the read is pending and the thread sits in its wait.
-  ASSERT_TRUE(trace.WaitFor("Waiting for data from comm connection.\n"));
   link.Stop();
   EXPECT_TRUE(trace.InOrder({"Stopping the Comm\n", "Closing Read Thread\n",
                              "Read thread shutting down\n"}));
@@ -252,6 +254,7 @@ TEST_F(IgnoredCloseTest, ThreadThatIgnoresTheCloseIsAbandonedSafely) {
   EXPECT_EQ(link.ReadThreadId(), 0u);
   view.ReleaseHandler();
   ASSERT_TRUE(link.WaitReadThreadEnded(kGuard));
+  ASSERT_TRUE(link.WaitWriteThreadEnded(kGuard));
   // Once back, the abandoned thread reported nothing, called the view no
   // more, and let go of the device.
   EXPECT_EQ(view.telephony.calls.load(), 0);
