@@ -37,6 +37,9 @@ int main(int argc, char** argv) {
   app.add_option("--idle-timeout-ms", options.idle_timeout_ms,
                  "The terminal disconnects after this long without input")
       ->check(CLI::PositiveNumber);
+  app.add_option("--escape-guard-ms", options.escape_guard_ms,
+                 "Silence before and after +++ that returns the modem to commands")
+      ->check(CLI::PositiveNumber);
   app.add_option("--linger-ms", options.linger_ms,
                  "Before a hang-up, wait at most this long for the client to read")
       ->check(CLI::NonNegativeNumber);

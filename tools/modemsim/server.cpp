@@ -85,7 +85,13 @@ void Server::RunTimers(Clock::time_point now) {
   if (dial_due_ && now >= *dial_due_) {
     dial_due_.reset();
     last_seen_ = now;
+    guard_told_ = false;
     Carry(session_->DialDone());
+  }
+  if (session_->mode() == Session::Mode::kOnline && !guard_told_ &&
+      now - last_seen_ >= std::chrono::milliseconds(options_.escape_guard_ms)) {
+    guard_told_ = true;
+    Carry(session_->GuardSilence());
   }
   if (session_->mode() == Session::Mode::kOnline &&
       now - last_seen_ >= std::chrono::milliseconds(options_.idle_timeout_ms)) {
@@ -94,6 +100,7 @@ void Server::RunTimers(Clock::time_point now) {
   const std::string seen = rx_.TakeDue(now);
   if (seen.empty()) return;
   last_seen_ = now;
+  guard_told_ = false;
   rx_log_ += seen;
   const Actions actions = session_->Receive(seen);
   // One rx line per burst (paced bytes trickle in), written before the
@@ -165,6 +172,7 @@ int Server::PollTimeoutMs(Clock::time_point now) const {
   consider(dial_due_);
   if (session_->mode() == Session::Mode::kOnline) {
     consider(last_seen_ + std::chrono::milliseconds(options_.idle_timeout_ms));
+    if (!guard_told_) consider(last_seen_ + std::chrono::milliseconds(options_.escape_guard_ms));
   }
   int timeout = next ? MsUntil(now, *next) : -1;
   if (ending_ && (timeout < 0 || timeout > kLingerCheckMs)) timeout = kLingerCheckMs;

@@ -26,6 +26,7 @@ struct ServerOptions {
   int bits_per_second = 0;  // 0: no pacing
   int slow_wakeups = 2;
   int idle_timeout_ms = 10000;  // the terminal's patience within a call
+  int escape_guard_ms = 1000;   // silence needed before and after "+++"
   int linger_ms = 2000;         // at most this long for the client to read
   std::string log_path;
   bool once = false;
@@ -63,6 +64,7 @@ class Server {
   std::string rx_log_;  // bytes seen, not yet logged
   std::optional<Clock::time_point> dial_due_;
   Clock::time_point last_seen_{};
+  bool guard_told_ = false;  // the session heard of this quiet spell
   bool in_call_ = false;
   std::optional<CallEnded> ending_;
   std::optional<Clock::time_point> linger_until_;

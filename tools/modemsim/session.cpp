@@ -1,6 +1,7 @@
 // The modem's command interpreter and the hand-over to the terminal. Echo is
 // per byte as it arrives, the way a modem echoes typing; result codes are the
-// verbose ones framed by CR LF. Input during the dial delay is ignored.
+// verbose ones framed by CR LF. Any byte during the dial delay aborts the
+// dial (NO CARRIER), as a CR does on a real modem.
 #include "session.h"
 
 #include <cctype>
@@ -14,6 +15,7 @@ constexpr const char* kBusy = "\r\nBUSY\r\n";
 constexpr const char* kNoAnswer = "\r\nNO ANSWER\r\n";
 constexpr const char* kNoDialtone = "\r\nNO DIALTONE\r\n";
 constexpr const char* kNoCarrier = "\r\nNO CARRIER\r\n";
+constexpr const char* kError = "\r\nERROR\r\n";
 constexpr std::size_t kMaxLine = 256;
 
 char Upper(char c) {
@@ -47,6 +49,8 @@ CommandLine ParseCommandLine(std::string_view line) {
     }
     if (c == 'E') result.echo = i < line.size() && line[i] != '0' && IsDigit(line[i]);
     if (c == 'Z') result.echo = true;
+    if (c == 'H') result.hang_up = true;
+    if (c == 'O') result.go_online = true;
     if (c == '&' && i < line.size()) {
       if (Upper(line[i]) == 'F') result.echo = true;
       ++i;
@@ -61,18 +65,51 @@ CommandLine ParseCommandLine(std::string_view line) {
 }
 
 Session::Session(Scenario scenario, int slow_wakeups)
-    : scenario_(scenario), terminal_(scenario, slow_wakeups) {}
+    : scenario_(scenario), slow_wakeups_(slow_wakeups), terminal_(scenario, slow_wakeups) {}
 
 Actions Session::Receive(std::string_view bytes) {
   Actions out;
   for (char byte : bytes) {
-    if (mode_ == Mode::kCommand) {
-      FeedCommand(byte, out);
-    } else if (mode_ == Mode::kOnline) {
-      terminal_.Feed(byte, out);
-      EndIfTerminalGone(out);
+    switch (mode_) {
+      case Mode::kCommand:
+      case Mode::kOnlineCommand:
+        FeedCommand(byte, out);
+        break;
+      case Mode::kDialing:
+        mode_ = Mode::kCommand;
+        out.push_back(SendBytes{kNoCarrier});
+        out.push_back(CallEnded{false});
+        break;
+      case Mode::kOnline:
+        FeedOnline(byte, out);
+        break;
+      case Mode::kEnded:
+        break;
     }
   }
+  return out;
+}
+
+void Session::FeedOnline(char byte, Actions& out) {
+  if (byte == '+' && quiet_ && pluses_ < 3) {
+    ++pluses_;
+  } else {
+    quiet_ = false;
+    pluses_ = 0;
+  }
+  terminal_.Feed(byte, out);  // the escape travels down the line as well
+  EndIfTerminalGone(out);
+}
+
+Actions Session::GuardSilence() {
+  Actions out;
+  if (mode_ != Mode::kOnline) return out;
+  if (quiet_ && pluses_ == 3) {
+    mode_ = Mode::kOnlineCommand;
+    out.push_back(SendBytes{kOk});
+  }
+  quiet_ = true;
+  pluses_ = 0;
   return out;
 }
 
@@ -90,6 +127,19 @@ void Session::RunCommandLine(Actions& out) {
   const CommandLine command = ParseCommandLine(line_);
   if (!command.is_at) return;  // a modem ignores what isn't a command
   if (command.echo) echo_ = *command.echo;
+  if (mode_ == Mode::kOnlineCommand) {
+    if (command.hang_up) {  // on hook: the terminal is gone, the port stays
+      mode_ = Mode::kCommand;
+      out.push_back(SendBytes{kOk});
+      out.push_back(CallEnded{false});
+      return;
+    }
+    if (command.dial || command.go_online) {
+      if (command.go_online) mode_ = Mode::kOnline;
+      out.push_back(SendBytes{command.go_online ? kConnect : kError});
+      return;
+    }
+  }
   if (command.dial) {
     mode_ = Mode::kDialing;
     out.push_back(DialStarted{*command.dial});
@@ -112,6 +162,9 @@ Actions Session::DialDone() {
     return out;
   }
   mode_ = Mode::kOnline;
+  terminal_ = TapTerminal(scenario_, slow_wakeups_);
+  quiet_ = false;
+  pluses_ = 0;
   out.push_back(SendBytes{kConnect});
   return out;
 }

@@ -1,7 +1,8 @@
 // One pty's worth of modem: Hayes command mode (lines ending in CR, echo until
 // ATE0, OK to every AT command, ATD dials), then, after the dial delay, the
-// connected call with the paging terminal behind it. Pure logic: bytes in,
-// Actions out; the server supplies the time (dial delay, idle timeout).
+// connected call with the paging terminal behind it; "+++" between two guard
+// silences returns to commands (ATH hangs up). Pure logic: bytes in, Actions
+// out; the server supplies the time (dial delay, guard time, idle timeout).
 #pragma once
 
 #include <optional>
@@ -19,12 +20,15 @@ struct CommandLine {
   bool is_at = false;                // starts with AT (any case)
   std::optional<bool> echo;          // E0/E1, or Z/&F (echo back on)
   std::optional<std::string> dial;   // ATD: the number, T/P removed
+  bool hang_up = false;              // H
+  bool go_online = false;            // O: back to the call after +++
 };
 CommandLine ParseCommandLine(std::string_view line);
 
 class Session {
  public:
-  enum class Mode { kCommand, kDialing, kOnline, kEnded };
+  // kOnlineCommand: a call is up but the modem takes commands (after +++).
+  enum class Mode { kCommand, kDialing, kOnline, kOnlineCommand, kEnded };
 
   explicit Session(Scenario scenario, int slow_wakeups = 2);
 
@@ -33,19 +37,26 @@ class Session {
   Actions DialDone();
   // Nothing came from the caller for the terminal's inactivity time.
   Actions IdleTimeout();
+  // Nothing came from the caller for the escape guard time (once per quiet
+  // spell): the silence before and after "+++".
+  Actions GuardSilence();
 
   Mode mode() const { return mode_; }
 
  private:
   void FeedCommand(char byte, Actions& out);
   void RunCommandLine(Actions& out);
+  void FeedOnline(char byte, Actions& out);
   void EndIfTerminalGone(Actions& out);
 
   Scenario scenario_;
+  int slow_wakeups_;
   TapTerminal terminal_;
   Mode mode_ = Mode::kCommand;
   bool echo_ = true;
   std::string line_;
+  bool quiet_ = false;  // a guard silence passed and nothing but '+' since
+  int pluses_ = 0;
 };
 
 }  // namespace zentrel::modemsim

@@ -11,9 +11,10 @@
 namespace zentrel::modemsim {
 namespace {
 
-// Input steps; these two words stand for the server's timers.
+// Input steps; these words stand for the server's timers.
 const std::string kDialDone = "<dial-done>";
 const std::string kIdle = "<idle>";
+const std::string kGuard = "<guard>";
 
 struct Outcome {
   std::string sent;                  // every SendBytes, concatenated
@@ -40,6 +41,8 @@ Outcome Play(Scenario scenario, const std::vector<std::string>& steps, std::size
       Collect(session.DialDone(), out);
     } else if (step == kIdle) {
       Collect(session.IdleTimeout(), out);
+    } else if (step == kGuard) {
+      Collect(session.GuardSilence(), out);
     } else {
       const std::size_t size = chunk == 0 ? step.size() : chunk;
       for (std::size_t i = 0; i < step.size(); i += size) {
@@ -89,8 +92,15 @@ std::vector<Row> Rows() {
        "ATE0\r\r\nOK\r\n\r\nOK\r\nAT\r\r\nOK\r\n", {}, {}, M::kCommand},
       {"not a command: echo only", S, {"hello\r"}, "hello\r", {}, {}, M::kCommand},
       {"ATH and LF ignored", S, {"ATE0\r\n", "ATH0\r\n"}, "ATE0\r\r\nOK\r\n\r\nOK\r\n", {}, {}, M::kCommand},
-      {"dial, then input ignored until connect", S, {"ATE0\r", "ATDT5551234\r", "AT\r"},
-       "ATE0\r\r\nOK\r\n", {}, {}, M::kDialing},
+      {"dialling", S, {"ATE0\r", "ATDT5551234\r"}, "ATE0\r\r\nOK\r\n", {}, {}, M::kDialing},
+      {"a byte aborts the dial", S, {"ATE0\r", "ATDT5551234\r", "\r", kDialDone, "AT\r"},
+       "ATE0\r\r\nOK\r\n\r\nNO CARRIER\r\n\r\nOK\r\n", {}, {false}, M::kCommand},
+      {"escape and ATH", S, Connected({"\r", kGuard, "+++", kGuard, "ATH\r"}),
+       kConnectPrefix + "ID=\r\nOK\r\n\r\nOK\r\n", {}, {false}, M::kCommand},
+      {"+++ without a silence before is data", S, Connected({"\r", "+++", kGuard, "AT\r"}),
+       kConnectPrefix + "ID=ID=", {}, {}, M::kOnline},
+      {"ATO returns to the call", S, Connected({kGuard, "+++", kGuard, "ATO\r", "\r"}),
+       kConnectPrefix + "\r\nOK\r\n\r\nCONNECT 300\r\nID=", {}, {}, M::kOnline},
       {"accepted page", S, Connected({"\r", kLogon, kBlockHi, kLogoff}),
        kConnectPrefix + "ID=" + kLogonReply + "211 Page accepted\r\x06\r" + kGoodbyeAndDrop,
        {"ok"}, {true}, M::kEnded},
