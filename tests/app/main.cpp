@@ -1,10 +1,11 @@
-// The test program's entry: one QApplication (offscreen in CTest) for all
-// tests, then GoogleTest.
+// The test program's entry: one QApplication for all tests, then GoogleTest.
+// Offscreen unless told otherwise, also when CTest only lists the tests.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QCoreApplication::setOrganizationName(QStringLiteral("ZentrelTests"));
   QCoreApplication::setApplicationName(QStringLiteral("ZentrelTests"));
