@@ -25,7 +25,10 @@ class CStoredMessagesDlg : public CTemplateDialog {
   QComboBox* m_comboId = nullptr;         // control 1001, the id list
   QPlainTextEdit* m_editText = nullptr;   // control 1002, the message text
 
-  int ShowMessage(const QString& idText);  // find it, show it, select its entry; returns 1
+  // Finds the message by its id text, shows it and selects its entry, or
+  // says it was not found; returns 1. Throws on a store failure (its callers,
+  // the handlers, catch it).
+  int ShowMessage(const QString& idText);
   void OnSelchangeId();
   void OnAddMessage();
   void OnEditMessage();
