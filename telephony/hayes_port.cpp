@@ -34,12 +34,6 @@ std::unique_ptr<HayesPort> HayesPort::Open(const std::string& path,
     *error = std::strerror(errno);
     return nullptr;
   }
-  if (::ioctl(fd, TIOCEXCL) != 0 && errno == EBUSY) {
-    *busy = true;
-    *error = std::strerror(errno);
-    ::close(fd);
-    return nullptr;
-  }
   termios saved{};
   bool have_saved = ::tcgetattr(fd, &saved) == 0;
   if (!have_saved) {
@@ -60,7 +54,6 @@ HayesPort::HayesPort(int fd, std::string path, const termios& saved,
 
 HayesPort::~HayesPort() {
   if (restore_) ::tcsetattr(fd_, TCSANOW, &saved_);
-  ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
 }
 

@@ -1,8 +1,8 @@
-// The modem's tty, as the line holds it from lineOpen to lineClose: opened
-// non-blocking without becoming the controlling terminal, set raw at
-// 300 bit/s 7E1 (the format the serial link keeps after the hand-over, so
-// the modem sees no change of speed), restored and closed at the end. It
-// also gives the modem-status operations the call needs (DTR, DCD).
+// The modem's tty, held from lineOpen to lineClose: opened non-blocking,
+// not as controlling terminal and not exclusively (a modem stand-in on a pty
+// opens the slave to see what is still unread), set raw at 300 bit/s 7E1 -
+// the format the serial link keeps after the hand-over, so the modem sees no
+// change of speed - and restored on close. Also DTR and DCD for the call.
 #pragma once
 
 #include <chrono>
