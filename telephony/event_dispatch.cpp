@@ -1,4 +1,6 @@
-// The installed dispatcher and the hand-pumped queue; see event_dispatch.h.
+// The process-wide dispatcher slot and the hand-pumped queue. The slot is
+// an atomic pointer, so drivers' threads may post while the program swaps
+// it; the queue is a mutex-guarded deque that its owner drains.
 #include "telephony/event_dispatch.h"
 
 #include <atomic>

@@ -1,4 +1,6 @@
-// Parsing of modem answers; see hayes_response.h.
+// Parsing of modem answers: a fixed table of verbal and numeric result
+// codes, CONNECT with a rate, echo of our own AT commands. The splitter is
+// a small state machine over single bytes (after CR or not).
 #include "telephony/hayes_response.h"
 
 #include <array>

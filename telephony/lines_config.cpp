@@ -1,4 +1,6 @@
-// Parsing and finding the device list; see lines_config.h.
+// Parsing and finding the device list. Lines are split by hand (no regex):
+// comment cut, blanks trimmed, first word the device type, second the port,
+// the rest the init string. The first bad line ends the parse.
 #include "telephony/lines_config.h"
 
 #include <cstdlib>

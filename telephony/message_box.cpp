@@ -1,5 +1,6 @@
-// The message-box hook; see message_box.h. Installed once at start-up,
-// before any telephony runs, and called on the UI thread.
+// The message-box hook: installed once at start-up, before any telephony
+// runs, and called on the UI thread only (every box is shown from the dial
+// or the line set-up, never from teardown).
 #include "telephony/message_box.h"
 
 #include "seriallink/trace.h"

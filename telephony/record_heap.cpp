@@ -1,4 +1,6 @@
-// Record blocks with a size header in front; see record_heap.h.
+// Record blocks: calloc with a size header in front, aligned like any
+// allocation, so a block can tell its usable size. Sizes beyond what the
+// heap can give come back as null, never as a short block.
 #include "telephony/record_heap.h"
 
 #include <cstdlib>

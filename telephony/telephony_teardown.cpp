@@ -1,10 +1,8 @@
-// StopCall and UninitTelephony, and how they are kept apart between the UI
-// thread and a link thread that reports a failure. One thread at a time
-// runs teardown; a thread that finds another one in it does not wait (the
-// other may be stopping the link, i.e. waiting for this very thread): it
-// leaves its request behind, and whoever holds the teardown runs it before
-// leaving. Nested requests on the running thread go straight through and
-// meet the re-entry guards.
+// StopCall and UninitTelephony, one thread at a time. A thread that finds
+// another in teardown does not wait (that one may be stopping the link and
+// waiting for this very thread): it leaves its request, and the thread in
+// teardown runs it before leaving. Nested requests on the running thread go
+// straight through and meet the re-entry guards.
 #include <atomic>
 #include <cstdlib>
 #include <mutex>

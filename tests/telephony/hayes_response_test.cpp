@@ -1,4 +1,6 @@
-// The modem-answer parser and the line splitter, from tables.
+// The modem-answer parser and the line splitter, each from one table: every
+// result code in both forms, echo, blanks, junk, CONNECT with and without a
+// rate; CR LF, CR only, LF only and an unfinished line.
 #include <gtest/gtest.h>
 
 #include "telephony/hayes_response.h"

@@ -1,5 +1,6 @@
-// The device list: the parser from a table, the file lookup from the
-// environment, and the loader on real files.
+// The device list: the parser from a table (good, empty, comments, default
+// init, malformed lines with their numbers), the file's path from the
+// environment, and the loader on real files, present, empty and missing.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
