@@ -1,7 +1,8 @@
 // CDaoDatabase: one SQLite connection to an existing file, opened read-write
 // and never with create, with a busy timeout so that a writer waits briefly
 // for another program's lock. Opening checks that the file is an SQLite
-// database with both tables; a foreign file is named for what it is.
+// database with both tables; a foreign file is named for what it is. A
+// connection serves one thread, so it is opened without its own mutex.
 #include <sqlite3.h>
 
 #include "store/dao.h"
@@ -33,7 +34,7 @@ void CDaoDatabase::Open(const std::string& name) {
     throw CDaoException(name + " is " + *kind);
   }
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  const int rc = sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     const std::string engine = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);

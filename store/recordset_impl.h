@@ -39,7 +39,7 @@ struct CDaoRecordset::Impl {
   }
   bool IsOpen() const { return table != nullptr; }
   bool HasCurrent() const { return IsOpen() && pos < rows.Size(); }
-  bool CurrentDeleted() const { return deleted.count(pos) != 0; }
+  bool CurrentDeleted() const { return !deleted.empty() && deleted.count(pos) != 0; }
   void Discard() {
     mode = EditMode::kNone;
     written.clear();

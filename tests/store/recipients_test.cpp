@@ -149,6 +149,25 @@ TEST_F(Recipients, LongAndNonAsciiTextRoundTrips) {
   EXPECT_EQ(raw_.Number("SELECT length(fname) FROM VPdata"), 10000);
 }
 
+TEST_F(Recipients, LargeResultsReadBackWhole) {
+  // Enough rows and text to spread over several of the result's blocks,
+  // with one text far larger than a block.
+  const std::string fs(49, 'f');
+  raw_.Exec("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000)"
+            " INSERT INTO VPdata SELECT x, 'p' || x, substr('" + fs + "', 1, x % 50), NULL, x"
+            " FROM n;"
+            "UPDATE VPdata SET lname = replace(hex(zeroblob(150000)), '0', 'L') WHERE id = 777");
+  set_.Open();
+  ASSERT_EQ(set_.GetRecordCount(), 20000);
+  for (long x = 1; !set_.IsEOF(); ++x, set_.MoveNext()) {
+    ASSERT_EQ(set_.m_id, x);
+    ASSERT_EQ(set_.m_pin, "p" + std::to_string(x));
+    ASSERT_EQ(set_.m_fname, std::string(static_cast<std::size_t>(x % 50), 'f'));
+    ASSERT_EQ(set_.m_lname.size(), x == 777 ? 300000u : 0u);
+    ASSERT_EQ(set_.m_pagephone, std::to_string(x));
+  }
+}
+
 TEST_F(Recipients, EditOfARecordDeletedElsewhereFailsAndStaysPending) {
   raw_.Exec("INSERT INTO VPdata VALUES (1,'1001','Ann','Lee','5551234')");
   set_.Open();
