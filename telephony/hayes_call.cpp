@@ -200,9 +200,16 @@ void HayesCall::HangUp() {
   data_mode_ = false;
   ::tcflush(port_.fd(), TCIFLUSH);
   if (!port_.WriteAll("ATH\r", timings_.command_timeout)) return;
+  // A dial stopped by the CR may still answer NO CARRIER before ATH's OK.
+  const auto deadline = Clock::now() + timings_.command_timeout;
   HayesResponse answer;
-  if (AwaitResult(timings_.command_timeout, false, &answer) != Wait::kLine ||
-      answer.kind != HayesKind::kOk)
+  Wait wait = Wait::kTimeout;
+  do {
+    wait = AwaitResult(
+        std::chrono::duration_cast<milliseconds>(deadline - Clock::now()),
+        false, &answer);
+  } while (wait == Wait::kLine && answer.kind == HayesKind::kNoCarrier);
+  if (wait != Wait::kLine || answer.kind != HayesKind::kOk)
     Trace("no OK to ATH");
 }
 

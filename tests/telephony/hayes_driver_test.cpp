@@ -245,6 +245,24 @@ TEST_F(HayesDriverTest, SilentModemEndsTheCallWithATrace) {
   EndCall();
 }
 
+TEST_F(HayesDriverTest, DropWhileDialingStopsTheDialAndHangsUp) {
+  TraceCapture trace;
+  StartCall("5551234");
+  ASSERT_EQ(PassInit(), "ATDT5551234\r");
+  ASSERT_TRUE(AwaitState(LINECALLSTATE_DIALING));
+  alignas(4) char block[64] = {};
+  auto* id = reinterpret_cast<VARSTRING*>(block);
+  id->dwTotalSize = sizeof block;
+  EXPECT_EQ(lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"),
+            LINEERR_INVALCALLSTATE);  // no port to hand over before CONNECT
+  ASSERT_GT(lineDrop(call_, nullptr, 0), 0);
+  EXPECT_EQ(ModemReads("ATH\r"), "\rATH\r");
+  ModemSays("\r\nNO CARRIER\r\n\r\nOK\r\n");
+  EXPECT_TRUE(AwaitState(LINECALLSTATE_IDLE));
+  EXPECT_FALSE(trace.Contains("Modem on " + port_ + ": no OK to ATH\n"));
+  EndCall();
+}
+
 TEST_F(HayesDriverTest, InitRefused) {
   StartCall("5551234");
   EXPECT_EQ(ModemReads("\r"), "ATZ\r");
