@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
                  "Scenario slow: wake-up CRs left unanswered")
       ->check(CLI::NonNegativeNumber);
   app.add_option("--idle-timeout-ms", options.idle_timeout_ms,
-                 "The terminal disconnects after this long without input")
+                 "After the log-on, the terminal disconnects after this long without input")
       ->check(CLI::PositiveNumber);
   app.add_option("--escape-guard-ms", options.escape_guard_ms,
                  "Silence before and after +++ that returns the modem to commands")

@@ -93,7 +93,7 @@ void Server::RunTimers(Clock::time_point now) {
     guard_told_ = true;
     Carry(session_->GuardSilence());
   }
-  if (session_->mode() == Session::Mode::kOnline &&
+  if (session_->IdleTimerRunning() &&
       now - last_seen_ >= std::chrono::milliseconds(options_.idle_timeout_ms)) {
     Carry(session_->IdleTimeout());
   }
@@ -170,9 +170,11 @@ int Server::PollTimeoutMs(Clock::time_point now) const {
   consider(rx_.NextDue());
   consider(tx_.NextDue());
   consider(dial_due_);
-  if (session_->mode() == Session::Mode::kOnline) {
+  if (session_->IdleTimerRunning()) {
     consider(last_seen_ + std::chrono::milliseconds(options_.idle_timeout_ms));
-    if (!guard_told_) consider(last_seen_ + std::chrono::milliseconds(options_.escape_guard_ms));
+  }
+  if (session_->mode() == Session::Mode::kOnline && !guard_told_) {
+    consider(last_seen_ + std::chrono::milliseconds(options_.escape_guard_ms));
   }
   int timeout = next ? MsUntil(now, *next) : -1;
   if (ending_ && (timeout < 0 || timeout > kLingerCheckMs)) timeout = kLingerCheckMs;

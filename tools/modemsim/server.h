@@ -25,7 +25,7 @@ struct ServerOptions {
   int connect_delay_ms = 500;
   int bits_per_second = 0;  // 0: no pacing
   int slow_wakeups = 2;
-  int idle_timeout_ms = 10000;  // the terminal's patience within a call
+  int idle_timeout_ms = 10000;  // the terminal's patience after the log-on
   int escape_guard_ms = 1000;   // silence needed before and after "+++"
   int linger_ms = 2000;         // at most this long for the client to read
   std::string log_path;

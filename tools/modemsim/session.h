@@ -42,6 +42,8 @@ class Session {
   Actions GuardSilence();
 
   Mode mode() const { return mode_; }
+  // The terminal counts its inactivity time: online and logged on.
+  bool IdleTimerRunning() const { return mode_ == Mode::kOnline && terminal_.logged_on(); }
 
  private:
   void FeedCommand(char byte, Actions& out);

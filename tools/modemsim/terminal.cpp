@@ -132,7 +132,7 @@ void TapTerminal::OnBlock(Actions& out) {
 }
 
 void TapTerminal::IdleTimeout(Actions& out) {
-  if (step_ != Step::kGone) Disconnect(kForcedDisconnect, out);
+  if (step_ == Step::kLoggedOn) Disconnect(kForcedDisconnect, out);
 }
 
 void TapTerminal::Disconnect(const char* farewell, Actions& out) {

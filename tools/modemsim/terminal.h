@@ -17,8 +17,10 @@ class TapTerminal {
   explicit TapTerminal(Scenario scenario, int slow_wakeups = 2);
 
   void Feed(char byte, Actions& out);
-  // Nothing arrived for the terminal's inactivity time: it disconnects.
+  // Nothing arrived for the terminal's inactivity time after the log-on
+  // (before it, the terminal waits for wake-ups): it disconnects.
   void IdleTimeout(Actions& out);
+  bool logged_on() const { return step_ == Step::kLoggedOn; }
   bool gone() const { return step_ == Step::kGone; }
 
  private:

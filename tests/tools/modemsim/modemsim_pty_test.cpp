@@ -197,7 +197,10 @@ TEST(ModemSimProgram, OtherEndsOfACall) {
         {"\r", "ID="},
         {"\x1bPG1\r", "110 1.8\r\x06\r\x1b[p\r\r\nNO CARRIER\r\n"}}},
       {"idle terminal", {"--idle-timeout-ms", "50"},
-       {{"ATE0DT1\r", "ATE0DT1\r\r\nCONNECT 300\r\n"}, {"", "\x1b\x04\r\r\nNO CARRIER\r\n"}}},
+       {{"ATE0DT1\r", "ATE0DT1\r\r\nCONNECT 300\r\n"},
+        {"\r", "ID="},
+        {"\x1bPG1\r", "110 1.8\r\x06\r\x1b[p\r"},
+        {"", "\x1b\x04\r\r\nNO CARRIER\r\n"}}},
   };
   for (const Row& row : rows) {
     std::vector<std::string> args = row.args;
