@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QSettings>
 
+#include "app/form_host.h"
 #include "app/main_frame.h"
+#include "app/send_wiring.h"
 #include "app/zt_doc.h"
 #include "paging/view/zt_view.h"
 
@@ -58,12 +60,27 @@ bool CZTApp::InitInstance() {
   return true;
 }
 
+// The form's buttons reach the dialogs' flows and the telephony.
+void CZTApp::PlugInSends(CZTView& view) {
+  host_ = std::make_unique<ViewFormHost>(view, options_.run_dialog);
+  ConnectDialogFlows(view, *host_);
+  MessageBoxFn box = options_.message_box;
+  QWidget* parent = &view;
+  wiring_ = std::make_unique<SendWiring>(
+      view, view.m_pCommLink, view.m_pTapi,
+      [box, parent](const std::string& text, QMessageBox::Icon icon) {
+        box(parent, QString::fromStdString(text), icon);
+      });
+  view.SetStartSend([this](const char* number) { return wiring_->StartSend(number); });
+}
+
 bool CZTApp::ProcessShellCommand() {
   document_ = template_->new_document();
   if (!document_->OnNewDocument()) return false;
   frame_ = template_->new_frame();
   CZTView* view = template_->new_view(*document_, *frame_);
   frame_->SetView(view);
+  PlugInSends(*view);
   frame_->setWindowTitle(QStringLiteral("Untitled - ZT"));
   view->Guarded([view] { view->OnInitialUpdate(); });  // a store failure is shown
   view->setFocus();

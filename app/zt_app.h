@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "dialogs/dialog_hooks.h"
 #include "paging/transaction.h"
 #include "paging/view/message_box.h"
 
@@ -17,6 +18,8 @@ namespace zentrel {
 class CMainFrame;
 class CZTDoc;
 class CZTView;
+class SendWiring;
+class ViewFormHost;
 
 class CZTApp {
  public:
@@ -26,6 +29,7 @@ class CZTApp {
     QString help_file;                        // empty: beside the program
     std::function<bool()> init_sockets = [] { return true; };
     bool show = true;                         // show the frame when ready
+    RunDialogFn run_dialog;                   // empty: QDialog::exec
   };
 
   CZTApp();
@@ -42,11 +46,15 @@ class CZTApp {
  private:
   struct DocTemplate;
   bool ProcessShellCommand();  // a new, empty document with its frame and view
+  void PlugInSends(CZTView& view);
 
   Options options_;
   std::unique_ptr<DocTemplate> template_;
   std::unique_ptr<CZTDoc> document_;
   std::unique_ptr<CMainFrame> frame_;
+  // Declared after the frame: they go first, while the form still exists.
+  std::unique_ptr<ViewFormHost> host_;
+  std::unique_ptr<SendWiring> wiring_;
 };
 
 // Where the help file is installed: beside the program.

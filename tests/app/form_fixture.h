@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+
 #include <memory>
 #include <vector>
 
