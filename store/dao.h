@@ -4,6 +4,7 @@
 // record count, set filter and re-query, begin add, begin edit, write column,
 // read column, save, delete current, close. Every failure throws
 // CDaoException carrying the engine's message; nothing here shows anything.
+// A connection and the recordsets on it are used by one thread at a time.
 #pragma once
 
 #include <chrono>
@@ -66,7 +67,9 @@ class CDaoDatabase {
 // A result set over one table with a current record. Queries accepted: the
 // table name in brackets ("[VPdata]") and "Select * from [stored]". Filters
 // accepted: "pin = '<text>'" and "id = <decimal>"; their values are bound as
-// parameters, never placed in SQL. Anything else throws.
+// parameters, never placed in SQL. Anything else throws. A query's rows are
+// read whole when it runs, so no read lock outlives a call; each save or
+// delete is one transaction, and a failed save stays pending.
 class CDaoRecordset {
  public:
   explicit CDaoRecordset(CDaoDatabase* database = nullptr);
