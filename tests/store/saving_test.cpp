@@ -56,6 +56,26 @@ TEST(Saving, AWriterWaitsForAnotherProgramsLockThenFailsWithNothingLost) {
             "other,mine0,mine1");
 }
 
+TEST(Saving, OpeningAFileLockedExclusivelyFailsAfterTheWait) {
+  ScratchDir dir;
+  const std::string path = dir.MakeDb();
+  RawDb other(path);
+  other.Exec("BEGIN EXCLUSIVE");
+  CDaoDatabase db;
+  db.SetBusyTimeout(20ms);
+  try {
+    db.Open(path);
+    ADD_FAILURE() << "opened a file locked exclusively";
+  } catch (const CDaoException& e) {
+    EXPECT_NE(std::string(e.what()).find("in use by another program"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(db.IsOpen());
+  other.Exec("COMMIT");
+  db.Open(path);
+  EXPECT_TRUE(db.IsOpen());
+}
+
 TEST(Saving, TwoConnectionsOnOneFileBothSaveWhileTheirResultsAreOpen) {
   ScratchDir dir;
   const std::string path = dir.MakeDb();

@@ -45,6 +45,7 @@ void InsertAll(sqlite3* db, const std::vector<CsvRecord>& records) {
 }  // namespace
 
 std::size_t ImportRecipients(const std::string& db_path, std::string_view csv) {
+  if (csv.starts_with("\xEF\xBB\xBF")) csv.remove_prefix(3);  // a byte-order mark
   const auto records = ParseCsv(csv, kHeader.size());
   if (records.empty() || records[0].fields != kHeader) {
     throw ToolError("line 1: the first line must be the header pin,fname,lname,pagephone");
