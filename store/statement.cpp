@@ -54,8 +54,12 @@ bool Statement::Step(const std::string& what) {
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
-  sqlite3_reset(stmt_);
-  ThrowEngineError(*db_, rc, what);
+  try {
+    ThrowEngineError(*db_, rc, what);  // takes the engine's message first
+  } catch (...) {
+    sqlite3_reset(stmt_);
+    throw;
+  }
 }
 
 void Statement::Reset() {

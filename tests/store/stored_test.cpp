@@ -137,6 +137,30 @@ TEST_F(Stored, IdsAboveTheRangeFromAnotherToolAreNotFollowed) {
   EXPECT_EQ(AddMessage("newer"), "3");
 }
 
+TEST_F(Stored, AnIdTakenByAnotherProgramBeforeTheSaveIsReportedAndStaysPending) {
+  OpenSet();
+  CDaoDatabase other_db;
+  other_db.Open(path_);
+  CDaoRecordset other(&other_db);
+  other.Open("Select * from [stored]");
+  set_.AddNew();
+  other.AddNew();
+  EXPECT_EQ(set_.GetFieldValue("id"), other.GetFieldValue("id"));
+  other.SetFieldValue("Message", "theirs");
+  other.Update();
+  set_.SetFieldValue("Message", "mine");
+  try {
+    set_.Update();
+    ADD_FAILURE() << "saved over another program's message";
+  } catch (const CDaoException& e) {
+    EXPECT_NE(std::string(e.what()).find("taken by another program"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(set_.GetEditMode(), CDaoRecordset::EditMode::kAdd);
+  EXPECT_EQ(raw_.Text("SELECT group_concat(Message) FROM stored"), "theirs");
+  EXPECT_EQ(AddMessage("mine"), "2");
+}
+
 TEST_F(Stored, AbsentMessageReadsAsNull) {
   raw_.Exec("INSERT INTO stored VALUES (4, NULL)");
   OpenSet();
