@@ -1,4 +1,6 @@
-// The About box, laid out in dialog units like the form.
+// The About box, laid out in dialog units like the form: the program's icon
+// at the left, the name and the version line beside it, OK at the right.
+// The icon comes from this library's resources, registered on first use.
 #include "app/about_box.h"
 
 #include <QIcon>

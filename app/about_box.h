@@ -1,5 +1,6 @@
-// The About box: the program's icon, its name and version, and an OK button.
-// Modal, with no handlers of its own.
+// The About box: the program's icon, its name "Zentrel", the line
+// "Version 1.0 " and an OK button, under the caption "About Zentrel".
+// Modal, with no handlers of its own; the frame's Help menu opens it.
 #pragma once
 
 #include <QDialog>

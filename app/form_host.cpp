@@ -1,4 +1,6 @@
-// The form's side of the editing dialogs' host interface.
+// The form's side of the editing dialogs' host interface: each member hands
+// the flows one of the form's parts (PIN box, recordset, connection, message
+// box) or runs one of its handlers; message boxes go through the form's own.
 #include "app/form_host.h"
 
 #include <QPlainTextEdit>

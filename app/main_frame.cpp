@@ -9,6 +9,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include <algorithm>
+
 #include "app/about_box.h"
 #include "paging/view/zt_view.h"
 

@@ -1,5 +1,6 @@
 // Benchmark databases: DIR/vp-N/vp.mdb with N recipients in random PIN order,
-// made once and reused (run.sh makes the same files with the sqlite3 tool).
+// made once and reused. DIR is $ZENTREL_BENCH_DIR (run.sh sets it and makes
+// the same files with the sqlite3 tool) or a folder under the temp folder.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
-// Dialog units to pixels: the average width is that of the 52 Latin letters,
-// rounded, and the height is the font's line height.
+// Dialog units to pixels: the average width is that of the 52 Latin letters
+// (rounded, as the window system computes its dialog base units) and the
+// height is the font's line height.
 #include "paging/view/form_layout.h"
 
 #include <QFontMetrics>

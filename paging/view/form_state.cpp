@@ -1,4 +1,6 @@
-// Locked copies of the two boxes the page transaction reads.
+// Locked copies of the two boxes the page transaction reads. Each access
+// holds the lock only to copy one string in or out, so neither thread ever
+// waits for more than a copy.
 #include "paging/view/form_state.h"
 
 namespace zentrel {

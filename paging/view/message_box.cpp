@@ -1,4 +1,6 @@
-// The application's standard message box over QMessageBox.
+// The application's standard message box over QMessageBox: the program's
+// title as caption, one OK button, the icon given. Modal: it returns when
+// the user has closed it.
 #include "paging/view/message_box.h"
 
 namespace zentrel {

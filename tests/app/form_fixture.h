@@ -1,5 +1,6 @@
 // A send-page form over a real vp.mdb in a temporary folder, with its message
-// boxes recorded instead of shown.
+// boxes recorded instead of shown, and the user's way of choosing a PIN
+// (select the entry, then the activation the list sends).
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // The send-page form's controls: every one of the form's table with its kind,
-// text and place (dialog units turned into pixels), and the tab order.
+// text and place (dialog units turned into pixels from the font), and the
+// order in which Tab visits them.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 // The test program's entry: one QApplication for all tests, then GoogleTest.
-// Offscreen unless told otherwise, also when CTest only lists the tests.
+// Offscreen unless told otherwise, also when CTest only lists the tests;
+// an organisation name of its own keeps the program's profile untouched.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -1,5 +1,6 @@
-// The application shell: start-up, the frame's place, caption and menu, the
-// accelerators reaching the focused box, printing, help and the About box.
+// The application shell: start-up and its failure, the frame's place, caption
+// and menu, the accelerators reaching the focused box, printing, help and
+// the About box.
 #include <gtest/gtest.h>
 
 #include <QApplication>

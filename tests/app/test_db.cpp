@@ -1,4 +1,6 @@
-// Writes the test vp.mdb through SQLite's C API, all rows in one transaction.
+// Writes the test vp.mdb through SQLite's C API: the two tables as the store
+// expects them, then the recipients in one transaction with bound values.
+// The temporary folder becomes the current directory while it lives.
 #include "tests/app/test_db.h"
 
 #include <sqlite3.h>

@@ -1,4 +1,6 @@
-// Event-processing wait loop for the form tests.
+// Event-processing wait loop for the form tests: queued status texts, timer
+// ticks and line events arrive through the event loop, so the loop runs it
+// (waking at least every 10 ms) until the condition holds.
 #include "tests/app/wait.h"
 
 #include <QCoreApplication>

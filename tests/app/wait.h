@@ -1,5 +1,6 @@
 // Waiting in tests without sleeping: process Qt events until a condition
-// holds (or a generous limit passes, which fails the test that waited).
+// holds. The limit is only a guard against a hang (a test that reaches it
+// fails); nothing is ever timed.
 #pragma once
 
 #include <functional>
