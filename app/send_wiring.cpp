@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "paging/view/ui_queue.h"
 #include "seriallink/comm_link.h"
 #include "telephony/event_dispatch.h"
 #include "telephony/message_box.h"
@@ -16,12 +17,14 @@
 namespace zentrel {
 namespace {
 
+// Line events run on the UI thread, in the order the service posted them.
 class QtDispatcher : public IEventDispatcher {
  public:
-  void Post(std::function<void()> event) override {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(event),
-                              Qt::QueuedConnection);
-  }
+  void Post(std::function<void()> event) override { queue_.Post(std::move(event)); }
+  UiQueue& Queue() { return queue_; }
+
+ private:
+  UiQueue queue_;  // made on the UI thread with the wiring
 };
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
@@ -45,13 +48,12 @@ SendWiring::SendWiring(ILinkView& view, std::atomic<ISerialLink*>& link_slot,
     : view_(view), link_slot_(link_slot), tapi_slot_(tapi_slot),
       dispatcher_(std::make_unique<QtDispatcher>()) {
   previous_dispatcher_ = SetEventDispatcher(dispatcher_.get());
-  SetTelephonyMessageBox([show](const std::string& text, MessageIcon icon) {
-    QObject* ui = QCoreApplication::instance();
+  UiQueue* ui = &static_cast<QtDispatcher*>(dispatcher_.get())->Queue();
+  SetTelephonyMessageBox([show, ui](const std::string& text, MessageIcon icon) {
     if (QThread::currentThread() == ui->thread()) {
       show(text, ToQt(icon));
     } else {
-      QMetaObject::invokeMethod(ui, [show, text, icon] { show(text, ToQt(icon)); },
-                                Qt::QueuedConnection);
+      ui->Post([show, text, icon] { show(text, ToQt(icon)); });
     }
   });
 }

@@ -25,6 +25,7 @@ CZTView::CZTView(CZTSet* document_set, QWidget* parent, int timer_interval_ms)
   BuildControls();
   timer_ = new QTimer(this);
   timer_->setInterval(timer_interval_ms);
+  ui_queue_ = new UiQueue(this);
   transaction_ = std::make_unique<CPageTransaction>(
       *this, [this]() -> ILinkWriter* { return m_pCommLink.load(); });
   ConnectHandlers();

@@ -18,6 +18,7 @@
 #include "paging/view/form_state.h"
 #include "paging/view/message_box.h"
 #include "paging/view/pin_combo.h"
+#include "paging/view/ui_queue.h"
 #include "seriallink/link_view.h"
 #include "store/dao.h"
 
@@ -107,6 +108,7 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
 
   CZTSet* document_set_;
   QTimer* timer_ = nullptr;
+  UiQueue* ui_queue_ = nullptr;  // status texts and timer starts from other threads
   FormState state_;
   std::unique_ptr<CPageTransaction> transaction_;
   StartSendFn start_send_;

@@ -17,7 +17,7 @@ std::string CZTView::MessageBoxText() { return state_.Message(); }
 
 void CZTView::UpdateStatus(const std::string& text) {
   const QString status = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-  QMetaObject::invokeMethod(this, [this, status] { ApplyStatus(status); }, Qt::QueuedConnection);
+  ui_queue_->Post([this, status] { ApplyStatus(status); });
 }
 
 // Replaces the whole text, then scrolls down one line.
@@ -35,7 +35,7 @@ int CZTView::StartLogonTimer() {
   if (QThread::currentThread() == thread()) {
     timer_->start();
   } else {
-    QMetaObject::invokeMethod(timer_, qOverload<>(&QTimer::start), Qt::QueuedConnection);
+    ui_queue_->Post([this] { timer_->start(); });
   }
   return 1;
 }
