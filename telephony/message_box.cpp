@@ -7,14 +7,14 @@
 
 namespace zentrel {
 namespace {
-MessageBoxFn& Hook() {
-  static MessageBoxFn hook;
+TelephonyMessageBoxFn& Hook() {
+  static TelephonyMessageBoxFn hook;
   return hook;
 }
 }  // namespace
 
-MessageBoxFn SetTelephonyMessageBox(MessageBoxFn hook) {
-  MessageBoxFn previous = std::move(Hook());
+TelephonyMessageBoxFn SetTelephonyMessageBox(TelephonyMessageBoxFn hook) {
+  TelephonyMessageBoxFn previous = std::move(Hook());
   Hook() = std::move(hook);
   return previous;
 }

@@ -11,11 +11,11 @@ namespace zentrel {
 
 enum class MessageIcon { kInformation, kWarning, kStop };
 
-using MessageBoxFn =
+using TelephonyMessageBoxFn =
     std::function<void(const std::string& text, MessageIcon icon)>;
 
 // Installs the hook; an empty one restores the default. Returns the old one.
-MessageBoxFn SetTelephonyMessageBox(MessageBoxFn hook);
+TelephonyMessageBoxFn SetTelephonyMessageBox(TelephonyMessageBoxFn hook);
 
 // Shows `text` (exclamation icon, as the framework's default OK box does).
 void TelephonyMessageBox(const std::string& text);

@@ -47,6 +47,5 @@ int main(int argc, char** argv) {
   }
   options.message = AsMessageBoxText(message);
   if (*phone_opt) options.phone = phone;
-  if (!options.trace) SetTraceSink([](std::string_view) {});
   return SendPage(options, stdout, stderr);
 }

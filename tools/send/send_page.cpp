@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <string_view>
 #include <string>
 
 #include "paging/transaction.h"
@@ -58,6 +60,28 @@ void RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds) {
   }
 }
 
+// Why the call ended, from the telephony's trace texts, in the user's words.
+class CallOutcome {
+ public:
+  void See(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    if (text.starts_with("Line busy")) reason_ = "the line is busy";
+    else if (text.starts_with("Disconnected: ")) reason_ = Trim(text.substr(14));
+  }
+  std::string Reason() const {
+    std::lock_guard lock(mutex_);
+    return reason_;
+  }
+
+ private:
+  static std::string Trim(std::string_view t) {
+    while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.remove_suffix(1);
+    return std::string(t);
+  }
+  mutable std::mutex mutex_;
+  std::string reason_;
+};
+
 }  // namespace
 
 int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
@@ -73,11 +97,21 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
 
+  CallOutcome outcome;
+  const bool trace = options.trace;
+  TraceSink previous_sink = SetTraceSink([&outcome, err, trace](std::string_view text) {
+    outcome.See(text);
+    if (trace) {
+      std::fwrite(text.data(), 1, text.size(), err);
+      std::fflush(err);
+    }
+  });
+
   UiLoop loop;
   LoopDispatcher dispatcher(loop);
   IEventDispatcher* previous_dispatcher = SetEventDispatcher(&dispatcher);
   std::string last_box;
-  MessageBoxFn previous_box = SetTelephonyMessageBox([&](const std::string& text, MessageIcon) {
+  TelephonyMessageBoxFn previous_box = SetTelephonyMessageBox([&](const std::string& text, MessageIcon) {
     last_box = text;
     std::fprintf(err, "zentrel-send: %s\n", text.c_str());
   });
@@ -100,10 +134,13 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   link.reset();
   SetTelephonyMessageBox(std::move(previous_box));
   SetEventDispatcher(previous_dispatcher);
+  SetTraceSink(std::move(previous_sink));
 
   if (g_bPageAccepted.load() == 1) return kExitSent;
   std::string reason = view.LastStatus();
-  if (reason.empty()) reason = last_box.empty() ? "the call ended before the terminal answered" : last_box;
+  if (reason.empty()) reason = outcome.Reason();
+  if (reason.empty()) reason = last_box;
+  if (reason.empty()) reason = "the call ended before the terminal answered";
   std::fprintf(err, "zentrel-send: page not sent: %s\n", reason.c_str());
   return kExitNotSent;
 }
