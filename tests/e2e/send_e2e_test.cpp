@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -95,7 +96,9 @@ TEST_F(SendEndToEnd, EachTerminalBehaviour) {
       {"nak", 1, Then(kToBlock, {"Error, check PIN and try again!"}), "Error, check PIN"},
       {"rs", 1, Then(kToBlock, {"Error, check PIN and try again!"}), "Error, check PIN"},
       {"error-text", 1, Then(kToBlock, {"Error, page not sent, check PIN number."}), "page not sent"},
-      {"hangup-after-logon", 1, kToBlock, "Sending Message..."},
+      // The hang-up races the end of the burst that carries the go-ahead:
+      // the call may end before the block goes out. Either way, not sent.
+      {"hangup-after-logon", 1, kToBlock, "page not sent"},
       {"busy", 1, {}, "the line is busy"},
       {"no-answer", 1, {}, "No Answer"},
       {"no-dialtone", 1, {}, "No Dial Tone"},
@@ -105,7 +108,14 @@ TEST_F(SendEndToEnd, EachTerminalBehaviour) {
     auto modem = StartModem(s.name);
     const auto sent = Send({"--pin", "1001", "--message", "Pump 3 down\nCall ops"});
     EXPECT_EQ(sent.status, s.exit_status) << sent.err;
-    EXPECT_EQ(Lines(sent.out), s.statuses);
+    const auto lines = Lines(sent.out);
+    if (std::string(s.name) == "hangup-after-logon") {
+      ASSERT_GE(lines.size(), 2u);
+      ASSERT_LE(lines.size(), s.statuses.size()) << sent.out;
+      EXPECT_TRUE(std::equal(lines.begin(), lines.end(), s.statuses.begin())) << sent.out;
+    } else {
+      EXPECT_EQ(lines, s.statuses);
+    }
     if (s.exit_status != 0) {
       EXPECT_NE(sent.err.find(s.reason), std::string::npos) << sent.err;
     }
