@@ -1,5 +1,7 @@
 // The filter and query texts the store accepts, and how it reads them: the
-// PIN is everything between "pin = '" and the final quote, taken literally.
+// PIN is everything between "pin = '" and the final quote, taken literally
+// (PINs full of quotes and SQL are looked up end to end with the recipients);
+// every other text is refused before it can become SQL.
 #include <gtest/gtest.h>
 
 #include "store/filter.h"
@@ -13,78 +15,46 @@ using Kind = Filter::Kind;
 TEST(Filter, ParsesTheTwoFormsAndRejectsAllElse) {
   struct Row {
     const char* text;
-    bool ok;
     Kind kind;
     std::string pin;
     std::int64_t id;
   };
-  const Row rows[] = {
-      {"", true, Kind::kNone, "", 0},
-      {"pin = '1001'", true, Kind::kPin, "1001", 0},
-      {"pin = ''", true, Kind::kPin, "", 0},
-      {"pin = 'O'Neil'", true, Kind::kPin, "O'Neil", 0},
-      {"pin = ''''", true, Kind::kPin, "''", 0},
-      {"pin = '1' OR '1'='1'", true, Kind::kPin, "1' OR '1'='1", 0},
-      {"pin = '10%'", true, Kind::kPin, "10%", 0},
-      {"pin = '1--'", true, Kind::kPin, "1--", 0},
-      {"pin = 'Zoë 東京'", true, Kind::kPin, "Zoë 東京", 0},
-      {"id = 7", true, Kind::kId, "", 7},
-      {"id = 007", true, Kind::kId, "", 7},
-      {"id = -12", true, Kind::kId, "", -12},
-      {"id = 32767", true, Kind::kId, "", 32767},
-      {"pin = '", false, Kind::kNone, "", 0},
-      {"pin = 1001", false, Kind::kNone, "", 0},
-      {"pin='1001'", false, Kind::kNone, "", 0},
-      {"pin = '1001' ", false, Kind::kNone, "", 0},
-      {"PIN = '1001'", false, Kind::kNone, "", 0},
-      {"id = ", false, Kind::kNone, "", 0},
-      {"id = -", false, Kind::kNone, "", 0},
-      {"id = 7 OR 1=1", false, Kind::kNone, "", 0},
-      {"id = 7; DROP TABLE stored", false, Kind::kNone, "", 0},
-      {"id = 0x10", false, Kind::kNone, "", 0},
-      {"id = +7", false, Kind::kNone, "", 0},
-      {"id = 99999999999999999999", false, Kind::kNone, "", 0},
-      {"fname = 'Ann'", false, Kind::kNone, "", 0},
-      {"1=1", false, Kind::kNone, "", 0},
+  const Row accepted[] = {
+      {"", Kind::kNone, "", 0},
+      {"pin = '1001'", Kind::kPin, "1001", 0},
+      {"pin = ''", Kind::kPin, "", 0},
+      {"pin = 'O'Neil'", Kind::kPin, "O'Neil", 0},
+      {"id = 7", Kind::kId, "", 7},
+      {"id = 007", Kind::kId, "", 7},
+      {"id = -12", Kind::kId, "", -12},
   };
-  for (const Row& row : rows) {
+  for (const Row& row : accepted) {
     SCOPED_TRACE(std::string("filter: [") + row.text + "]");
-    if (!row.ok) {
-      EXPECT_THROW(ParseFilter(row.text), CDaoException);
-      continue;
-    }
     const Filter filter = ParseFilter(row.text);
     EXPECT_EQ(filter.kind, row.kind);
     EXPECT_EQ(filter.pin, row.pin);
     EXPECT_EQ(filter.id, row.id);
   }
+  for (const char* text : {"pin = '", "pin = 1001", "pin='1001'", "pin = '1001' ",
+                           "PIN = '1001'", "id = ", "id = -", "id = 7 OR 1=1",
+                           "id = 7; DROP TABLE stored", "id = 0x10", "id = +7",
+                           "id = 99999999999999999999", "fname = 'Ann'", "1=1"}) {
+    EXPECT_THROW(ParseFilter(text), CDaoException) << "filter: [" << text << "]";
+  }
 }
 
 TEST(Query, AcceptsOnlyTheTwoTablesInBracketsOrSelectStar) {
-  struct Row {
-    const char* text;
-    const char* table;  // nullptr: rejected
-  };
-  const Row rows[] = {
+  const std::pair<const char*, const char*> accepted[] = {
       {"[VPdata]", "VPdata"},
       {"Select * from [stored]", "stored"},
       {"SELECT * FROM [stored]", "stored"},
       {"[stored]", "stored"},
       {"Select * from [VPdata]", "VPdata"},
-      {"VPdata", nullptr},
-      {"Select * from stored", nullptr},
-      {"Select id from [stored]", nullptr},
-      {"Select * from [stored] where 1", nullptr},
-      {"[sqlite_master]", nullptr},
-      {"", nullptr},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(std::string("query: [") + row.text + "]");
-    if (row.table == nullptr) {
-      EXPECT_THROW(ParseQuery(row.text), CDaoException);
-    } else {
-      EXPECT_EQ(ParseQuery(row.text).name, row.table);
-    }
+  for (const auto& [text, table] : accepted) EXPECT_EQ(ParseQuery(text).name, table) << text;
+  for (const char* text : {"VPdata", "Select * from stored", "Select id from [stored]",
+                           "Select * from [stored] where 1", "[sqlite_master]", ""}) {
+    EXPECT_THROW(ParseQuery(text), CDaoException) << "query: [" << text << "]";
   }
 }
 
