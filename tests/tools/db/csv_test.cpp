@@ -16,51 +16,39 @@ Fields FieldsOf(const std::vector<CsvRecord>& records) {
   return fields;
 }
 
-TEST(Csv, ReadsGoodInput) {
+TEST(Csv, ReadsGoodInputAndRejectsBadInputNamingTheLine) {
   struct Row {
     const char* name;
     std::string text;
-    Fields fields;
+    Fields fields;        // when good
+    const char* message;  // when bad: how the error starts
   };
   const Row rows[] = {
-      {"plain", "a,b\nc,d\n", {{"a", "b"}, {"c", "d"}}},
-      {"no final newline", "a,b\nc,d", {{"a", "b"}, {"c", "d"}}},
-      {"crlf", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
-      {"empty fields", ",\n,x\n", {{"", ""}, {"", "x"}}},
-      {"blank lines skipped", "\na,b\n\n\nc,d\n", {{"a", "b"}, {"c", "d"}}},
-      {"quoted comma", "\"a,1\",b\n", {{"a,1", "b"}}},
-      {"doubled quotes", "\"O\"\"Neil\",\"\"\"\"\n", {{"O\"Neil", "\""}}},
-      {"quoted newline", "\"two\nlines\",b\n", {{"two\nlines", "b"}}},
-      {"empty quoted", "\"\",b\n", {{"", "b"}}},
-      {"utf-8 and spaces", " Zoë , 東京\n", {{" Zoë ", " 東京"}}},
-      {"apostrophe", "O'Neil,x\n", {{"O'Neil", "x"}}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(FieldsOf(ParseCsv(row.text, 2)), row.fields);
-  }
-}
-
-TEST(Csv, RejectsBadInputNamingTheLine) {
-  struct Row {
-    const char* name;
-    std::string text;
-    const char* message;
-  };
-  const Row rows[] = {
-      {"too few", "a,b\nc\n", "line 2: expected 2 fields, found 1"},
-      {"too many", "a,b\nc,d,e\n", "line 2: expected 2 fields, found 3"},
-      {"after quoted newline", "\"x\ny\",b\nc\n", "line 3: expected 2 fields, found 1"},
-      {"never closed", "a,b\nc,\"open\nd,e\n", "line 2: the quoted field opened here is never closed"},
-      {"text after quote", "a,b\n\"c\"x,d\n", "line 2: text after the closing quote"},
-      {"stray quote", "a,b\nc\"d,e\n", "line 2: a quote inside a field"},
+      {"plain", "a,b\nc,d\n", {{"a", "b"}, {"c", "d"}}, nullptr},
+      {"no final newline", "a,b\nc,d", {{"a", "b"}, {"c", "d"}}, nullptr},
+      {"crlf", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}, nullptr},
+      {"empty fields", ",\n,x\n", {{"", ""}, {"", "x"}}, nullptr},
+      {"blank lines skipped", "\na,b\n\n\nc,d\n", {{"a", "b"}, {"c", "d"}}, nullptr},
+      {"quoted comma", "\"a,1\",b\n", {{"a,1", "b"}}, nullptr},
+      {"doubled quotes", "\"O\"\"Neil\",\"\"\"\"\n", {{"O\"Neil", "\""}}, nullptr},
+      {"quoted newline", "\"two\nlines\",b\n", {{"two\nlines", "b"}}, nullptr},
+      {"empty quoted", "\"\",b\n", {{"", "b"}}, nullptr},
+      {"utf-8 and spaces", " Zoë , 東京\n", {{" Zoë ", " 東京"}}, nullptr},
+      {"too few", "a,b\nc\n", {}, "line 2: expected 2 fields, found 1"},
+      {"too many", "a,b\nc,d,e\n", {}, "line 2: expected 2 fields, found 3"},
+      {"after quoted newline", "\"x\ny\",b\nc\n", {}, "line 3: expected 2 fields, found 1"},
+      {"never closed", "a,b\nc,\"open\nd,e\n", {},
+       "line 2: the quoted field opened here is never closed"},
+      {"text after quote", "a,b\n\"c\"x,d\n", {}, "line 2: text after the closing quote"},
+      {"stray quote", "a,b\nc\"d,e\n", {}, "line 2: a quote inside a field"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     try {
-      ParseCsv(row.text, 2);
-      ADD_FAILURE() << "accepted";
+      EXPECT_EQ(FieldsOf(ParseCsv(row.text, 2)), row.fields);
+      EXPECT_EQ(row.message, nullptr) << "accepted";
     } catch (const ToolError& e) {
+      ASSERT_NE(row.message, nullptr) << e.what();
       EXPECT_EQ(std::string(e.what()).rfind(row.message, 0), 0u) << e.what();
     }
   }
@@ -73,7 +61,6 @@ TEST(Csv, WrittenRecordsReadBackUnchanged) {
   std::string text;
   for (const auto& r : records) text += FormatCsvRecord(r);
   EXPECT_EQ(FieldsOf(ParseCsv(text, 4)), records);
-  EXPECT_EQ(FormatCsvRecord({"1001", "Ann", "Lee", "5551234"}), "1001,Ann,Lee,5551234\n");
 }
 
 }  // namespace
