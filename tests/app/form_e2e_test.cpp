@@ -12,7 +12,6 @@
 #include "app/zt_app.h"
 #include "paging/view/zt_view.h"
 #include "tests/app/form_fixture.h"
-#include "tests/app/wait.h"
 
 namespace zentrel::testing {
 namespace {
@@ -40,9 +39,7 @@ TEST(FormEndToEnd, SendPageReachesTheTerminalAndShowsEachStep) {
   CZTApp::Options options;
   options.show = false;
   options.timer_interval_ms = 1000;  // longer than the 250 ms silence that ends a read
-  options.message_box = [&](QWidget*, const QString& text, QMessageBox::Icon icon) {
-    boxes.push_back({text, icon});
-  };
+  options.message_box = RecordInto(boxes);
   {
     CZTApp app(options);
     ASSERT_TRUE(app.InitInstance());

@@ -1,24 +1,49 @@
-// A send-page form over a real vp.mdb in a temporary folder, with its message
-// boxes recorded instead of shown, and the user's way of choosing a PIN
-// (select the entry, then the activation the list sends).
+// What the form and shell tests stand on: a fresh temporary folder made the
+// current directory (the program opens "vp.mdb" there) with a vp.mdb written
+// through SQLite's C API; message boxes recorded instead of shown; a wait
+// that runs the event loop until a condition holds (its limit only guards
+// against a hang, nothing is timed); and a send-page form over the folder.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
-
+#include <QTemporaryDir>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "paging/view/zt_view.h"
-#include "tests/app/test_db.h"
 
 namespace zentrel::testing {
+
+struct Recipient {
+  std::string pin, fname, lname, pagephone;
+};
 
 struct ShownBox {
   QString text;
   QMessageBox::Icon icon;
 };
+
+class TestFolder {
+ public:
+  TestFolder();  // the previous directory comes back when the folder goes
+  ~TestFolder();
+  // Writes vp.mdb with the two tables and `recipients`, in this order.
+  void MakeDatabase(const std::vector<Recipient>& recipients);
+  // Runs SQL on vp.mdb (to change it behind the program's back).
+  void Exec(const std::string& sql);
+  std::string Path() const { return dir_.path().toStdString(); }
+
+ private:
+  QTemporaryDir dir_;
+  std::string previous_;
+};
+
+MessageBoxFn RecordInto(std::vector<ShownBox>& boxes);
+bool WaitUntil(const std::function<bool()>& condition, int limit_ms = 10000);
 
 class FormTest : public ::testing::Test {
  protected:
@@ -27,9 +52,7 @@ class FormTest : public ::testing::Test {
     if (make_db) folder.MakeDatabase(rows);
     set = std::make_unique<CZTSet>();
     view = std::make_unique<CZTView>(set.get(), nullptr, 5);
-    view->SetMessageBox([this](QWidget*, const QString& text, QMessageBox::Icon icon) {
-      boxes.push_back({text, icon});
-    });
+    view->SetMessageBox(RecordInto(boxes));
     view->Guarded([this] { view->OnInitialUpdate(); });
   }
   // What the user does when picking entry `pin` from the list.
@@ -45,8 +68,8 @@ class FormTest : public ::testing::Test {
     return pins;
   }
   QStringList Shown() const {
-    return {view->m_comboPin->currentText(), view->m_editFirstName->text(),
-            view->m_editLastName->text(), view->m_editPhone->text()};
+    return {view->m_comboPin->currentText(), view->m_editFirstName->text(), view->m_editLastName->text(),
+            view->m_editPhone->text()};
   }
 
   TestFolder folder;

@@ -1,17 +1,15 @@
 // The form as the page transaction's window from the read thread: status
 // texts queued from another thread arrive in order, a received block is
 // answered from the boxes' contents at that moment, and the wake-up timer
-// ticks on the UI thread until the log-on was sent.
-#include <QLineEdit>
+// ticks on the UI thread, whichever thread started it, until the log-on was
+// sent.
 #include <QPlainTextEdit>
 #include <QTimer>
-
 #include <mutex>
 #include <thread>
 
 #include "seriallink/local_heap.h"
 #include "tests/app/form_fixture.h"
-#include "tests/app/wait.h"
 
 namespace zentrel::testing {
 namespace {
@@ -38,66 +36,54 @@ class RecordingLink : public ISerialLink {
   std::vector<std::string> offered_;
 };
 
-TEST_F(FormTest, StatusTextsFromAnotherThreadArriveInOrder) {
-  Open({{"10", "Carl", "Dunn", "5559876"}});
-  QStringList seen;
-  QObject::connect(view->m_editStatus, &QPlainTextEdit::textChanged, view.get(),
-                   [&] { seen << view->m_editStatus->toPlainText(); });
+class FormThreads : public FormTest {
+ protected:
+  void SetUp() override {
+    Open({{"10", "Carl", "Dunn", "5559876"}});
+    view->m_pCommLink = &link;
+    ClearTransactionFlags();
+  }
+  void TearDown() override { view->m_pCommLink = nullptr; }
+  bool StatusBecomes(const QString& text) {
+    return WaitUntil([&] { return view->m_editStatus->toPlainText() == text; });
+  }
+  RecordingLink link;
+};
+
+TEST_F(FormThreads, StatusTextsFromAnotherThreadArriveInOrder) {
+  QStringList texts;  // each text once, as it appeared
+  QObject::connect(view->m_editStatus, &QPlainTextEdit::textChanged, view.get(), [&] {
+    const QString s = view->m_editStatus->toPlainText();
+    if (!s.isEmpty() && (texts.isEmpty() || texts.back() != s)) texts << s;
+  });
   constexpr int kTexts = 200;
   std::thread reader([&] {
     for (int i = 0; i < kTexts; ++i) view->UpdateStatus("status " + std::to_string(i));
   });
-  const QString last = QString("status %1").arg(kTexts - 1);
-  ASSERT_TRUE(WaitUntil([&] { return view->m_editStatus->toPlainText() == last; }));
+  ASSERT_TRUE(StatusBecomes(QString("status %1").arg(kTexts - 1)));
   reader.join();
-  QStringList texts;  // each text once, as it appeared
-  for (const QString& s : seen) {
-    if (!s.isEmpty() && (texts.isEmpty() || texts.back() != s)) texts << s;
-  }
   ASSERT_EQ(texts.size(), kTexts);
   for (int i = 0; i < kTexts; ++i) EXPECT_EQ(texts[i], QString("status %1").arg(i));
 }
 
-TEST_F(FormTest, AReceivedBlockIsAnsweredFromTheBoxesOnTheReadThread) {
-  Open({{"10", "Carl", "Dunn", "5559876"}});
-  RecordingLink link;
-  view->m_pCommLink = &link;
+TEST_F(FormThreads, AReceivedBlockIsAnsweredFromTheBoxesOnTheReadThread) {
   view->m_editMessage->setPlainText("HI\nYO");
-  ClearTransactionFlags();
   std::thread reader([&] { view->ProcessReceivedData("\r\x1b[p\r", 5); });
   reader.join();
   const auto offered = link.Offered();
   ASSERT_EQ(offered.size(), 1u);
   EXPECT_EQ(offered[0].substr(0, 12), std::string("\x02" "10\rHI\r\nYO\r\x03"));
   EXPECT_EQ(g_bBlockSent.load(), 1);
-  ASSERT_TRUE(WaitUntil([&] { return view->m_editStatus->toPlainText() == "Sending Message..."; }));
-  view->m_pCommLink = nullptr;
+  EXPECT_TRUE(StatusBecomes("Sending Message..."));
 }
 
-TEST_F(FormTest, WakeUpTimerSendsCrUntilTheLogOnWasSent) {
-  Open({{"10", "Carl", "Dunn", "5559876"}});
-  RecordingLink link;
-  view->m_pCommLink = &link;
-  ClearTransactionFlags();
-  EXPECT_EQ(view->StartLogonTimer(), 1);
+TEST_F(FormThreads, WakeUpTimerStartedFromALinkThreadSendsCrUntilTheLogOnWasSent) {
+  std::thread([&] { EXPECT_EQ(view->StartLogonTimer(), 1); }).join();  // queued to the UI thread
   ASSERT_TRUE(WaitUntil([&] { return link.Offered().size() >= 2; }));
-  EXPECT_EQ(link.Offered()[0], "\r");
-  ASSERT_TRUE(WaitUntil(
-      [&] { return view->m_editStatus->toPlainText() == "Preparing to send message..."; }));
+  ASSERT_TRUE(StatusBecomes("Preparing to send message..."));
   g_bLogonSent = 1;
   ASSERT_TRUE(WaitUntil([&] { return !view->LogonTimer()->isActive(); }));
   for (const std::string& text : link.Offered()) EXPECT_EQ(text, "\r");
-  view->m_pCommLink = nullptr;
-}
-
-TEST_F(FormTest, ASecondTimerStartReplacesTheRunningOne) {
-  Open({{"10", "Carl", "Dunn", "5559876"}});
-  view->StartLogonTimer();
-  std::thread other([&] { view->StartLogonTimer(); });  // from a link thread: queued
-  other.join();
-  ASSERT_TRUE(WaitUntil([&] { return view->LogonTimer()->isActive(); }));
-  EXPECT_EQ(view->LogonTimer()->interval(), 5);
-  view->LogonTimer()->stop();
 }
 
 }  // namespace

@@ -1,14 +1,14 @@
-// The application shell: start-up and its failure, the frame's place, caption
-// and menu, the accelerators reaching the focused box, printing, help and
-// the About box.
-#include <gtest/gtest.h>
-
+// The application shell: start-up and its failures, the frame's place,
+// caption and menu, the edit keys reaching the focused box, printing, help,
+// the About box, and the form's buttons plugged into the real editing
+// dialogs and the real telephony.
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStatusBar>
@@ -16,11 +16,10 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/about_box.h"
 #include "app/main_frame.h"
 #include "app/zt_app.h"
 #include "app/zt_doc.h"
-#include "paging/view/zt_view.h"
+#include "seriallink/trace.h"
 #include "tests/app/form_fixture.h"
 
 namespace zentrel::testing {
@@ -31,28 +30,32 @@ class ShellTest : public ::testing::Test {
   CZTApp::Options Options() {
     CZTApp::Options options;
     options.timer_interval_ms = 5;
-    options.message_box = [this](QWidget*, const QString& text, QMessageBox::Icon icon) {
-      boxes.push_back({text, icon});
-    };
+    options.message_box = RecordInto(boxes);
     options.help_file = QString::fromStdString(folder.Path() + "/no-such-help.html");
+    options.run_dialog = [this](QDialog& dialog) {
+      dialogs << dialog.windowTitle();
+      return int(QDialog::Rejected);
+    };
     return options;
   }
-  void Start() {
-    folder.MakeDatabase({{"2", "Ann", "Bell", "5551234"}, {"10", "Carl", "Dunn", "5559876"}});
+  void Start(bool make_db = true) {
+    if (make_db) folder.MakeDatabase({{"2", "Ann", "Bell", "5551234"}, {"10", "Carl", "Dunn", "5559876"}});
     app = std::make_unique<CZTApp>(Options());
     ASSERT_TRUE(app->InitInstance());
   }
-  void Activate() {
-    QApplication::setActiveWindow(app->MainFrame());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(app->MainFrame()));
+  QStringList Texts() const {
+    QStringList texts;
+    for (const ShownBox& box : boxes) texts << box.text;
+    return texts;
   }
 
   TestFolder folder;
   std::vector<ShownBox> boxes;
+  QStringList dialogs;
   std::unique_ptr<CZTApp> app;
 };
 
-TEST_F(ShellTest, OneFrameAt100By50Sized610By515WithTheFormAndCaption) {
+TEST_F(ShellTest, OneFrameAt100By50Sized610By515WithTheFormCaptionAndMenu) {
   Start();
   CMainFrame* frame = app->MainFrame();
   EXPECT_TRUE(frame->isVisible());
@@ -64,46 +67,18 @@ TEST_F(ShellTest, OneFrameAt100By50Sized610By515WithTheFormAndCaption) {
   EXPECT_EQ(frame->findChild<QToolBar*>(), nullptr);
   EXPECT_EQ(app->View()->m_pSet, &app->Document()->m_ztSet);
   EXPECT_EQ(app->View()->m_editFirstName->text(), "Carl");
+  QStringList menu;
+  for (QAction* popup : frame->menuBar()->actions()) {
+    for (QAction* item : popup->menu()->actions()) menu << popup->text() + " / " + (item->isSeparator() ? "-" : item->text());
+  }
+  EXPECT_EQ(menu, (QStringList{"&File / -", "&File / E&xit", "&Help / &Help Topics", "&Help / &About Zentrel"}));
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ShellTest, MenuHasFileExitAndHelpTopicsAndAbout) {
+TEST_F(ShellTest, EditKeysReachTheFocusedBoxF6MovesTheFocusAndCtrlPPrints) {
   Start();
-  QStringList menu;
-  for (QAction* popup : app->MainFrame()->menuBar()->actions()) {
-    for (QAction* item : popup->menu()->actions()) {
-      menu << popup->text() + " / " + (item->isSeparator() ? "-" : item->text());
-    }
-  }
-  EXPECT_EQ(menu, (QStringList{"&File / -", "&File / E&xit", "&Help / &Help Topics",
-                               "&Help / &About Zentrel"}));
-}
-
-TEST_F(ShellTest, AcceleratorsHaveTheirKeys) {
-  Start();
-  CMainFrame* f = app->MainFrame();
-  const struct {
-    QAction* action;
-    QString keys;
-  } rows[] = {
-      {f->m_actPrint, "Ctrl+P"},
-      {f->m_actUndo, "Ctrl+Z, Alt+Backspace"},
-      {f->m_actCut, "Ctrl+X, Shift+Del"},
-      {f->m_actCopy, "Ctrl+C, Ctrl+Ins"},
-      {f->m_actPaste, "Ctrl+V, Shift+Ins"},
-      {f->m_actNextPane, "F6"},
-      {f->m_actPrevPane, "Shift+F6"},
-  };
-  for (const auto& row : rows) {
-    QStringList keys;
-    for (const QKeySequence& key : row.action->shortcuts()) keys << key.toString();
-    EXPECT_EQ(keys.join(", "), row.keys);
-  }
-}
-
-TEST_F(ShellTest, EditKeysReachTheFocusedBoxAndF6MovesTheFocus) {
-  Start();
-  Activate();
+  QApplication::setActiveWindow(app->MainFrame());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(app->MainFrame()));
   QLineEdit* phone = app->View()->m_editPhone;
   phone->setFocus();
   phone->selectAll();
@@ -120,11 +95,7 @@ TEST_F(ShellTest, EditKeysReachTheFocusedBoxAndF6MovesTheFocus) {
   EXPECT_EQ(QApplication::focusWidget(), app->View()->m_buttonSend);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
   EXPECT_EQ(QApplication::focusWidget(), phone);
-}
 
-TEST_F(ShellTest, CtrlPPrintsTheFormThroughThePrintDialog) {
-  Start();
-  Activate();
   const QString pdf = QString::fromStdString(folder.Path() + "/form.pdf");
   int asked = 0;
   app->MainFrame()->SetPrintDialog([&](QPrinter& printer, QWidget*) {
@@ -133,16 +104,9 @@ TEST_F(ShellTest, CtrlPPrintsTheFormThroughThePrintDialog) {
     printer.setOutputFileName(pdf);
     return true;
   });
-  QTest::keyClick(app->View()->m_editPhone, Qt::Key_P, Qt::ControlModifier);
+  QTest::keyClick(phone, Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(asked, 1);
   EXPECT_GT(QFileInfo(pdf).size(), 0);
-}
-
-TEST_F(ShellTest, AMissingHelpFileIsReported) {
-  Start();
-  app->MainFrame()->m_actHelpTopics->trigger();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_TRUE(boxes[0].text.contains("no-such-help.html")) << boxes[0].text.toStdString();
 }
 
 TEST_F(ShellTest, ASocketFailureEndsStartUpBeforeAnyWindow) {
@@ -151,45 +115,65 @@ TEST_F(ShellTest, ASocketFailureEndsStartUpBeforeAnyWindow) {
   CZTApp failing(options);
   EXPECT_FALSE(failing.InitInstance());
   EXPECT_EQ(failing.MainFrame(), nullptr);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Windows sockets initialization failed.");
+  EXPECT_EQ(Texts(), QStringList{"Windows sockets initialization failed."});
 }
 
-TEST_F(ShellTest, AMissingDatabaseStillShowsTheFrame) {
-  app = std::make_unique<CZTApp>(Options());
-  ASSERT_TRUE(app->InitInstance());
+TEST_F(ShellTest, AMissingDatabaseIsShownWithTheStopIconAndTheFormGoesOn) {
+  Start(/*make_db=*/false);
   EXPECT_TRUE(app->MainFrame()->isVisible());
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+  EXPECT_TRUE(boxes[0].text.contains("vp.mdb")) << boxes[0].text.toStdString();
+  EXPECT_EQ(app->View()->m_comboPin->count(), 0);
+  app->View()->m_editMessage->setPlainText("AB");
+  app->View()->m_buttonClear->click();
+  EXPECT_EQ(app->View()->m_editCharCount->text(), "0");
 }
 
-TEST_F(ShellTest, AboutBoxShowsIconNameVersionAndOk) {
-  CAboutDlg about;
-  EXPECT_EQ(about.windowTitle(), "About Zentrel");
-  QStringList texts;
-  bool has_icon = false;
-  for (QLabel* label : about.findChildren<QLabel*>()) {
-    if (!label->pixmap().isNull()) has_icon = true;
-    if (!label->text().isEmpty()) texts << label->text();
-  }
-  EXPECT_TRUE(has_icon);
-  EXPECT_EQ(texts, (QStringList{"Zentrel", "Version 1.0 "}));
-  auto buttons = about.findChildren<QPushButton*>();
-  ASSERT_EQ(buttons.size(), 1);
-  EXPECT_EQ(buttons[0]->text(), "OK");
-}
-
-TEST_F(ShellTest, AboutMenuOpensTheAboutBox) {
+TEST_F(ShellTest, AMissingHelpFileIsReportedAndAboutShowsIconNameVersionAndOk) {
   Start();
-  QString shown;
+  app->MainFrame()->m_actHelpTopics->trigger();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].text.contains("no-such-help.html")) << boxes[0].text.toStdString();
+  QStringList shown;
+  bool has_icon = false;
   QTimer::singleShot(0, [&] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      shown = modal->windowTitle();
-      modal->close();
+    QWidget* about = QApplication::activeModalWidget();
+    ASSERT_NE(about, nullptr);
+    shown << about->windowTitle();
+    for (QLabel* label : about->findChildren<QLabel*>()) {
+      has_icon = has_icon || !label->pixmap().isNull();
+      if (!label->text().isEmpty()) shown << label->text();
     }
+    for (QPushButton* button : about->findChildren<QPushButton*>()) shown << button->text();
+    about->close();
   });
   app->MainFrame()->m_actAbout->trigger();
-  EXPECT_EQ(shown, "About Zentrel");
+  EXPECT_EQ(shown, (QStringList{"About Zentrel", "Zentrel", "Version 1.0 ", "OK"}));
+  EXPECT_TRUE(has_icon);
+}
+
+TEST_F(ShellTest, EachButtonRunsItsDialog) {
+  Start();
+  app->View()->m_buttonAdd->click();
+  app->View()->m_buttonEdit->click();
+  app->View()->m_buttonStored->click();
+  EXPECT_EQ(dialogs, (QStringList{"Add/Edit Names", "Add/Edit Names", "Stored Messages"}));
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ShellTest, ASendWithNoTelephonyDeviceFailsTheDial) {
+  const QByteArray lines = QByteArray::fromStdString(folder.Path() + "/lines.conf");
+  QFile(QString::fromUtf8(lines)).open(QIODevice::WriteOnly);  // no devices
+  const QByteArray previous = qgetenv("ZENTREL_LINES");
+  qputenv("ZENTREL_LINES", lines);
+  Start();
+  TraceCapture trace;
+  app->View()->m_buttonSend->click();
+  EXPECT_TRUE(trace.Contains("Dial call failed.\n"));
+  EXPECT_TRUE(Texts().contains("There are no telephony devices installed.")) << Texts().join(" | ").toStdString();
+  EXPECT_NE(app->View()->Tapi(), nullptr);
+  if (previous.isNull()) qunsetenv("ZENTREL_LINES"); else qputenv("ZENTREL_LINES", previous);
 }
 
 }  // namespace

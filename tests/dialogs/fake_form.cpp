@@ -1,24 +1,46 @@
-// The fake form: the PIN box walk and look-up of the real form reduced to
-// what the flows rely on, and the hooks that drive dialogs from a queue.
+// The test database's creation and reads; the fake form: the PIN box walk
+// and look-up of the real form reduced to what the flows rely on, and the
+// hooks that drive dialogs from a queue.
 #include "fake_form.h"
 
-#include <gtest/gtest.h>
-
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
+#include <sqlite3.h>
 
 #include "dialogs/sorted_combo.h"
-#include "dialogs/template_dialog.h"
 
 namespace zentrel::test {
+
+TestDb::TestDb() {
+  Exec(
+      "CREATE TABLE VPdata (id INTEGER PRIMARY KEY, pin TEXT CHECK (length(pin) <= 255),"
+      " fname TEXT CHECK (length(fname) <= 255), lname TEXT CHECK (length(lname) <= 255),"
+      " pagephone TEXT CHECK (length(pagephone) <= 255));"
+      "CREATE TABLE stored (id INTEGER PRIMARY KEY, Message TEXT CHECK (length(Message) <= 255));");
+}
+
+std::vector<std::string> TestDb::Rows(const std::string& sql) const {
+  std::vector<std::string> rows;
+  auto collect = [](void* out, int columns, char** values, char**) {
+    std::string row;
+    for (int i = 0; i < columns; ++i) row += (i ? "|" : "") + std::string(values[i] ? values[i] : "<null>");
+    static_cast<std::vector<std::string>*>(out)->push_back(row);
+    return 0;
+  };
+  sqlite3* db = nullptr;
+  char* error = nullptr;
+  if (sqlite3_open(Path().c_str(), &db) != SQLITE_OK || sqlite3_exec(db, sql.c_str(), collect, &rows, &error) != SQLITE_OK) {
+    ADD_FAILURE() << sql << ": " << (error ? error : sqlite3_errmsg(db));
+  }
+  sqlite3_free(error);
+  sqlite3_close(db);
+  return rows;
+}
 
 FakeForm::FakeForm(const std::string& dbPath) : pins(new QComboBox(&window)), set(nullptr, dbPath) {
   pins->setEditable(true);
   pins->setInsertPolicy(QComboBox::NoInsert);
   database.Open(dbPath);
   hooks.messageBox = [this](QWidget*, const QString& text, QMessageBox::Icon icon) {
-    shown.push_back({text, icon});
+    shown.emplace_back(text, icon);
   };
   hooks.runDialog = [this](QDialog& dialog) {
     if (steps.empty()) {
@@ -28,7 +50,7 @@ FakeForm::FakeForm(const std::string& dbPath) : pins(new QComboBox(&window)), se
     auto step = std::move(steps.front());
     steps.pop_front();
     dialog.show();
-    step(dialog);
+    step(dynamic_cast<CTemplateDialog&>(dialog));
     if (dialog.isVisible()) {
       ADD_FAILURE() << "a step left the dialog open: " << dialog.windowTitle().toStdString();
       dialog.reject();
@@ -51,49 +73,45 @@ void FakeForm::OnSelchangePin() {
   const std::string pin = SelectedPin().toStdString();
   set.m_strFilter = "pin = '" + pin + "'";
   set.Requery();
-  if (set.GetRecordCount() > 0) {
-    lname = set.m_lname;
-    fname = set.m_fname;
-    phone = set.m_pagephone;
-    pins->setCurrentIndex(FindPrefix(*pins, QString::fromStdString(pin)));
-  } else {
+  if (set.GetRecordCount() == 0) {
     hooks.messageBox(&window, QStringLiteral("Did not find Pin number in database, try again!"),
                      QMessageBox::Warning);
+    return;
   }
+  lname = set.m_lname;
+  fname = set.m_fname;
+  phone = set.m_pagephone;
+  pins->setCurrentIndex(FindPrefix(*pins, QString::fromStdString(pin)));
 }
 
-QStringList FakeForm::PinEntries() const {
-  QStringList entries;
-  for (int i = 0; i < pins->count(); ++i) entries << pins->itemText(i);
-  return entries;
-}
-
-std::vector<QString> FakeForm::TakeMessages() {
-  std::vector<QString> texts;
-  for (const auto& s : shown) texts.push_back(s.text);
+QStringList FakeForm::TakeMessages() {
+  QStringList texts;
+  for (const auto& s : shown) texts << s.first;
   shown.clear();
   return texts;
 }
 
-QString TextOf(QDialog& dialog, int id) {
-  auto* control = dialog.findChild<QWidget*>(CTemplateDialog::ControlName(id), Qt::FindDirectChildrenOnly);
-  if (auto* line = qobject_cast<QLineEdit*>(control)) return line->text();
-  if (auto* plain = qobject_cast<QPlainTextEdit*>(control)) return plain->toPlainText();
-  ADD_FAILURE() << "no text control " << id;
-  return {};
+QStringList Items(const QComboBox& box) {
+  QStringList items;
+  for (int i = 0; i < box.count(); ++i) items << box.itemText(i);
+  return items;
 }
 
-void SetTextOf(QDialog& dialog, int id, const QString& text) {
-  auto* control = dialog.findChild<QWidget*>(CTemplateDialog::ControlName(id), Qt::FindDirectChildrenOnly);
-  if (auto* line = qobject_cast<QLineEdit*>(control)) return line->setText(text);
-  if (auto* plain = qobject_cast<QPlainTextEdit*>(control)) return plain->setPlainText(text);
-  ADD_FAILURE() << "no text control " << id;
+void FlowTest::Queue(int boxes, QStringList* seen, const QStringList& typed, int button) {
+  form.steps.push_back([=](CTemplateDialog& d) {
+    for (int i = 0; i < boxes; ++i) {
+      if (seen) *seen << Box(d, 1000 + i)->text();
+      if (i < typed.size() && !typed[i].isNull()) Box(d, 1000 + i)->setText(typed[i]);
+    }
+    Click(d, button);
+  });
 }
 
-void Click(QDialog& dialog, int id) {
-  auto* button = dialog.findChild<QPushButton*>(CTemplateDialog::ControlName(id), Qt::FindDirectChildrenOnly);
-  ASSERT_NE(button, nullptr) << "no button " << id;
-  button->click();
+void FlowTest::ExpectOneStop(const char* when) {
+  ASSERT_EQ(form.shown.size(), 1u) << when;
+  EXPECT_EQ(form.shown[0].second, QMessageBox::Critical) << when;
+  EXPECT_FALSE(form.shown[0].first.isEmpty()) << when;
+  form.shown.clear();
 }
 
 }  // namespace zentrel::test

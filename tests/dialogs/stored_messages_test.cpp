@@ -1,11 +1,11 @@
 // The Stored Messages flow and its dialogs against the table in the file:
 // the id list in text order, add, edit and delete saved at once and shown,
-// Cancel in the message text dialog leaving everything as it was, and OK or
-// Cancel of the Stored Messages dialog deciding only what the form gets.
-#include <gtest/gtest.h>
+// Cancel in the message text dialog leaving everything as it was, OK or
+// Cancel of the Stored Messages dialog deciding only what the form gets, and
+// store failures shown with the stop icon, leaving dialog and table sound.
+#include <sqlite3.h>
 
 #include <QApplication>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
@@ -13,191 +13,179 @@
 #include "dialogs/stored_messages_dlg.h"
 #include "dialogs/transfer.h"
 #include "fake_form.h"
-#include "test_db.h"
 
 namespace zentrel::test {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-enum { kOk = 1, kCancel = 2, kIdList = 1001, kText = 1002, kAdd = 1003, kEdit = 1004, kDelete = 1005 };
+using Strings = std::vector<std::string>;
+enum { kAdd = 1003, kEdit = 1004, kDelete = 1005 };
 
-class StoredMessages : public ::testing::Test {
+class StoredMessages : public FlowTest {
  protected:
-  Rows Table() const { return db.Rows("SELECT id, Message FROM stored ORDER BY id"); }
-
   // Runs the flow; `act` drives the Stored Messages dialog and must end it;
   // message text dialogs queued before take their turns after it opens.
   void Run(const std::function<void(CStoredMessagesDlg&)>& act) {
-    form.steps.push_front([act](QDialog& d) { act(static_cast<CStoredMessagesDlg&>(d)); });
+    form.steps.push_front([act](CTemplateDialog& d) { act(static_cast<CStoredMessagesDlg&>(d)); });
     OnStoredMessages(form);
     EXPECT_TRUE(form.steps.empty()) << "a queued dialog never ran";
   }
-  // Queues the message text dialog: records what it showed, types, clicks.
-  void QueueText(QString* seen, const QString& typed, int button) {
-    form.steps.push_back([=](QDialog& d) {
-      if (seen) *seen = TextOf(d, 1000);
-      if (!typed.isNull()) SetTextOf(d, 1000, typed);
-      Click(d, button);
-    });
+  void QueueText(const QString& typed, int button, QStringList* seen = nullptr) { Queue(1, seen, {typed}, button); }
+  static void Choose(CStoredMessagesDlg& d, const QString& id) {
+    d.m_comboId->setCurrentIndex(d.m_comboId->findText(id));
+    emit d.m_comboId->activated(d.m_comboId->currentIndex());
   }
-  static QStringList Ids(CStoredMessagesDlg& d) {
-    QStringList ids;
-    for (int i = 0; i < d.m_comboId->count(); ++i) ids << d.m_comboId->itemText(i);
-    return ids;
+  // The ids listed, the one selected and the text shown.
+  static QStringList State(CStoredMessagesDlg& d) {
+    return Items(*d.m_comboId) << d.m_comboId->currentText() << d.m_editText->toPlainText();
   }
-  static void PressEnter(QWidget* w, Qt::KeyboardModifiers modifiers) {
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, modifiers);
-    QApplication::sendEvent(w, &press);
-  }
-  static QString Selected(CStoredMessagesDlg& d) { return d.m_comboId->currentText(); }
-  static QString Shown(CStoredMessagesDlg& d) { return d.m_editText->toPlainText(); }
-
-  TestDb db;
-  FakeForm form{db.Path()};
+  Strings Table() const { return db.Rows("SELECT id, Message FROM stored ORDER BY id"); }
 };
 
-TEST_F(StoredMessages, EmptyTableOpensEmptyDeleteSaysNothingToDeleteAndAddWorks) {
-  QString seen = "unset";
-  QueueText(&seen, "Call home", kOk);
-  Run([&](CStoredMessagesDlg& d) {
-    EXPECT_TRUE(Ids(d).isEmpty());
-    EXPECT_EQ(Shown(d), "");
-    Click(d, kDelete);
-    EXPECT_EQ(form.TakeMessages(), std::vector<QString>({"Nothing to delete!"}));
-    Click(d, kAdd);
-    const auto ids = db.Column("SELECT id FROM stored");
-    ASSERT_EQ(ids.size(), 1u);
-    EXPECT_EQ(Ids(d), QStringList({QString::fromStdString(ids[0])}));
-    EXPECT_EQ(Selected(d), QString::fromStdString(ids[0]));
-    EXPECT_EQ(Shown(d), "Call home");
-    Click(d, kCancel);
-  });
-  EXPECT_EQ(seen, "") << "an add starts with an empty box";
-  EXPECT_EQ(db.Column("SELECT Message FROM stored"), std::vector<std::string>({"Call home"}));
-  EXPECT_EQ(g_bAddingMessage, 0);
-}
-
-TEST_F(StoredMessages, IdsAreListedAsTextAndTheFirstIsShown) {
+TEST_F(StoredMessages, IdsAreListedAsTextAndDeletesGoDownToNoneThenAnAddStartsEmpty) {
   db.Exec("INSERT INTO stored VALUES (2, 'two'); INSERT INTO stored VALUES (10, 'ten');"
           "INSERT INTO stored VALUES (1, 'one');");
+  QStringList seen;
+  QueueText("Call home", kOk, &seen);
   Run([&](CStoredMessagesDlg& d) {
-    EXPECT_EQ(Ids(d), QStringList({"1", "10", "2"}));
-    EXPECT_EQ(Selected(d), "1");
-    EXPECT_EQ(Shown(d), "one");
-    d.m_comboId->setCurrentIndex(2);
-    emit d.m_comboId->activated(2);
-    EXPECT_EQ(Shown(d), "two");
+    EXPECT_EQ(State(d), QStringList({"1", "10", "2", "1", "one"}));
+    Choose(d, "2");
+    EXPECT_EQ(d.m_editText->toPlainText(), "two");
+    Choose(d, "10");
+    Click(d, kDelete);
+    EXPECT_EQ(Table(), Strings({"1|one", "2|two"}));
+    EXPECT_EQ(State(d), QStringList({"1", "2", "1", "one"})) << "a delete shows the top entry";
+    Click(d, kDelete);
+    Click(d, kDelete);
+    EXPECT_EQ(State(d), QStringList({"", ""}));
+    EXPECT_TRUE(Table().empty());
+    EXPECT_TRUE(form.TakeMessages().empty());
+    Click(d, kDelete);
+    EXPECT_EQ(form.TakeMessages(), QStringList({"Nothing to delete!"}));
+    Click(d, kAdd);
+    const QString id = QString::fromStdString(Table().at(0)).section('|', 0, 0);
+    EXPECT_EQ(State(d), QStringList({id, id, "Call home"}));
     Click(d, kCancel);
   });
-  EXPECT_TRUE(form.TakeMessages().empty());
+  EXPECT_EQ(seen, QStringList({""})) << "an add starts with an empty box";
+  EXPECT_EQ(db.Rows("SELECT Message FROM stored"), Strings({"Call home"}));
+  EXPECT_EQ(g_bAddingMessage, 0);
+  db.Exec("DELETE FROM stored");
+  Run([&](CStoredMessagesDlg& d) {  // an empty table opens an empty dialog
+    EXPECT_EQ(State(d), QStringList({"", ""}));
+    Click(d, kCancel);
+  });
 }
 
-TEST_F(StoredMessages, AddAndEditAreSavedAtOnceAndShown) {
+TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceAndCancelKeepsThemAndLeavesTheForm) {
   db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
-  QString editSeen;
-  QueueText(nullptr, "It's a \"new\" one, 100%", kOk);
-  QueueText(&editSeen, "two, changed", kOk);
+  form.message = "typed on the form";
+  QStringList editSeen;
+  QueueText("It's a \"new\" one, 100%", kOk);
+  QueueText("two, changed", kOk, &editSeen);
   Run([&](CStoredMessagesDlg& d) {
     Click(d, kAdd);
-    const Rows added = db.Rows("SELECT id, Message FROM stored WHERE id NOT IN (1, 2)");
+    const Strings added = db.Rows("SELECT id FROM stored WHERE id > 2");
     ASSERT_EQ(added.size(), 1u);
-    const QString newId = QString::fromStdString(added[0][0]);
-    EXPECT_EQ(added[0][1], "It's a \"new\" one, 100%");
-    EXPECT_TRUE(Ids(d).contains(newId));
-    EXPECT_EQ(Selected(d), newId);
-    EXPECT_EQ(Shown(d), "It's a \"new\" one, 100%");
-
-    d.m_comboId->setCurrentIndex(d.m_comboId->findText("2"));
-    d.OnSelchangeId();
+    const QString id = QString::fromStdString(added[0]);
+    QStringList ids{"1", "2", id};
+    ids.sort();  // text order
+    EXPECT_EQ(State(d), ids + QStringList({id, "It's a \"new\" one, 100%"}));
+    Choose(d, "2");
     Click(d, kEdit);
-    EXPECT_EQ(Selected(d), "2");
-    EXPECT_EQ(Shown(d), "two, changed");
-    EXPECT_EQ(Ids(d).size(), 3);
+    EXPECT_EQ(State(d), ids + QStringList({"2", "two, changed"}));
+    Choose(d, "1");
+    Click(d, kDelete);
     Click(d, kCancel);
   });
-  EXPECT_EQ(editSeen, "two") << "an edit starts with the stored text";
-  EXPECT_EQ(db.Column("SELECT Message FROM stored WHERE id <= 2 ORDER BY id"),
-            std::vector<std::string>({"one", "two, changed"}));
+  EXPECT_EQ(editSeen, QStringList({"two"})) << "an edit starts with the stored text";
+  EXPECT_EQ(db.Rows("SELECT Message FROM stored ORDER BY id"), Strings({"two, changed", "It's a \"new\" one, 100%"}));
+  EXPECT_EQ(form.message, "typed on the form");
+  EXPECT_EQ(form.charCounts, 0);
   EXPECT_TRUE(form.TakeMessages().empty());
   EXPECT_EQ(g_bAddingMessage, 0);
 }
 
-TEST_F(StoredMessages, CancelInTheMessageTextDialogChangesNothing) {
-  struct Row {
-    const char* name;
-    int button;
-  };
-  for (const Row row : {Row{"add", kAdd}, Row{"edit", kEdit}}) {
-    db.Exec("DELETE FROM stored; INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
-    const Rows before = Table();
-    QueueText(nullptr, "not wanted", kCancel);
-    Run([&](CStoredMessagesDlg& d) {
-      Click(d, row.button);
-      EXPECT_EQ(Ids(d), QStringList({"1", "2"})) << row.name;
-      EXPECT_EQ(Selected(d), "1") << row.name;
-      EXPECT_EQ(Shown(d), "one") << row.name;
-      Click(d, kOk);  // the recordset's close discards the pending change
-    });
-    EXPECT_EQ(Table(), before) << row.name;
-    EXPECT_EQ(form.message, "one") << row.name;
-    EXPECT_EQ(g_bAddingMessage, 0) << row.name;
-  }
-}
-
-TEST_F(StoredMessages, DeleteShowsTheTopEntryAndDeletingTheLastEmptiesTheDialog) {
-  db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');"
-          "INSERT INTO stored VALUES (10, 'ten');");
+TEST_F(StoredMessages, CancelledTextDialogsChangeNothingAndOkHandsTheTypedTextToTheForm) {
+  db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
+  QueueText("not wanted", kCancel);
+  QueueText("not wanted", kCancel);
   Run([&](CStoredMessagesDlg& d) {
-    d.m_comboId->setCurrentIndex(1);
-    emit d.m_comboId->activated(1);  // "10"
-    Click(d, kDelete);
-    EXPECT_EQ(db.Column("SELECT id FROM stored ORDER BY id"), std::vector<std::string>({"1", "2"}));
-    EXPECT_EQ(Ids(d), QStringList({"1", "2"}));
-    EXPECT_EQ(Selected(d), "1");
-    EXPECT_EQ(Shown(d), "one");
-    Click(d, kDelete);
-    Click(d, kDelete);
-    EXPECT_TRUE(Ids(d).isEmpty());
-    EXPECT_EQ(Selected(d), "");
-    EXPECT_EQ(Shown(d), "");
-    Click(d, kCancel);
-  });
-  EXPECT_TRUE(Table().empty());
-  EXPECT_TRUE(form.TakeMessages().empty());
-  Run([&](CStoredMessagesDlg& d) {  // a later open lists nothing
-    EXPECT_TRUE(Ids(d).isEmpty());
-    Click(d, kCancel);
-  });
-}
-
-TEST_F(StoredMessages, OkHandsTheTypedTextToTheFormWithoutStoringIt) {
-  db.Exec("INSERT INTO stored VALUES (1, 'one');");
-  Run([&](CStoredMessagesDlg& d) {
-    SetTextOf(d, kText, "one, but typed");
+    for (const int button : {kAdd, kEdit}) {
+      Click(d, button);
+      EXPECT_EQ(State(d), QStringList({"1", "2", "1", "one"})) << button;
+    }
+    d.m_editText->setPlainText("one, but typed");
     d.m_editText->moveCursor(QTextCursor::End);
-    PressEnter(d.m_editText, Qt::ControlModifier);  // a new line
+    QKeyEvent ctrlEnter(QEvent::KeyPress, Qt::Key_Return, Qt::ControlModifier);  // a new line
+    QApplication::sendEvent(d.m_editText, &ctrlEnter);
     d.m_editText->insertPlainText("over two lines");
-    PressEnter(d.m_editText, Qt::NoModifier);  // "OK"
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);  // "OK"
+    QApplication::sendEvent(d.m_editText, &enter);
   });
   EXPECT_EQ(form.message, "one, but typed\nover two lines");
   EXPECT_EQ(form.charCounts, 1);
-  EXPECT_EQ(Table(), Rows({{"1", "one"}}));
+  EXPECT_EQ(Table(), Strings({"1|one", "2|two"})) << "the recordset's close discards a pending change";
+  EXPECT_EQ(g_bAddingMessage, 0);
 }
 
-TEST_F(StoredMessages, CancelKeepsAddsAndDeletesAndLeavesTheForm) {
+TEST_F(StoredMessages, RefusedOrLockedAddIsShownAndTheNextAddWorks) {
   db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
-  form.message = "typed on the form";
-  QueueText(nullptr, "three", kOk);
+  form.database.SetBusyTimeout(std::chrono::milliseconds(0));
+  QStringList editSeen;
+  QueueText(QString(300, 'y'), kOk);  // longer than the column takes
+  QueueText("two, changed", kOk, &editSeen);
+  QueueText("three", kOk);  // under another connection's lock
+  QueueText("three", kOk);
   Run([&](CStoredMessagesDlg& d) {
     Click(d, kAdd);
-    d.m_comboId->setCurrentIndex(0);
-    d.OnSelchangeId();  // "1"
-    Click(d, kDelete);
+    ExpectOneStop("refused add");
+    EXPECT_EQ(State(d), QStringList({"1", "2", "1", "one"}));
+    EXPECT_EQ(g_bAddingMessage, 0);
+    Choose(d, "2");
+    Click(d, kEdit);  // starts from the stored "two", not the refused add
+    EXPECT_EQ(editSeen, QStringList({"two"}));
+    Choose(d, "1");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.Path().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Click(d, kAdd);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    if (form.steps.size() == 2) form.steps.pop_front();  // the add failed before its dialog ran
+    ExpectOneStop("add under a lock");
+    EXPECT_EQ(State(d), QStringList({"1", "2", "1", "one"}));
+    EXPECT_EQ(g_bAddingMessage, 0);
+    Click(d, kAdd);
+    EXPECT_EQ(d.m_comboId->count(), 3);
+    EXPECT_EQ(d.m_editText->toPlainText(), "three");
     Click(d, kCancel);
   });
-  EXPECT_EQ(db.Column("SELECT Message FROM stored ORDER BY id"), std::vector<std::string>({"two", "three"}));
-  EXPECT_EQ(form.message, "typed on the form");
-  EXPECT_EQ(form.charCounts, 0);
+  EXPECT_EQ(db.Rows("SELECT Message FROM stored ORDER BY id"), Strings({"one", "two, changed", "three"}));
+}
+
+TEST_F(StoredMessages, MessageRemovedMeanwhileIsReportedAndEditAndDeleteFailCleanly) {
+  db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
+  Run([&](CStoredMessagesDlg& d) {
+    db.Exec("DELETE FROM stored WHERE id = 2");
+    Choose(d, "2");
+    EXPECT_EQ(form.TakeMessages(), QStringList({"Did not find message in database, try again!"}));
+    EXPECT_EQ(d.m_editText->toPlainText(), "one");
+    Click(d, kEdit);  // no message text dialog queued: it must not run
+    ExpectOneStop("edit after a failed find");
+    Click(d, kDelete);
+    ExpectOneStop("delete after a failed find");
+    EXPECT_EQ(d.m_comboId->count(), 2);
+    Click(d, kCancel);
+  });
+  EXPECT_EQ(Table(), Strings({"1|one"}));
+}
+
+TEST_F(StoredMessages, UnopenedConnectionShowsNoDialog) {
+  form.database.Close();
+  form.message = "kept";
+  OnStoredMessages(form);  // no step queued: the dialog must not run
+  ExpectOneStop("stored messages without a connection");
+  EXPECT_EQ(form.message, "kept");
 }
 
 }  // namespace
