@@ -1,7 +1,7 @@
 // CCommLink's threads against the scripted device: partial, empty, pending
-// and failing writes, the close while writing or queued, line-error reports,
-// the failures that end the read thread, a thread that ignores the close,
-// and a link failure that leads back to Stop on a link thread.
+// and failing writes, an unexpected message, the close while writing or
+// queued, line-error reports, the failures that end the read thread, and a
+// thread that ignores the close.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,6 +15,8 @@ namespace zentrel::test {
 namespace {
 
 using std::chrono::milliseconds;
+const std::string kReadForced = "Read thread not exiting.  Terminating it.\n";
+const std::string kWriteForced = "Write thread not exiting.  Terminating it.\n";
 
 char* Block(const std::string& bytes) {
   char* b = LocalAlloc(bytes.size());
@@ -22,17 +24,13 @@ char* Block(const std::string& bytes) {
   return b;
 }
 
-class FakeLinkTest : public ::testing::Test {
- protected:
-  explicit FakeLinkTest(milliseconds close_wait = milliseconds(5000))
-      : device(std::make_shared<FakeCommDevice>()),
-        platform(device),
-        link(view, LinkTimings{milliseconds(20), close_wait}, platform) {}
-
-  // Returns once the read thread waits idly, with its read pending.
-  void Attach() {
-    ASSERT_EQ(link.Attach(3), 1);
-    ASSERT_TRUE(trace.WaitFor("Waiting for data from comm connection.\n"));
+// One link on its own scripted device.
+struct Rig {
+  explicit Rig(milliseconds close_wait = milliseconds(5000))
+      : link(view, LinkTimings{milliseconds(20), close_wait}, platform) {}
+  // True once attached and the read thread waits idly, its read pending.
+  bool Attach() {
+    return link.Attach(3) == 1 && trace.WaitFor("Waiting for data from comm connection.\n");
   }
   int Post(const std::string& bytes) {
     char* b = Block(bytes);
@@ -43,12 +41,12 @@ class FakeLinkTest : public ::testing::Test {
 
   TraceRecorder trace;
   RecordingView view;
-  std::shared_ptr<FakeCommDevice> device;
-  FakePlatform platform;
+  std::shared_ptr<FakeCommDevice> device = std::make_shared<FakeCommDevice>();
+  FakePlatform platform{device};
   CCommLink link;
 };
 
-TEST_F(FakeLinkTest, BlocksGoOutWholeAndInOrder) {
+TEST(FakeLink, BlocksGoOutWholeAndInOrder) {
   struct Row {
     const char* name;
     WriteMode mode;
@@ -65,58 +63,50 @@ TEST_F(FakeLinkTest, BlocksGoOutWholeAndInOrder) {
       {"two blocks never interleave", WriteMode::kAtOnce, 250, {a, b}, {300, 50, 300, 50}},
   };
   for (const Row& row : rows) {
-    auto dev = std::make_shared<FakeCommDevice>();
-    FakePlatform plat(dev);
-    RecordingView v;
-    CCommLink l(v, LinkTimings{milliseconds(20), milliseconds(5000)}, plat);
-    dev->SetWrites(row.mode, row.piece);
-    ASSERT_EQ(l.Attach(3), 1) << row.name;
+    SCOPED_TRACE(row.name);
+    Rig r;
+    r.device->SetWrites(row.mode, row.piece);
+    ASSERT_TRUE(r.Attach());
+    EXPECT_EQ(r.link.PostThreadMessage(1026, 0, nullptr), 1);  // logged and skipped
     std::string all;
     for (const std::string& bytes : row.blocks) {
       all += bytes;
-      EXPECT_EQ(l.PostWrite(Block(bytes), static_cast<std::uint32_t>(bytes.size())), 1) << row.name;
+      EXPECT_EQ(r.Post(bytes), 1);
     }
-    ASSERT_TRUE(dev->WaitWritten(all.size())) << row.name;
     // A last block shows that every earlier one, the empty one too, is done.
-    EXPECT_EQ(l.PostWrite(Block("."), 1), 1) << row.name;
-    ASSERT_TRUE(dev->WaitWritten(all.size() + 1)) << row.name;
-    EXPECT_EQ(dev->Written(), all + ".") << row.name;
-    std::vector<std::uint32_t> requests = dev->WriteRequests();
+    EXPECT_EQ(r.Post("."), 1);
+    ASSERT_TRUE(r.device->WaitWritten(all.size() + 1));
+    EXPECT_EQ(r.device->Written(), all + ".");
+    std::vector<std::uint32_t> requests = r.device->WriteRequests();
     requests.pop_back();
-    EXPECT_EQ(requests, row.requests) << row.name;
-    EXPECT_EQ(v.telephony.calls.load(), 0) << row.name;
-    EXPECT_NE(l.WriteThreadId(), 0u) << row.name;
+    EXPECT_EQ(requests, row.requests);
+    EXPECT_EQ(r.view.failure_reports.load(), 0);
+    EXPECT_TRUE(r.trace.Contains("Unexpected message posted to Write thread: 1026i\n"));
   }
 }
 
-TEST_F(FakeLinkTest, CloseWhileWritePendingAndBlocksQueuedDropsThem) {
-  device->SetWrites(WriteMode::kPendingForever);
-  Attach();
-  ASSERT_EQ(Post("first"), 1);
-  ASSERT_TRUE(device->WaitWritePending());
-  ASSERT_EQ(Post("second"), 1);
-  ASSERT_EQ(Post("third"), 1);
-  link.Stop();
-  EXPECT_TRUE(trace.Contains("Write thread shutting down\n"));
-  EXPECT_EQ(device->WriteRequests(), std::vector<std::uint32_t>{5});
-  EXPECT_EQ(device->Written(), "");
-  EXPECT_EQ(view.telephony.calls.load(), 0);
-  EXPECT_FALSE(trace.Contains("Write thread not exiting.  Terminating it.\n"));
-  EXPECT_GE(device->tx_purges.load(), 1);
-  EXPECT_EQ(Post("late"), 0);
-  EXPECT_TRUE(trace.Contains("Write thread not created\n"));
+TEST(FakeLink, CloseWhileWritePendingAndBlocksQueuedDropsThem) {
+  Rig r;
+  r.device->SetWrites(WriteMode::kPendingForever);
+  ASSERT_TRUE(r.Attach());
+  ASSERT_EQ(r.Post("first"), 1);
+  ASSERT_TRUE(r.device->WaitWritePending());
+  ASSERT_EQ(r.Post("second"), 1);
+  ASSERT_EQ(r.Post("third"), 1);
+  r.link.Stop();
+  EXPECT_TRUE(r.trace.Contains("Write thread shutting down\n"));
+  EXPECT_EQ(r.device->WriteRequests(), std::vector<std::uint32_t>{5});
+  EXPECT_EQ(r.device->Written(), "");
+  EXPECT_EQ(r.view.failure_reports.load(), 0);
+  EXPECT_FALSE(r.trace.Contains(kWriteForced));
+  EXPECT_GE(r.device->tx_purges.load(), 1);
+  EXPECT_EQ(r.Post("late"), 0);
+  EXPECT_TRUE(r.trace.Contains("Write thread not created\n"));
 }
 
-TEST_F(FakeLinkTest, UnexpectedMessageIsLoggedAndIgnored) {
-  Attach();
-  EXPECT_EQ(link.PostThreadMessage(1026, 0, nullptr), 1);
-  ASSERT_EQ(Post("ok"), 1);
-  ASSERT_TRUE(device->WaitWritten(2));
-  EXPECT_TRUE(trace.Contains("Unexpected message posted to Write thread: 1026i\n"));
-  EXPECT_EQ(device->Written(), "ok");
-}
-
-TEST_F(FakeLinkTest, FailedWriteEndsTheWriteThread) {
+// A failure report leads back to Stop on the write thread, as the telephony
+// teardown does; the invalid-handle path ends only the write thread.
+TEST(FakeLink, FailedWriteEndsTheWriteThread) {
   struct Row {
     const char* name;
     IoStatus status;
@@ -125,174 +115,111 @@ TEST_F(FakeLinkTest, FailedWriteEndsTheWriteThread) {
   };
   const std::vector<Row> rows{
       {"invalid handle: text, no failure report", IoStatus::kInvalidHandle, true, 0},
-      {"other error: failure report", IoStatus::kFailed, false, 1},
+      {"other error: failure report, Stop", IoStatus::kFailed, false, 1},
   };
   for (const Row& row : rows) {
-    TraceRecorder t;
-    auto dev = std::make_shared<FakeCommDevice>();
-    FakePlatform plat(dev);
-    RecordingView v;
-    CCommLink l(v, LinkTimings{milliseconds(20), milliseconds(5000)}, plat);
-    dev->SetWrites(WriteMode::kAtOnce, 0, row.status);
-    ASSERT_EQ(l.Attach(3), 1) << row.name;
-    ASSERT_EQ(l.PostWrite(Block("x"), 1), 1) << row.name;
-    ASSERT_TRUE(l.WaitWriteThreadEnded(kGuard)) << row.name;
-    EXPECT_EQ(t.Contains(kInvalidHandleText), row.invalid_text) << row.name;
-    EXPECT_TRUE(t.Contains("Write thread shutting down\n")) << row.name;
-    EXPECT_EQ(v.telephony.calls.load(), row.failure_reports) << row.name;
-    char* again = Block("y");
-    EXPECT_EQ(l.PostWrite(again, 1), 0) << row.name;
-    LocalFree(again);
-    EXPECT_TRUE(t.Contains("Write thread not created\n")) << row.name;
-    EXPECT_NE(l.ReadThreadId(), 0u) << row.name;  // the read side goes on
+    SCOPED_TRACE(row.name);
+    Rig r;
+    r.view.on_uninit = [&r] { r.link.Stop(); };
+    r.device->SetWrites(WriteMode::kAtOnce, 0, row.status);
+    ASSERT_TRUE(r.Attach());
+    ASSERT_EQ(r.Post("x"), 1);
+    ASSERT_TRUE(r.link.WaitWriteThreadEnded(kGuard));
+    EXPECT_EQ(r.trace.Contains(kInvalidHandleText), row.invalid_text);
+    EXPECT_TRUE(r.trace.Contains("Write thread shutting down\n"));
+    EXPECT_EQ(r.view.failure_reports.load(), row.failure_reports);
+    EXPECT_EQ(r.Post("y"), 0);
+    EXPECT_TRUE(r.trace.Contains("Write thread not created\n"));
+    const bool stopped = row.failure_reports == 1;
+    EXPECT_EQ(r.link.ReadThreadId() == 0, stopped);  // else the read side goes on
+    EXPECT_EQ(r.link.IsAttached(), !stopped);
+    EXPECT_EQ(r.device->closed.load(), stopped);
+    EXPECT_FALSE(r.trace.Contains(kReadForced));
+    EXPECT_FALSE(r.trace.Contains(kWriteForced));
   }
 }
 
-TEST_F(FakeLinkTest, LineErrorsReachTheViewAsReports) {
-  struct Row {
-    std::uint32_t word;
-    std::string text;
+// Each report is exactly its text: 22, 23 and 40 bytes for the first three.
+TEST(FakeLink, LineErrorsReachTheViewAsReports) {
+  const std::vector<std::pair<std::uint32_t, std::string>> rows{
+      {0, "a NULL error"},
+      {CE_OVERRUN, "overrun error"},
+      {CE_FRAME | CE_RXPARITY, "frame error and a parity error"},
+      {CE_FRAME, "frame error"},
+      {CE_RXPARITY, "a parity error"},
+      {CE_RXOVER, "an unknown error"},
+      {CE_BREAK | CE_RXOVER, "an unknown error"},
+      {0xFFFFFFFF, "frame error and overrun error and a parity error and an unknown error"},
   };
-  const std::vector<Row> rows{
-      {0, "Error: 'a NULL error'\n"},
-      {CE_OVERRUN, "Error: 'overrun error'\n"},
-      {CE_FRAME | CE_RXPARITY, "Error: 'frame error and a parity error'\n"},
-      {CE_RXOVER, "Error: 'an unknown error'\n"},
-      {CE_FRAME | CE_OVERRUN | CE_RXPARITY | CE_RXOVER,
-       "Error: 'frame error and overrun error and a parity error and an unknown error'\n"},
-  };
-  Attach();
-  for (const Row& row : rows) device->Push(FakeRead::LineError(row.word));
-  device->Push(FakeRead::Data("after"));
-  ASSERT_TRUE(view.WaitBlocks(rows.size() + 1));
-  const auto blocks = view.Blocks();
+  Rig r;
+  ASSERT_TRUE(r.Attach());
+  for (const auto& [word, words] : rows) r.device->Push(FakeRead::LineError(word));
+  r.device->Push(FakeRead::Data("after"));
+  ASSERT_TRUE(r.view.WaitBlocks(rows.size() + 1));
+  const auto blocks = r.view.Blocks();
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    EXPECT_EQ(blocks[i], rows[i].text) << "error word " << rows[i].word;
+    EXPECT_EQ(blocks[i], "Error: '" + rows[i].second + "'\n") << "error word " << rows[i].first;
   }
-  EXPECT_EQ(blocks[0].size(), 22u);
-  EXPECT_EQ(blocks[1].size(), 23u);
-  EXPECT_EQ(blocks[2].size(), 40u);
-  EXPECT_EQ(blocks[4].size(), 79u);
   EXPECT_EQ(blocks.back(), "after");
-  EXPECT_TRUE(view.AllNulTerminated());
-  EXPECT_EQ(view.telephony.calls.load(), 0);
+  EXPECT_TRUE(r.view.AllNulTerminated());
+  EXPECT_EQ(r.view.failure_reports.load(), 0);
 }
 
-TEST_F(FakeLinkTest, OperationsThatCompleteAtOnceAreHandled) {
-  device->Push(FakeRead::LineError(CE_OVERRUN).AtOnce());
-  device->Push(FakeRead::Data("ID=").AtOnce());
-  Attach();
-  ASSERT_TRUE(view.WaitBlocks(2));
-  EXPECT_EQ(view.Blocks(), (std::vector<std::string>{"Error: 'overrun error'\n", "ID="}));
-  EXPECT_TRUE(trace.Contains("Event (Error) waiting before WaitCommEvent.\n"));
-  EXPECT_TRUE(trace.Contains("Data waiting for ReadFile.\n"));
-  EXPECT_EQ(view.timer_starts.load(), 1);
-}
-
-TEST_F(FakeLinkTest, ReadThreadEndsWithAFailureReport) {
+TEST(FakeLink, ReadThreadEndsWithAFailureReport) {
   struct Row {
     const char* name;
     FakeRead happening;
     bool invalid_text;
+    int handler_result;
   };
   const std::vector<Row> rows{
-      {"line-error event with mask 0", FakeRead::LineError(CE_FRAME, 0), false},
-      {"zero-byte read", FakeRead::Data(""), false},
-      {"read fails", FakeRead::ReadFails(IoStatus::kFailed), false},
-      {"read meets an invalid handle", FakeRead::ReadFails(IoStatus::kInvalidHandle), true},
-      {"error wait meets an invalid handle", FakeRead::EventFails(IoStatus::kInvalidHandle), true},
-      {"handler returns 0", FakeRead::Data("x"), false},
+      {"line-error event with mask 0", FakeRead::LineError(CE_FRAME, 0), false, 1},
+      {"zero-byte read", FakeRead::Data(""), false, 1},
+      {"read fails", FakeRead::ReadFails(IoStatus::kFailed), false, 1},
+      {"read meets an invalid handle", FakeRead::ReadFails(IoStatus::kInvalidHandle), true, 1},
+      {"error wait meets an invalid handle", FakeRead::EventFails(IoStatus::kInvalidHandle), true, 1},
+      {"handler returns 0", FakeRead::Data("x"), false, 0},
   };
   for (const Row& row : rows) {
-    TraceRecorder t;
-    auto dev = std::make_shared<FakeCommDevice>();
-    FakePlatform plat(dev);
-    RecordingView v;
-    if (std::string(row.name) == "handler returns 0") v.result = 0;
-    CCommLink l(v, LinkTimings{milliseconds(20), milliseconds(5000)}, plat);
-    ASSERT_EQ(l.Attach(3), 1) << row.name;
-    dev->Push(row.happening);
-    ASSERT_TRUE(l.WaitReadThreadEnded(kGuard)) << row.name;
-    EXPECT_GE(v.telephony.calls.load(), 1) << row.name;
-    EXPECT_EQ(t.Contains(kInvalidHandleText), row.invalid_text) << row.name;
-    EXPECT_TRUE(t.Contains("Read thread shutting down\n")) << row.name;
-    EXPECT_EQ(l.ReadThreadId(), 0u) << row.name;
-    EXPECT_TRUE(l.IsAttached()) << row.name;  // until the teardown stops it
-    l.Stop();
-    EXPECT_FALSE(t.Contains("Write thread not exiting.  Terminating it.\n")) << row.name;
+    SCOPED_TRACE(row.name);
+    Rig r;
+    r.view.result = row.handler_result;
+    ASSERT_TRUE(r.Attach());
+    r.device->Push(row.happening);
+    ASSERT_TRUE(r.link.WaitReadThreadEnded(kGuard));
+    EXPECT_GE(r.view.failure_reports.load(), 1);
+    EXPECT_EQ(r.trace.Contains(kInvalidHandleText), row.invalid_text);
+    EXPECT_TRUE(r.trace.Contains("Read thread shutting down\n"));
+    EXPECT_EQ(r.link.ReadThreadId(), 0u);
+    EXPECT_TRUE(r.link.IsAttached());  // until the teardown stops it
+    r.link.Stop();
+    EXPECT_FALSE(r.trace.Contains(kWriteForced));
   }
 }
 
-TEST_F(FakeLinkTest, StopWhileIdleEndsBothThreadsWithoutAReport) {
-  Attach();
-  link.Stop();
-  EXPECT_TRUE(trace.InOrder({"Stopping the Comm\n", "Closing Read Thread\n",
-                             "Read thread shutting down\n"}));
-  EXPECT_TRUE(trace.Contains("Write thread shutting down\n"));
-  EXPECT_FALSE(trace.Contains("Read thread not exiting.  Terminating it.\n"));
-  EXPECT_EQ(view.telephony.calls.load(), 0);
-  EXPECT_TRUE(device->closed.load());
-  EXPECT_FALSE(link.IsAttached());
-  EXPECT_EQ(link.ReadThreadId(), 0u);
-  EXPECT_EQ(link.WriteThreadId(), 0u);
-}
-
-class IgnoredCloseTest : public FakeLinkTest {
- protected:
-  IgnoredCloseTest() : FakeLinkTest(milliseconds(50)) {}
-};
-
-TEST_F(IgnoredCloseTest, ThreadThatIgnoresTheCloseIsAbandonedSafely) {
-  const long owners_before = device.use_count();
-  view.HoldHandler();
-  Attach();
-  device->Push(FakeRead::Data("stuck"));
-  ASSERT_TRUE(view.WaitHandlerEntered());
-  link.Stop();  // the read thread sits in the handler and does not react
-  EXPECT_TRUE(trace.InOrder({"Closing Read Thread\n", "Read thread not exiting.  Terminating it.\n"}));
-  EXPECT_FALSE(link.IsAttached());
-  EXPECT_EQ(link.ReadThreadId(), 0u);
-  view.ReleaseHandler();
-  ASSERT_TRUE(link.WaitReadThreadEnded(kGuard));
-  ASSERT_TRUE(link.WaitWriteThreadEnded(kGuard));
+TEST(FakeLink, ThreadThatIgnoresTheCloseIsAbandonedSafely) {
+  Rig r(milliseconds(50));
+  const long owners_before = r.device.use_count();
+  r.view.HoldHandler(true);
+  ASSERT_TRUE(r.Attach());
+  r.device->Push(FakeRead::Data("stuck"));
+  ASSERT_TRUE(r.view.WaitBlocks(1));
+  r.link.Stop();  // the read thread sits in the handler and does not react
+  EXPECT_TRUE(r.trace.InOrder({"Closing Read Thread\n", kReadForced}));
+  EXPECT_FALSE(r.link.IsAttached());
+  EXPECT_EQ(r.link.ReadThreadId(), 0u);
+  r.view.HoldHandler(false);
+  ASSERT_TRUE(r.link.WaitReadThreadEnded(kGuard));
+  ASSERT_TRUE(r.link.WaitWriteThreadEnded(kGuard));
   // Once back, the abandoned thread reported nothing, called the view no
   // more, and let go of the device.
-  EXPECT_EQ(view.telephony.calls.load(), 0);
-  EXPECT_EQ(view.Blocks().size(), 1u);
-  EXPECT_EQ(device.use_count(), owners_before);
+  EXPECT_EQ(r.view.failure_reports.load(), 0);
+  EXPECT_EQ(r.view.Blocks().size(), 1u);
+  EXPECT_EQ(r.device.use_count(), owners_before);
   // A new attachment of the same link works.
-  ASSERT_EQ(link.Attach(3), 1);
-  device->Push(FakeRead::Data("again"));
-  ASSERT_TRUE(view.WaitBlocks(2));
-}
-
-TEST_F(FakeLinkTest, LinkFailureLeadingToStopOnALinkThread) {
-  struct Row {
-    const char* name;
-    bool from_write_thread;
-  };
-  for (const Row row : {Row{"from the read thread", false}, Row{"from the write thread", true}}) {
-    TraceRecorder t;
-    auto dev = std::make_shared<FakeCommDevice>();
-    FakePlatform plat(dev);
-    RecordingView v;
-    CCommLink l(v, LinkTimings{milliseconds(20), milliseconds(5000)}, plat);
-    v.telephony.on_uninit = [&l] { l.Stop(); };
-    ASSERT_EQ(l.Attach(3), 1) << row.name;
-    if (row.from_write_thread) {
-      dev->SetWrites(WriteMode::kAtOnce, 0, IoStatus::kFailed);
-      ASSERT_EQ(l.PostWrite(Block("x"), 1), 1) << row.name;
-    } else {
-      dev->Push(FakeRead::ReadFails(IoStatus::kFailed));
-    }
-    ASSERT_TRUE(l.WaitReadThreadEnded(kGuard)) << row.name;
-    ASSERT_TRUE(l.WaitWriteThreadEnded(kGuard)) << row.name;
-    EXPECT_TRUE(t.Contains("Stopping the Comm\n")) << row.name;
-    EXPECT_FALSE(t.Contains("Read thread not exiting.  Terminating it.\n")) << row.name;
-    EXPECT_FALSE(t.Contains("Write thread not exiting.  Terminating it.\n")) << row.name;
-    EXPECT_FALSE(l.IsAttached()) << row.name;
-    EXPECT_TRUE(dev->closed.load()) << row.name;
-  }
+  ASSERT_EQ(r.link.Attach(3), 1);
+  r.device->Push(FakeRead::Data("again"));
+  ASSERT_TRUE(r.view.WaitBlocks(2));
 }
 
 TEST(CommLinkSlot, NewestLinkIsCurrent) {

@@ -1,19 +1,25 @@
 // A scripted comm device for the link's tests: the test queues what the read
-// side meets (data, a zero-byte read, a line error, a failing operation) and
+// side meets (data, a zero-byte read, a line error, a failing operation; reads
+// and error waits stay pending, as on the real device) and
 // chooses how writes behave (whole at once, in pieces, pending until the
 // close, failing). Its waits poll the real close event, so the link's threads
-// wait on it exactly as they wait on a real device.
+// wait on it exactly as they wait on a real device. One mutex guards the
+// script and the outcomes; an eventfd wakes a read-side wait on a Push.
 #pragma once
 
-#include <atomic>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <condition_variable>
-#include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <string>
-#include <vector>
+#include <utility>
 
+#include "link_test_support.h"
 #include "seriallink/comm_device.h"
 
 namespace zentrel::test {
@@ -21,11 +27,10 @@ namespace zentrel::test {
 struct FakeRead {
   enum Kind { kData, kReadStatus, kLineError, kEventStatus };
   Kind kind = kData;
-  std::string bytes;                     // kData
-  IoStatus status = IoStatus::kDone;     // kReadStatus, kEventStatus
-  std::uint32_t mask = EV_ERR;           // kLineError
-  std::uint32_t error_word = 0;          // kLineError
-  bool at_once = false;                  // completes when the operation starts
+  std::string bytes;                  // kData
+  IoStatus status = IoStatus::kDone;  // kReadStatus, kEventStatus
+  std::uint32_t mask = EV_ERR;        // kLineError
+  std::uint32_t error_word = 0;       // kLineError
 
   static FakeRead Data(std::string b) { return {kData, std::move(b)}; }
   static FakeRead ReadFails(IoStatus s) { return {kReadStatus, {}, s}; }
@@ -33,27 +38,38 @@ struct FakeRead {
     return {kLineError, {}, IoStatus::kDone, mask, word};
   }
   static FakeRead EventFails(IoStatus s) { return {kEventStatus, {}, s}; }
-  FakeRead AtOnce() && {
-    at_once = true;
-    return std::move(*this);
-  }
 };
 
 enum class WriteMode { kAtOnce, kPendingCompletes, kPendingForever };
 
 class FakeCommDevice : public ICommDevice {
+  template <class F>
+  auto Locked(F f) const {
+    std::lock_guard lock(mutex_);
+    return f();
+  }
+  template <class Done>
+  bool Wait(Done done) const {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, kGuard, done);
+  }
+
  public:
-  FakeCommDevice();
-  ~FakeCommDevice() override;
+  ~FakeCommDevice() override { ::close(wake_); }
 
   // Test side.
-  void Push(FakeRead r);
-  void SetWrites(WriteMode mode, std::uint32_t max_piece = 0, IoStatus status = IoStatus::kDone);
-  std::string Written() const;
-  std::vector<std::uint32_t> WriteRequests() const;  // the length of each write issued
-  bool WaitWritten(std::size_t total) const;
-  bool WaitWritePending() const;
-  std::atomic<int> rx_purges{0};
+  void Push(FakeRead r) {
+    Locked([&] { script_.push_back(std::move(r)); });
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
+  }
+  void SetWrites(WriteMode mode, std::uint32_t max_piece = 0, IoStatus status = IoStatus::kDone) {
+    Locked([&] { write_mode_ = mode, max_piece_ = max_piece, write_status_ = status; });
+  }
+  std::string Written() const { return Locked([&] { return written_; }); }
+  std::vector<std::uint32_t> WriteRequests() const { return Locked([&] { return requests_; }); }
+  bool WaitWritten(std::size_t total) const { return Wait([&] { return written_.size() >= total; }); }
+  bool WaitWritePending() const { return Wait([&] { return write_pending_; }); }
   std::atomic<int> tx_purges{0};
   std::atomic<bool> closed{false};
 
@@ -64,44 +80,102 @@ class FakeCommDevice : public ICommDevice {
   void Close() override { closed = true; }
   void Disown() override {}
   bool SetEventMask(std::uint32_t) override { return true; }
-  IoStatus StartRead(char* buffer, std::uint32_t size, std::uint32_t* count) override;
-  IoStatus ReadResult(std::uint32_t* count) override;
-  IoStatus StartEventWait(std::uint32_t* mask) override;
-  IoStatus EventResult() override;
-  IoStatus ClearError(std::uint32_t* error_word) override;
-  int WaitReadSide(const CloseEvent& close) override;
-  IoStatus StartWrite(const char* data, std::uint32_t length, std::uint32_t* written) override;
-  int WaitWrite(const CloseEvent& close) override;
-  IoStatus WriteResult(std::uint32_t* written) override;
-  void PurgeRx() override { rx_purges.fetch_add(1); }
+  void PurgeRx() override {}
   void PurgeTx() override { tx_purges.fetch_add(1); }
+  // Reads and error waits stay pending until WaitReadSide meets the script.
+  IoStatus StartRead(char* buffer, std::uint32_t size, std::uint32_t* count) override {
+    Locked([&] { read_buffer_ = buffer, read_size_ = size, *count = 0; });
+    return IoStatus::kPending;
+  }
+  IoStatus StartEventWait(std::uint32_t* mask) override {
+    Locked([&] { event_mask_ = mask, *mask = 0; });
+    return IoStatus::kPending;
+  }
+  IoStatus ReadResult(std::uint32_t* count) override {
+    return Locked([&] { return *count = read_count_, read_status_; });
+  }
+  IoStatus EventResult() override { return Locked([&] { return event_status_; }); }
+  IoStatus ClearError(std::uint32_t* error_word) override {
+    return Locked([&] { return *error_word = std::exchange(error_word_, 0), IoStatus::kDone; });
+  }
+  int WaitReadSide(const CloseEvent& close) override {
+    for (;;) {
+      if (close.IsSet()) return kWaitClose;
+      {
+        std::lock_guard lock(mutex_);
+        if (!script_.empty()) return Complete();
+      }
+      pollfd fds[2] = {{close.fd(), POLLIN, 0}, {wake_, POLLIN, 0}};
+      if (::poll(fds, 2, -1) < 0) return kWaitFailed;
+      std::uint64_t value = 0;
+      [[maybe_unused]] ssize_t n = ::read(wake_, &value, sizeof value);
+    }
+  }
+  IoStatus StartWrite(const char* data, std::uint32_t length, std::uint32_t* written) override {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(length);
+    *written = 0;
+    if (write_status_ != IoStatus::kDone) return write_status_;
+    if (write_mode_ == WriteMode::kAtOnce) {
+      written_.append(data, *written = Piece(length));
+      cv_.notify_all();
+      return IoStatus::kDone;
+    }
+    pending_data_ = data, pending_length_ = length, write_pending_ = true;
+    cv_.notify_all();
+    return IoStatus::kPending;
+  }
+  int WaitWrite(const CloseEvent& close) override {
+    if (Locked([&] { return write_mode_ == WriteMode::kPendingForever; }) || close.IsSet()) {
+      pollfd p{close.fd(), POLLIN, 0};
+      return ::poll(&p, 1, -1) == 1 ? kWaitClose : kWaitFailed;
+    }
+    std::lock_guard lock(mutex_);
+    written_.append(pending_data_, pending_written_ = Piece(pending_length_));
+    write_pending_ = false;
+    cv_.notify_all();
+    return kWaitWriteDone;
+  }
+  IoStatus WriteResult(std::uint32_t* written) override {
+    return Locked([&] { return *written = pending_written_, IoStatus::kDone; });
+  }
 
  private:
-  bool IsReadKind(const FakeRead& r) const { return r.kind <= FakeRead::kReadStatus; }
-  IoStatus TakeRead(std::uint32_t* count);      // front item into the read buffer
-  IoStatus TakeEvent(std::uint32_t* mask);      // front item into the event mask
-  std::uint32_t Piece(std::uint32_t length) const;
+  int Complete() {  // the front item ends the pending read or error wait
+    const FakeRead r = std::move(script_.front());
+    script_.pop_front();
+    switch (r.kind) {
+      case FakeRead::kLineError:
+        *event_mask_ = r.mask;
+        error_word_ |= r.error_word;
+        event_status_ = IoStatus::kDone;
+        return kWaitLineError;
+      case FakeRead::kEventStatus:
+        event_status_ = r.status;
+        return kWaitLineError;
+      default:
+        read_count_ = static_cast<std::uint32_t>(std::min<std::size_t>(r.bytes.size(), read_size_));
+        std::memcpy(read_buffer_, r.bytes.data(), read_count_);
+        read_status_ = r.kind == FakeRead::kData ? IoStatus::kDone : r.status;
+        return kWaitRead;
+    }
+  }
+  std::uint32_t Piece(std::uint32_t length) const {
+    return max_piece_ == 0 ? length : std::min(length, max_piece_);
+  }
 
-  int wake_;
+  int wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   mutable std::mutex mutex_;
   mutable std::condition_variable cv_;
   std::deque<FakeRead> script_;
   char* read_buffer_ = nullptr;
-  std::uint32_t read_size_ = 0;
-  bool read_pending_ = false;
-  std::uint32_t read_count_ = 0;
-  IoStatus read_status_ = IoStatus::kDone;
+  std::uint32_t read_size_ = 0, read_count_ = 0, error_word_ = 0;
+  IoStatus read_status_ = IoStatus::kDone, event_status_ = IoStatus::kDone;
   std::uint32_t* event_mask_ = nullptr;
-  bool event_pending_ = false;
-  IoStatus event_status_ = IoStatus::kDone;
-  std::uint32_t error_word_ = 0;
-
   WriteMode write_mode_ = WriteMode::kAtOnce;
-  std::uint32_t max_piece_ = 0;
+  std::uint32_t max_piece_ = 0, pending_length_ = 0, pending_written_ = 0;
   IoStatus write_status_ = IoStatus::kDone;
   const char* pending_data_ = nullptr;
-  std::uint32_t pending_length_ = 0;
-  std::uint32_t pending_written_ = 0;
   bool write_pending_ = false;
   std::string written_;
   std::vector<std::uint32_t> requests_;

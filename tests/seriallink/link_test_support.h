@@ -1,15 +1,17 @@
 // What the link tests share: a view that records every block handed to it
-// (and can hold its handler, to make a thread that ignores the close), a
-// telephony object that counts link-failure reports, and a trace recorder
+// (and can hold its handler, to make a thread that ignores the close) and
+// counts link-failure reports, and a trace recorder
 // that can wait for a text. Waits are on events, bounded by a generous guard
 // so that a fault fails the test instead of hanging it.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,64 +23,97 @@ namespace zentrel::test {
 
 inline constexpr std::chrono::seconds kGuard{10};
 
-class CountingTelephony : public ILinkTelephony {
+// The view, and the telephony object behind it that counts link-failure reports.
+class RecordingView : public ILinkView, public ILinkTelephony {
  public:
+  int StartLogonTimer() override { return timer_starts.fetch_add(1), 1; }
+  ILinkTelephony* Tapi() override { return this; }
   int UninitTelephony() override {
-    calls.fetch_add(1);
+    failure_reports.fetch_add(1);
     if (on_uninit) on_uninit();
     return 1;
   }
-  std::atomic<int> calls{0};
-  std::function<void()> on_uninit;  // set before the link attaches
-};
-
-class RecordingView : public ILinkView {
- public:
-  int StartLogonTimer() override {
-    timer_starts.fetch_add(1);
-    return 1;
+  int ProcessReceivedData(const char* text, std::uint32_t length) override {
+    std::unique_lock lock(mutex_);
+    blocks_.emplace_back(text, length);
+    bytes_ += length;
+    if (text[length] != '\0') nul_terminated_ = false;
+    cv_.notify_all();
+    cv_.wait(lock, [this] { return !hold_; });  // HoldHandler: a thread that does not react
+    return result.load();
   }
-  int ProcessReceivedData(const char* text, std::uint32_t length) override;
-  ILinkTelephony* Tapi() override { return &telephony; }
 
-  std::vector<std::string> Blocks() const;
-  // Waits until at least `count` calls (or `total` bytes) have arrived.
-  bool WaitBlocks(std::size_t count) const;
-  bool WaitBytes(std::size_t total) const;
-  bool AllNulTerminated() const;
+  std::vector<std::string> Blocks() const {
+    std::lock_guard lock(mutex_);
+    return blocks_;
+  }
+  // Until at least `count` calls (or `total` bytes) have arrived.
+  bool WaitBlocks(std::size_t count) const { return Wait([&] { return blocks_.size() >= count; }); }
+  bool WaitBytes(std::size_t total) const { return Wait([&] { return bytes_ >= total; }); }
+  bool AllNulTerminated() const {
+    std::lock_guard lock(mutex_);
+    return nul_terminated_;
+  }
+  void HoldHandler(bool hold) {
+    std::lock_guard lock(mutex_);
+    hold_ = hold;
+    cv_.notify_all();
+  }
 
-  // While held, the handler blocks after recording its block.
-  void HoldHandler();
-  bool WaitHandlerEntered() const;
-  void ReleaseHandler();
-
-  CountingTelephony telephony;
+  std::function<void()> on_uninit;  // set before the link attaches
+  std::atomic<int> failure_reports{0};
   std::atomic<int> timer_starts{0};
   std::atomic<int> result{1};
 
  private:
+  template <class Done>
+  bool Wait(Done done) const {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, kGuard, done);
+  }
   mutable std::mutex mutex_;
   mutable std::condition_variable cv_;
   std::vector<std::string> blocks_;
   std::size_t bytes_ = 0;
   bool nul_terminated_ = true;
   bool hold_ = false;
-  bool entered_ = false;
 };
 
 // Records the trace while it lives.
 class TraceRecorder {
  public:
-  TraceRecorder();
-  ~TraceRecorder();
+  TraceRecorder()
+      : previous_(SetTraceSink([s = state_](std::string_view text) {
+          std::lock_guard lock(s->mutex);
+          s->lines.emplace_back(text);
+          s->cv.notify_all();
+        })) {}
+  ~TraceRecorder() { SetTraceSink(std::move(previous_)); }
   TraceRecorder(const TraceRecorder&) = delete;
   TraceRecorder& operator=(const TraceRecorder&) = delete;
 
-  std::vector<std::string> Lines() const;
-  bool Contains(const std::string& text) const;
-  bool WaitFor(const std::string& text) const;
+  std::vector<std::string> Lines() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->lines;
+  }
+  bool Contains(const std::string& text) const { return InOrder({text}); }
+  bool WaitFor(const std::string& text) const {
+    std::unique_lock lock(state_->mutex);
+    const auto& l = state_->lines;
+    return state_->cv.wait_for(lock, kGuard,
+                               [&] { return std::find(l.begin(), l.end(), text) != l.end(); });
+  }
   // True when `texts` appear in this order (other lines may come between).
-  bool InOrder(const std::vector<std::string>& texts) const;
+  bool InOrder(const std::vector<std::string>& texts) const {
+    const auto lines = Lines();
+    auto at = lines.begin();
+    for (const auto& t : texts) {
+      at = std::find(at, lines.end(), t);
+      if (at == lines.end()) return false;
+      ++at;
+    }
+    return true;
+  }
 
  private:
   struct State {
@@ -86,7 +121,7 @@ class TraceRecorder {
     std::condition_variable cv;
     std::vector<std::string> lines;
   };
-  std::shared_ptr<State> state_;
+  std::shared_ptr<State> state_ = std::make_shared<State>();
   TraceSink previous_;
 };
 

@@ -24,11 +24,12 @@ class FakeLineDriver : public ILineDriver {
   DWORD bearer = LINEBEARERMODE_VOICE;
   DWORD media = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM;
   DWORD features = LINEFEATURE_MAKECALL;
-  std::string name = "Fake modem";
-  HCALL call_handle = 0x77;
   DWORD call_state = LINECALLSTATE_CONNECTED;
   DWORD id_needed = 0;  // 0: the answer fits
   std::int32_t comm_handle = 42;
+  static constexpr HCALL kCall = 0x77;
+  static constexpr HLINE kLine = 0x55;
+  static constexpr const char* kName = "Fake modem";
 
   std::vector<std::string> log;
   std::vector<DWORD> devcaps_sizes;  // dwTotalSize of each devcaps query
@@ -41,38 +42,34 @@ class FakeLineDriver : public ILineDriver {
     log.push_back(op);
     auto& queue = results[op];
     if (queue.empty()) return 0;
-    LONG r = queue.front();
+    const LONG r = queue.front();
     queue.pop_front();
     return r;
   }
-  void Emit(DWORD device, DWORD msg, DWORD p1, DWORD p2 = 0) {
-    sink(device, msg, p1, p2, 0);
-  }
+  void Emit(DWORD device, DWORD msg, DWORD p1, DWORD p2 = 0) { sink(device, msg, p1, p2, 0); }
 
   LONG Initialize(DWORD* n) override {
-    LONG r = Next("lineInitialize");
+    const LONG r = Next("lineInitialize");
     if (r == 0) *n = num_devs;
     return r;
   }
-  LONG NegotiateAPIVersion(DWORD device, DWORD, DWORD high,
-                           DWORD* version) override {
+  LONG NegotiateAPIVersion(DWORD device, DWORD, DWORD high, DWORD* version) override {
     log.push_back("lineNegotiateAPIVersion " + std::to_string(device));
-    auto it = refuse_version.find(device);
+    const auto it = refuse_version.find(device);
     if (it != refuse_version.end()) return it->second;
     *version = high;
     return 0;
   }
   LONG GetDevCaps(DWORD, DWORD, LINEDEVCAPS* caps) override {
     devcaps_sizes.push_back(caps->dwTotalSize);
-    LONG r = Next("lineGetDevCaps");
+    const LONG r = Next("lineGetDevCaps");
     if (r < 0) return r;
     const DWORD fixed = sizeof(LINEDEVCAPS);
-    caps->dwNeededSize = devcaps_needed != 0 ? devcaps_needed
-                                             : fixed + name.size() + 1;
+    const DWORD name_size = std::strlen(kName) + 1;
+    caps->dwNeededSize = devcaps_needed != 0 ? devcaps_needed : fixed + name_size;
     if (caps->dwTotalSize >= caps->dwNeededSize) {
-      std::memcpy(reinterpret_cast<char*>(caps) + fixed, name.c_str(),
-                  name.size() + 1);
-      caps->dwLineNameSize = name.size() + 1;
+      std::memcpy(reinterpret_cast<char*>(caps) + fixed, kName, name_size);
+      caps->dwLineNameSize = name_size;
       caps->dwLineNameOffset = fixed;
       caps->dwStringFormat = STRINGFORMAT_ASCII;
     }
@@ -82,37 +79,30 @@ class FakeLineDriver : public ILineDriver {
     return r;
   }
   LONG GetAddressCaps(DWORD, DWORD, DWORD, LINEADDRESSCAPS* caps) override {
-    LONG r = Next("lineGetAddressCaps");
     caps->dwNeededSize = sizeof(LINEADDRESSCAPS);
-    return r;
+    return Next("lineGetAddressCaps");
   }
   LONG Open(DWORD, DWORD, HLINE* line, LineEventSink s) override {
-    LONG r = Next("lineOpen");
-    if (r == 0) {
-      *line = 0x55;
-      sink = std::move(s);
-    }
+    const LONG r = Next("lineOpen");
+    if (r == 0) *line = kLine, sink = std::move(s);
     return r;
   }
-  LONG MakeCall(HLINE, HCALL* call, const char* number,
-                const LINECALLPARAMS* params) override {
-    LONG r = Next("lineMakeCall");
+  LONG MakeCall(HLINE, HCALL* call, const char*, const LINECALLPARAMS* params) override {
+    const LONG r = Next("lineMakeCall");
     std::memcpy(&last_params, params, sizeof last_params);
     last_params_number = reinterpret_cast<const char*>(params) + 112;
-    if (r >= 0) *call = call_handle;
-    (void)number;
+    if (r >= 0) *call = kCall;
     return r;
   }
   LONG GetID(HCALL, const char*, VARSTRING* id) override {
     id_sizes.push_back(id->dwTotalSize);
-    LONG r = Next("lineGetID");
+    const LONG r = Next("lineGetID");
     if (r < 0) return r;
     id->dwNeededSize = id_needed != 0 ? id_needed : sizeof(VARSTRING) + 4;
     if (id->dwTotalSize >= id->dwNeededSize) {
       id->dwStringSize = 4;
       id->dwStringOffset = sizeof(VARSTRING);
-      std::memcpy(reinterpret_cast<char*>(id) + sizeof(VARSTRING),
-                  &comm_handle, 4);
+      std::memcpy(reinterpret_cast<char*>(id) + sizeof(VARSTRING), &comm_handle, 4);
     }
     return r;
   }

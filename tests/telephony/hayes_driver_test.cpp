@@ -1,7 +1,6 @@
 // The modem line driver through the line operations, on a pseudo-terminal
 // whose other end the test plays as the modem: init, dial, each answer,
 // silence, junk, the hand-over of the port and the hang-up after connect.
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -30,16 +29,13 @@ struct Event {
 };
 std::vector<Event> g_events;  // written on the test thread by the queue
 
-void RecordEvent(DWORD device, DWORD message, DWORD, DWORD p1, DWORD p2,
-                 DWORD) {
+void RecordEvent(DWORD device, DWORD message, DWORD, DWORD p1, DWORD p2, DWORD) {
   g_events.push_back({device, message, p1, p2});
 }
 
 int CountEntries(const char* dir) {
-  int count = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir))
-    ++count;
-  return count;
+  const std::filesystem::directory_iterator it(dir);
+  return static_cast<int>(std::distance(begin(it), end(it)));
 }
 
 class HayesDriverTest : public ::testing::Test {
@@ -63,16 +59,8 @@ class HayesDriverTest : public ::testing::Test {
     std::filesystem::remove(config_);
   }
   void UseDriver(std::chrono::milliseconds dial_timeout) {
-    HayesTimings t;
-    t.command_timeout = 5s;
-    t.dial_timeout = dial_timeout;
-    t.escape_guard = 5ms;
-    t.dtr_hold = 5ms;
-    t.watch_interval = 20ms;
-    t.line_end_grace = 50ms;
-    std::string path = config_.string();
-    SetLineDriver(std::make_shared<ModemLineDriver>(
-        [path] { return path; }, t));
+    const HayesTimings t{5s, dial_timeout, 5ms, 5ms, 20ms, 50ms};
+    SetLineDriver(std::make_shared<ModemLineDriver>([path = config_.string()] { return path; }, t));
   }
 
   // Registers, opens line 0 and dials; the modem has not answered yet.
@@ -81,10 +69,8 @@ class HayesDriverTest : public ::testing::Test {
     ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
     ASSERT_EQ(count, 1u);
     LINEEXTENSIONID ext{};
-    ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version,
-                                      &ext), 0);
-    ASSERT_EQ(lineOpen(app_, 0, &line_, version, 0, 0, LINECALLPRIVILEGE_NONE,
-                       0, nullptr), 0);
+    ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version, &ext), 0);
+    ASSERT_EQ(lineOpen(app_, 0, &line_, version, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
     ASSERT_GT(lineMakeCall(line_, &call_, number, 0, nullptr), 0);
     ASSERT_NE(call_, 0u);
   }
@@ -93,6 +79,15 @@ class HayesDriverTest : public ::testing::Test {
     EXPECT_EQ(ModemReads("\r"), "ATZ\r");
     ModemSays("\r\nOK\r\n");
     return ModemReads("\r");
+  }
+  // The call is still off hook: a drop ends it with `hang_up` and an OK.
+  void DropAndEndCall(const std::string& hang_up, const std::string& answer = "\r\nOK\r\n") {
+    lineDrop(call_, nullptr, 0);
+    const std::string read = ModemReads("ATH\r");
+    EXPECT_EQ(read.substr(0, hang_up.size()), hang_up);
+    ModemSays(answer);
+    EXPECT_TRUE(AwaitState(LINECALLSTATE_IDLE));
+    EndCall();
   }
   void EndCall() {
     lineDrop(call_, nullptr, 0);
@@ -105,33 +100,42 @@ class HayesDriverTest : public ::testing::Test {
   std::string ModemReads(const char* end) {
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (got.find(end) == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
+    while (got.find(end) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
       pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 100) == 1 && (p.revents & POLLIN)) {
-        char c;
-        if (::read(master_, &c, 1) == 1) got.push_back(c);
+      char c;
+      if (::poll(&p, 1, 100) == 1 && (p.revents & POLLIN) && ::read(master_, &c, 1) == 1) {
+        got.push_back(c);
       }
     }
     return got;
   }
   void ModemSays(const std::string& text) {
-    ASSERT_EQ(::write(master_, text.data(), text.size()),
-              static_cast<ssize_t>(text.size()));
+    ASSERT_EQ(::write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
   // Pumps events until the call reports `state`; false if it never does.
   bool AwaitState(DWORD state, DWORD* detail = nullptr) {
     for (std::size_t seen = 0;;) {
       for (; seen < g_events.size(); ++seen) {
         const Event& e = g_events[seen];
-        if (e.message == LINE_CALLSTATE && e.device == call_ &&
-            e.p1 == state) {
+        if (e.message == LINE_CALLSTATE && e.device == call_ && e.p1 == state) {
           if (detail) *detail = e.p2;
           return true;
         }
       }
       if (!queue_.RunOne(kPatience)) return false;
     }
+  }
+  std::int32_t GetCommHandle(LONG expected) {  // -1 unless the port is handed over
+    alignas(4) char block[64] = {};
+    auto* id = reinterpret_cast<VARSTRING*>(block);
+    id->dwTotalSize = sizeof(VARSTRING);  // too small: only the size comes
+    EXPECT_EQ(lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"), expected);
+    EXPECT_LE(id->dwNeededSize, sizeof block);
+    id->dwTotalSize = sizeof block;
+    EXPECT_EQ(lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"), expected);
+    std::int32_t fd = -1;
+    if (expected == 0) std::memcpy(&fd, block + id->dwStringOffset, 4);
+    return fd;
   }
 
   int master_ = -1;
@@ -151,42 +155,34 @@ TEST_F(HayesDriverTest, DialAnswers) {
   };
   const Row rows[] = {
       {"\r\nBUSY\r\n", LINECALLSTATE_BUSY, LINEBUSYMODE_STATION},
-      {"\r\nNO CARRIER\r\n", LINECALLSTATE_DISCONNECTED,
-       LINEDISCONNECTMODE_UNREACHABLE},
-      {"\r\nNO ANSWER\r\n", LINECALLSTATE_DISCONNECTED,
-       LINEDISCONNECTMODE_NOANSWER},
-      {"\r\nNO DIALTONE\r\n", LINECALLSTATE_DISCONNECTED,
-       LINEDISCONNECTMODE_NODIALTONE},
-      {"\r\nERROR\r\n", LINECALLSTATE_DISCONNECTED,
-       LINEDISCONNECTMODE_UNKNOWN},
-      {"ATDT5551234\r\r\n\x01\x02 garbage\r\nRING\r\nCONNECT 300\r\n",
-       LINECALLSTATE_CONNECTED, 0},
-      {"\r\nCONNECT\r\n", LINECALLSTATE_CONNECTED, 0},
+      {"\r\nNO CARRIER\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE},
+      {"\r\nNO ANSWER\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER},
+      {"\r\nNO DIALTONE\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE},
+      {"\r\nERROR\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN},
+      {"ATDT5551234\r\r\n\x01\x02 garbage\r\nRING\r\nCONNECT 300\r\n", LINECALLSTATE_CONNECTED, 0},
   };
   TraceCapture trace;
   for (const Row& row : rows) {
+    SCOPED_TRACE(row.answer);
     g_events.clear();
     StartCall("5551234");
-    EXPECT_EQ(PassInit(), "ATDT5551234\r") << row.answer;
-    EXPECT_TRUE(AwaitState(LINECALLSTATE_DIALING)) << row.answer;
+    EXPECT_EQ(PassInit(), "ATDT5551234\r");
+    EXPECT_TRUE(AwaitState(LINECALLSTATE_DIALING));
     ModemSays(row.answer);
     DWORD detail = 0xFFFF;
-    EXPECT_TRUE(AwaitState(row.state, &detail)) << row.answer;
-    EXPECT_EQ(detail, row.detail) << row.answer;
+    EXPECT_TRUE(AwaitState(row.state, &detail));
+    EXPECT_EQ(detail, row.detail);
     LINECALLSTATUS status{};
     status.dwTotalSize = sizeof status;
     EXPECT_EQ(lineGetCallStatus(call_, &status), 0);
-    EXPECT_EQ(status.dwCallState, row.state) << row.answer;
+    EXPECT_EQ(status.dwCallState, row.state);
     if (row.state == LINECALLSTATE_CONNECTED) {
-      lineDrop(call_, nullptr, 0);
-      EXPECT_EQ(ModemReads("ATH\r").substr(0, 3), "+++") << row.answer;
-      ModemSays("\r\nOK\r\n");
-      EXPECT_TRUE(AwaitState(LINECALLSTATE_IDLE)) << row.answer;
+      DropAndEndCall("+++");  // a pseudo-terminal has no DTR
+    } else {
+      EndCall();
     }
-    EndCall();
   }
-  EXPECT_TRUE(trace.Contains("Modem on " + port_ +
-                             ": ignored \"<01><02> garbage\"\n"));
+  EXPECT_TRUE(trace.Contains("Modem on " + port_ + ": ignored \"<01><02> garbage\"\n"));
 }
 
 TEST_F(HayesDriverTest, ConnectHandsThePortOverAndHangUpEndsTheCall) {
@@ -194,27 +190,15 @@ TEST_F(HayesDriverTest, ConnectHandsThePortOverAndHangUpEndsTheCall) {
   ASSERT_EQ(PassInit(), "ATDT9,555-1234\r");
   ModemSays("\r\nCONNECT 300\r\nID=");  // the terminal speaks at once
   ASSERT_TRUE(AwaitState(LINECALLSTATE_CONNECTED));
-
-  alignas(4) char block[64] = {};
-  auto* id = reinterpret_cast<VARSTRING*>(block);
-  id->dwTotalSize = sizeof(VARSTRING);  // too small: only the size comes
-  ASSERT_EQ(lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"),
-            0);
-  ASSERT_LE(id->dwNeededSize, sizeof block);
-  id->dwTotalSize = sizeof block;
-  ASSERT_EQ(lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"),
-            0);
-  std::int32_t fd = -1;
-  std::memcpy(&fd, block + id->dwStringOffset, 4);
+  const std::int32_t fd = GetCommHandle(0);
   ASSERT_GE(fd, 0);
-
   // The bytes after CONNECT's line are the link's, not the driver's.
   std::string link_reads;
   while (link_reads.size() < 3) {
     pollfd p{fd, POLLIN, 0};
     ASSERT_EQ(::poll(&p, 1, 10000), 1);
     char buf[8];
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n > 0) link_reads.append(buf, n);
   }
   EXPECT_EQ(link_reads, "ID=");
@@ -236,13 +220,9 @@ TEST_F(HayesDriverTest, SilentModemEndsTheCallWithATrace) {
   DWORD detail = 0;
   ASSERT_TRUE(AwaitState(LINECALLSTATE_DISCONNECTED, &detail));
   EXPECT_EQ(detail, LINEDISCONNECTMODE_UNKNOWN);
-  EXPECT_TRUE(trace.Contains("Modem on " + port_ +
-                             ": no answer to the dial command within 100 ms\n"));
-  lineDrop(call_, nullptr, 0);  // still off hook: a CR and ATH
-  EXPECT_EQ(ModemReads("ATH\r"), "\rATH\r");
-  ModemSays("\r\nOK\r\n");
-  EXPECT_TRUE(AwaitState(LINECALLSTATE_IDLE));
-  EndCall();
+  EXPECT_TRUE(
+      trace.Contains("Modem on " + port_ + ": no answer to the dial command within 100 ms\n"));
+  DropAndEndCall("\rATH\r");
 }
 
 TEST_F(HayesDriverTest, DropWhileDialingStopsTheDialAndHangsUp) {
@@ -250,17 +230,9 @@ TEST_F(HayesDriverTest, DropWhileDialingStopsTheDialAndHangsUp) {
   StartCall("5551234");
   ASSERT_EQ(PassInit(), "ATDT5551234\r");
   ASSERT_TRUE(AwaitState(LINECALLSTATE_DIALING));
-  alignas(4) char block[64] = {};
-  auto* id = reinterpret_cast<VARSTRING*>(block);
-  id->dwTotalSize = sizeof block;
-  EXPECT_EQ(lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"),
-            LINEERR_INVALCALLSTATE);  // no port to hand over before CONNECT
-  ASSERT_GT(lineDrop(call_, nullptr, 0), 0);
-  EXPECT_EQ(ModemReads("ATH\r"), "\rATH\r");
-  ModemSays("\r\nNO CARRIER\r\n\r\nOK\r\n");
-  EXPECT_TRUE(AwaitState(LINECALLSTATE_IDLE));
+  GetCommHandle(LINEERR_INVALCALLSTATE);  // no port to hand over before CONNECT
+  DropAndEndCall("\rATH\r", "\r\nNO CARRIER\r\n\r\nOK\r\n");
   EXPECT_FALSE(trace.Contains("Modem on " + port_ + ": no OK to ATH\n"));
-  EndCall();
 }
 
 TEST_F(HayesDriverTest, InitRefused) {
@@ -279,26 +251,22 @@ TEST_F(HayesDriverTest, DevicesAndCapabilities) {
   LINEEXTENSIONID ext{};
   EXPECT_EQ(lineNegotiateAPIVersion(app_, 0, 0x20000, 0x20001, &version, &ext),
             LINEERR_INCOMPATIBLEAPIVERSION);
-  ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version, &ext),
-            0);
+  ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version, &ext), 0);
   EXPECT_EQ(version, 0x10004u);
   alignas(4) char block[1264] = {};
   auto* caps = reinterpret_cast<LINEDEVCAPS*>(block);
   caps->dwTotalSize = sizeof block;
   ASSERT_EQ(lineGetDevCaps(app_, 0, version, 0, caps), 0);
-  EXPECT_EQ(std::string(block + caps->dwLineNameOffset),
-            "Modem on " + port_);
+  EXPECT_EQ(std::string(block + caps->dwLineNameOffset), "Modem on " + port_);
   EXPECT_EQ(caps->dwBearerModes, LINEBEARERMODE_VOICE);
   EXPECT_EQ(caps->dwLineFeatures, LINEFEATURE_MAKECALL);
-  EXPECT_EQ(caps->dwMediaModes,
-            LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM);
+  EXPECT_EQ(caps->dwMediaModes, LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM);
   EXPECT_EQ(lineShutdown(app_), 0);
 
   std::ofstream(config_) << "modem " << port_ << "\nmodme x\n";
   TraceCapture trace;
   count = 0;
-  EXPECT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count),
-            LINEERR_INIFILECORRUPT);
+  EXPECT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), LINEERR_INIFILECORRUPT);
   EXPECT_EQ(count, 0u);
   EXPECT_TRUE(trace.Contains("Line devices: " + config_.string() +
                              " line 2: unknown device type \"modme\"\n"));

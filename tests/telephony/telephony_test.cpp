@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -23,9 +24,12 @@
 namespace zentrel {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using test::FakeLineDriver;
+using Lines = std::vector<std::string>;
 
 class FakeLink : public ISerialLink {
  public:
@@ -43,26 +47,28 @@ class FakeLink : public ISerialLink {
   int PostWrite(char*, std::uint32_t) override { return 0; }
 };
 
-class TelephonyTest : public ::testing::Test {
- protected:
-  void SetUp() override {
+// One telephony object on the scripted driver, its events run by a pumped
+// queue on the test thread and its message boxes recorded.
+struct Rig {
+  Rig() {
     previous_ = SetLineDriver(driver_);
     SetEventDispatcher(&queue_);
-    SetTelephonyMessageBox([this](const std::string& text, MessageIcon) {
-      boxes_.push_back(text);
-    });
+    SetTelephonyMessageBox([this](const std::string& text, MessageIcon) { boxes_.push_back(text); });
   }
-  void TearDown() override {
+  ~Rig() {
     SetTelephonyMessageBox({});
     SetEventDispatcher(nullptr);
     SetLineDriver(previous_);
     g_pTelephony = nullptr;
   }
+  void Event(DWORD device, DWORD message, DWORD p1, DWORD p2 = 0) {
+    driver_->Emit(device, message, p1, p2);
+    queue_.RunPending();
+  }
   // A call placed and reported connected; the trace starts empty after.
   void Connect() {
     ASSERT_EQ(tel_.Dial("5551234"), 1);
-    driver_->Emit(0x77, LINE_CALLSTATE, LINECALLSTATE_CONNECTED);
-    queue_.RunPending();
+    Event(0x77, LINE_CALLSTATE, LINECALLSTATE_CONNECTED);
     ASSERT_EQ(link_.attached.size(), 1u);
     trace_.Clear();
   }
@@ -76,38 +82,185 @@ class TelephonyTest : public ::testing::Test {
   TraceCapture trace_;
 };
 
-TEST_F(TelephonyTest, DialPlacesTheCallAndConnectedHandsThePortOver) {
-  ASSERT_EQ(tel_.Dial("5551234"), 1);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Tapi initialized.\n",
-                          "Name of device is: Fake modem\n",
-                          "lineMakeCall succeeded.\n"));
-  EXPECT_EQ(tel_.m_hCall.load(), 0x77u);
-  EXPECT_EQ(driver_->last_params.dwMediaMode, LINEMEDIAMODE_DATAMODEM);
-  EXPECT_EQ(driver_->last_params_number, "5551234");
-  trace_.Clear();
-  driver_->Emit(0x77, LINE_CALLSTATE, LINECALLSTATE_CONNECTED);
-  queue_.RunPending();
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Connected!  Starting communications!\n"));
-  EXPECT_THAT(link_.attached, ElementsAre(42));
-  EXPECT_THAT(boxes_, IsEmpty());
+class TelephonyTest : public ::testing::Test, protected Rig {};
+
+const Lines kOpened = {"Tapi initialized.\n", "Name of device is: Fake modem\n"};
+Lines Opened(Lines more) {
+  more.insert(more.begin(), kOpened.begin(), kOpened.end());
+  return more;
+}
+const Lines kTeardown = {"Stopping Call in progress\n", "Call Dropped.\n",
+                         "Call Deallocated.\n", "Line Closed.\n", "Call stopped\n"};
+Lines Teardown(Lines before, Lines after = {}) {
+  before.insert(before.end(), kTeardown.begin(), kTeardown.end());
+  before.insert(before.end(), after.begin(), after.end());
+  return before;
 }
 
-TEST_F(TelephonyTest, RemoteHangUpStopsLinkDropsDeallocatesAndCloses) {
-  Connect();
-  driver_->call_state = LINECALLSTATE_DISCONNECTED;
-  driver_->Emit(0x77, LINE_CALLSTATE, LINECALLSTATE_DISCONNECTED,
-                LINEDISCONNECTMODE_NORMAL);
-  queue_.RunPending();
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Remote Party Disconnected", "\n",
-                          "Stopping Call in progress\n", "Call Dropped.\n",
-                          "Call Deallocated.\n", "Line Closed.\n",
-                          "Call stopped\n"));
-  EXPECT_EQ(link_.stops.load(), 1);
-  EXPECT_EQ(tel_.m_bCallInProgress.load(), 0);
-  EXPECT_NE(tel_.m_hLineApp.load(), 0u);  // the registration stays
+// Dial from a fresh object: what it yields, writes and shows.
+TEST(TelephonyDial, Outcomes) {
+  struct Row {
+    const char* name;
+    std::function<void(Rig&)> setup;
+    int result;
+    Lines trace;
+    Lines boxes;
+    std::function<void(Rig&)> check;
+  };
+  const auto capability = [](DWORD bearer, DWORD features, DWORD media) {
+    return [=](Rig& r) {
+      r.driver_->num_devs = 2;
+      r.driver_->bearer = bearer;
+      r.driver_->features = features;
+      r.driver_->media = media;
+    };
+  };
+  const auto scan_stopped = [](Rig& r) {  // neither the next device nor lineOpen
+    EXPECT_THAT(r.driver_->log, Not(Contains("lineNegotiateAPIVersion 1")));
+    EXPECT_THAT(r.driver_->log, Not(Contains("lineOpen")));
+    EXPECT_EQ(r.tel_.m_bCallInProgress.load(), 0);
+  };
+  const Lines stopped = Opened({"Stopping Call in progress\n", "Call stopped\n"});
+  const std::vector<Row> rows = {
+      {"placed", nullptr, 1, Opened({"lineMakeCall succeeded.\n"}), {},
+       [](Rig& r) {
+         EXPECT_EQ(r.tel_.m_hCall.load(), 0x77u);
+         const LINECALLPARAMS& p = r.driver_->last_params;
+         EXPECT_EQ(p.dwTotalSize, 120u);
+         EXPECT_EQ(p.dwBearerMode, LINEBEARERMODE_VOICE);
+         EXPECT_EQ(p.dwMediaMode, LINEMEDIAMODE_DATAMODEM);
+         EXPECT_EQ(p.dwCallParamFlags, LINECALLPARAMFLAGS_IDLE);
+         EXPECT_EQ(p.dwAddressMode, LINEADDRESSMODE_ADDRESSID);
+         EXPECT_EQ(p.dwDisplayableAddressSize, 8u);
+         EXPECT_EQ(p.dwDisplayableAddressOffset, 112u);
+         EXPECT_EQ(r.driver_->last_params_number, "5551234");
+       }},
+      {"a call under way", [](Rig& r) { r.tel_.m_bCallInProgress = 1; }, 0, {},
+       {"A call is already being handled."},
+       [](Rig& r) { EXPECT_THAT(r.driver_->log, IsEmpty()); }},
+      {"no devices", [](Rig& r) { r.driver_->num_devs = 0; }, 0, {},
+       {"There are no telephony devices installed.", "A problem initializing."}, nullptr},
+      {"no voice",
+       capability(0, LINEFEATURE_MAKECALL, LINEMEDIAMODE_INTERACTIVEVOICE), 0, stopped,
+       {"The selected line doesn't support VOICE capabilities"}, scan_stopped},
+      {"no make-call",
+       capability(LINEBEARERMODE_VOICE, 0, LINEMEDIAMODE_INTERACTIVEVOICE), 0, stopped,
+       {"The selected line doesn't support MAKECALL capabilities"}, scan_stopped},
+      {"no interactive voice",
+       capability(LINEBEARERMODE_VOICE, LINEFEATURE_MAKECALL, LINEMEDIAMODE_DATAMODEM), 0,
+       stopped,
+       {"The selected line doesn't support INTERACTIVE VOICE capabilities"}, scan_stopped},
+      {"line in use: no screening",
+       [](Rig& r) { r.driver_->results["lineOpen"] = {LINEERR_RESOURCEUNAVAIL}; }, 0,
+       Opened({"Stopping Call in progress\n", "Call stopped\n",
+               "Line is already in use by a non-TAPI application "
+               "or by another TAPI Service Provider.\n"}),
+       {}, nullptr},
+      {"lineOpen asks to re-register",
+       [](Rig& r) { r.driver_->results["lineOpen"] = {LINEERR_REINIT}; }, 0,
+       Opened({"Stopping Call in progress\n", "Call stopped\n", "TAPI uninitialized.\n",
+               "Unable to Use Line\n"}),
+       {}, [](Rig& r) { EXPECT_EQ(r.tel_.m_hLineApp.load(), 0u); }},
+      {"lineOpen repeated while positive",
+       [](Rig& r) { r.driver_->results["lineOpen"] = {3, 0}; }, 1,
+       Opened({"lineMakeCall succeeded.\n"}), {},
+       [](Rig& r) {
+         EXPECT_EQ(std::count(r.driver_->log.begin(), r.driver_->log.end(), "lineOpen"), 2);
+       }},
+      {"call request rejected",
+       [](Rig& r) { r.driver_->results["lineMakeCall"] = {LINEERR_OPERATIONFAILED}; }, 0,
+       Opened({"The TAPI operation failed.\n", "lineMakeCall unhandled error\n",
+               "lineMakeCall failed.\n", "Stopping Call in progress\n", "Line Closed.\n",
+               "Call stopped\n"}),
+       {"Dial failed."}, [](Rig& r) { EXPECT_EQ(r.tel_.m_bCallInProgress.load(), 0); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Rig r;
+    if (row.setup) row.setup(r);
+    EXPECT_EQ(r.tel_.Dial("5551234"), row.result);
+    EXPECT_EQ(r.trace_.Lines(), row.trace);
+    EXPECT_EQ(r.boxes_, row.boxes);
+    if (row.check) row.check(r);
+  }
+}
+
+// What ends a connected call, and what it leaves behind.
+TEST(TelephonyConnected, Endings) {
+  struct Row {
+    const char* name;
+    std::function<void(Rig&)> act;
+    Lines trace;
+    std::function<void(Rig&)> check;
+  };
+  const auto hang_up = [](Rig& r) {
+    r.driver_->call_state = LINECALLSTATE_DISCONNECTED;
+    r.Event(0x77, LINE_CALLSTATE, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+  };
+  const std::vector<Row> rows = {
+      {"remote hang-up", hang_up, Teardown({"Remote Party Disconnected", "\n"}),
+       [](Rig& r) {
+         EXPECT_EQ(r.link_.stops.load(), 1);
+         EXPECT_EQ(r.tel_.m_bCallInProgress.load(), 0);
+         EXPECT_NE(r.tel_.m_hLineApp.load(), 0u);  // the registration stays
+       }},
+      {"line closed: only the link and the attempt stop",
+       [](Rig& r) {
+         r.driver_->log.clear();
+         r.Event(0x55, LINE_CLOSE, 0);
+       },
+       {"Stopping Call in progress\n", "Call stopped\n"},
+       [](Rig& r) {
+         EXPECT_THAT(r.driver_->log, IsEmpty());
+         EXPECT_EQ(r.link_.stops.load(), 1);
+       }},
+      {"a state after StopCall is for an unknown call",
+       [](Rig& r) {
+         r.tel_.StopCall();
+         r.trace_.Clear();
+         lineCallbackFunc(0x77, LINE_CALLSTATE, 0, LINECALLSTATE_CONNECTED, 0, 0);
+       },
+       {"LINE_CALLSTATE: Unknown device ID "},
+       [](Rig& r) { EXPECT_EQ(r.link_.attached.size(), 1u); }},
+      // A link thread reports a failure and the UI thread is idle: the whole
+      // teardown runs on the link thread.
+      {"link failure",
+       [](Rig& r) { std::thread([&r] { r.tel_.UninitTelephony(); }).join(); },
+       Teardown({}, {"TAPI uninitialized.\n"}), nullptr},
+      // The UI thread is stopping the link (waiting for its thread) when that
+      // thread reports a failure: the link thread must not wait for the UI
+      // thread; its shutdown is done once the UI thread's teardown is over.
+      {"link failure during the UI thread's teardown",
+       [hang_up](Rig& r) {
+         r.link_.on_stop = [&r] { std::thread([&r] { r.tel_.UninitTelephony(); }).join(); };
+         hang_up(r);
+       },
+       Teardown({"Remote Party Disconnected", "\n"}, {"TAPI uninitialized.\n"}),
+       [](Rig& r) { EXPECT_EQ(r.tel_.m_hLineApp.load(), 0u); }},
+      {"failed teardown calls are reported and the handles cleared",
+       [](Rig& r) {
+         r.driver_->results["lineDeallocateCall"] = {2, LINEERR_OPERATIONFAILED};
+         r.driver_->results["lineClose"] = {LINEERR_OPERATIONFAILED};
+         r.driver_->results["lineShutdown"] = {LINEERR_OPERATIONFAILED};
+         EXPECT_EQ(r.tel_.UninitTelephony(), 1);
+       },
+       {"Stopping Call in progress\n", "Call Dropped.\n", "The TAPI operation failed.\n",
+        "lineDeallocateCall unhandled error\n", "Call Deallocated.\n",
+        "The TAPI operation failed.\n", "lineClose unhandled error\n", "Line Closed.\n",
+        "Call stopped\n", "The TAPI operation failed.\n", "lineShutdown unhandled error\n",
+        "TAPI uninitialized.\n"},
+       [](Rig& r) {
+         EXPECT_EQ(r.tel_.m_hLineApp.load() + r.tel_.m_hLine.load() + r.tel_.m_hCall.load(), 0u);
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Rig r;
+    r.Connect();
+    row.act(r);
+    EXPECT_EQ(r.trace_.Lines(), row.trace);
+    if (row.check) row.check(r);
+  }
 }
 
 TEST_F(TelephonyTest, RefusedAttachClosesTheHandleBeforeStopping) {
@@ -118,14 +271,10 @@ TEST_F(TelephonyTest, RefusedAttachClosesTheHandleBeforeStopping) {
   link_.attach_result = 0;
   ASSERT_EQ(tel_.Dial("5551234"), 1);
   trace_.Clear();
-  driver_->Emit(0x77, LINE_CALLSTATE, LINECALLSTATE_CONNECTED);
-  queue_.RunPending();
+  Event(0x77, LINE_CALLSTATE, LINECALLSTATE_CONNECTED);
   EXPECT_EQ(::fcntl(fds[0], F_GETFD), -1) << "the handle was left open";
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Connected!  Starting communications!\n",
-                          "Stopping Call in progress\n", "Call Dropped.\n",
-                          "Call Deallocated.\n", "Line Closed.\n",
-                          "Call stopped\n"));
+  EXPECT_EQ(trace_.Lines(), Teardown({"Connected!  Starting communications!\n"}));
+  EXPECT_THAT(boxes_, IsEmpty());
 }
 
 TEST_F(TelephonyTest, LargeCommAnswerIsQueriedAgainAtTheNeededSize) {
@@ -135,23 +284,12 @@ TEST_F(TelephonyTest, LargeCommAnswerIsQueriedAgainAtTheNeededSize) {
   EXPECT_THAT(link_.attached, ElementsAre(42));
 }
 
-TEST_F(TelephonyTest, LineCloseDuringCallOnlyStopsLinkAndAttempt) {
-  Connect();
-  driver_->log.clear();
-  driver_->Emit(0x55, LINE_CLOSE, 0);
-  queue_.RunPending();
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Stopping Call in progress\n", "Call stopped\n"));
-  EXPECT_THAT(driver_->log, IsEmpty());
-  EXPECT_EQ(link_.stops.load(), 1);
-}
-
 TEST_F(TelephonyTest, EventsThatChangeNothing) {
   ASSERT_EQ(tel_.Dial("5551234"), 1);
   struct Row {
     const char* what;
     DWORD device, message, p1, p2;
-    std::vector<std::string> trace;
+    Lines trace;
   };
   const std::vector<Row> rows = {
       {"other call", 0x78, LINE_CALLSTATE, LINECALLSTATE_CONNECTED, 0,
@@ -159,16 +297,11 @@ TEST_F(TelephonyTest, EventsThatChangeNothing) {
       {"offering", 0x77, LINE_CALLSTATE, LINECALLSTATE_OFFERING, 0, {}},
       {"on hold", 0x77, LINE_CALLSTATE, LINECALLSTATE_ONHOLD, 0, {}},
       {"two bits", 0x77, LINE_CALLSTATE, 0x3, 0, {}},
-      {"dial tone", 0x77, LINE_CALLSTATE, LINECALLSTATE_DIALTONE, 0,
-       {"Dial Tone\n"}},
-      {"dialing", 0x77, LINE_CALLSTATE, LINECALLSTATE_DIALING, 0,
-       {"Dialing\n"}},
-      {"ringback", 0x77, LINE_CALLSTATE, LINECALLSTATE_RINGBACK, 0,
-       {"RingBack\n"}},
-      {"proceeding", 0x77, LINE_CALLSTATE, LINECALLSTATE_PROCEEDING, 0,
-       {"Proceeding\n"}},
-      {"reply ok", 0, LINE_REPLY, 7, 0,
-       {"LINE_REPLY: successfully replied.\n"}},
+      {"dial tone", 0x77, LINE_CALLSTATE, LINECALLSTATE_DIALTONE, 0, {"Dial Tone\n"}},
+      {"dialing", 0x77, LINE_CALLSTATE, LINECALLSTATE_DIALING, 0, {"Dialing\n"}},
+      {"ringback", 0x77, LINE_CALLSTATE, LINECALLSTATE_RINGBACK, 0, {"RingBack\n"}},
+      {"proceeding", 0x77, LINE_CALLSTATE, LINECALLSTATE_PROCEEDING, 0, {"Proceeding\n"}},
+      {"reply ok", 0, LINE_REPLY, 7, 0, {"LINE_REPLY: successfully replied.\n"}},
       {"reply failed", 0, LINE_REPLY, 7, 0x80000048u, {"LINE_REPLY error\n"}},
       {"unknown message", 0, 99, 0, 0, {"lineCallbackFunc message ignored\n"}},
   };
@@ -179,10 +312,7 @@ TEST_F(TelephonyTest, EventsThatChangeNothing) {
     EXPECT_EQ(tel_.m_bCallInProgress.load(), 1) << row.what;
   }
   EXPECT_EQ(link_.stops.load(), 0);
-}
-
-TEST_F(TelephonyTest, LineCreateRaisesTheDeviceCount) {
-  tel_.m_dwNumDevs = 2;
+  tel_.m_dwNumDevs = 2;  // a new device raises the count, never lowers it
   lineCallbackFunc(0, LINE_CREATE, 0, 1, 0, 0);
   EXPECT_EQ(tel_.m_dwNumDevs, 2u);
   lineCallbackFunc(0, LINE_CREATE, 0, 5, 0, 0);
@@ -214,31 +344,6 @@ TEST_F(TelephonyTest, DisconnectTextsByMode) {
   }
 }
 
-TEST_F(TelephonyTest, CallStateAfterStopCallIsForAnUnknownCall) {
-  Connect();
-  tel_.StopCall();
-  trace_.Clear();
-  lineCallbackFunc(0x77, LINE_CALLSTATE, 0, LINECALLSTATE_CONNECTED, 0, 0);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("LINE_CALLSTATE: Unknown device ID "));
-  EXPECT_EQ(link_.attached.size(), 1u);
-}
-
-TEST_F(TelephonyTest, DialRefusals) {
-  tel_.m_bCallInProgress = 1;
-  EXPECT_EQ(tel_.Dial("1"), 0);
-  EXPECT_THAT(boxes_, ElementsAre("A call is already being handled."));
-  EXPECT_THAT(driver_->log, IsEmpty());
-
-  boxes_.clear();
-  driver_->num_devs = 0;
-  FakeLink other_link;
-  CTelephony fresh(&other_link);
-  EXPECT_EQ(fresh.Dial("1"), 0);
-  EXPECT_THAT(boxes_, ElementsAre("There are no telephony devices installed.",
-                                  "A problem initializing."));
-}
-
 TEST_F(TelephonyTest, NewestObjectIsCurrentAndAReleasedOneIsNot) {
   {
     FakeLink other_link;
@@ -250,62 +355,53 @@ TEST_F(TelephonyTest, NewestObjectIsCurrentAndAReleasedOneIsNot) {
   EXPECT_EQ(tel_.m_dwNumDevs, 0u);
 }
 
-TEST_F(TelephonyTest, InitOnRegisteredObjectAsksNothing) {
-  tel_.m_hLineApp = 5;
-  EXPECT_EQ(tel_.InitTelephony(), 1);
-  EXPECT_THAT(driver_->log, IsEmpty());
-}
-
 TEST_F(TelephonyTest, FailedRegistrationIsReported) {
   tel_.m_dwNumDevs = 1;  // a count from before, so the result is screened
   driver_->results["lineInitialize"] = {LINEERR_NOMEM};
   EXPECT_EQ(tel_.InitTelephony(), 0);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Out of memory. Cancelling action.\n",
-                          "lineInitialize unhandled error\n"));
+  EXPECT_THAT(trace_.Lines(), ElementsAre("Out of memory. Cancelling action.\n",
+                                          "lineInitialize unhandled error\n"));
   EXPECT_EQ(tel_.m_bInitializing.load(), 0);
 }
 
-TEST_F(TelephonyTest, FirstDeviceThatAgreesIsChosen) {
-  driver_->num_devs = 3;
-  driver_->refuse_version[0] = LINEERR_INCOMPATIBLEAPIVERSION;
-  ASSERT_EQ(tel_.InitTelephony(), 1);
-  trace_.Clear();
-  LINEDEVCAPS* caps = tel_.SelectLine();
-  ASSERT_NE(caps, nullptr);
-  EXPECT_EQ(tel_.m_dwDeviceID, 1u);
-  EXPECT_THAT(trace_.Lines(), ElementsAre("Name of device is: Fake modem\n"));
-  EXPECT_THAT(driver_->log, ::testing::Contains("lineNegotiateAPIVersion 1"));
-  EXPECT_THAT(driver_->log,
-              ::testing::Not(::testing::Contains("lineNegotiateAPIVersion 2")));
-  RecordFree(caps);
-}
-
-TEST_F(TelephonyTest, DeviceWhoseCapsFailIsSkipped) {
-  driver_->num_devs = 2;
-  driver_->results["lineGetDevCaps"] = {LINEERR_NODRIVER};
-  ASSERT_EQ(tel_.InitTelephony(), 1);
-  trace_.Clear();
-  LINEDEVCAPS* caps = tel_.SelectLine();
-  ASSERT_NE(caps, nullptr);
-  EXPECT_EQ(tel_.m_dwDeviceID, 1u);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre(
-                  "There is a problem with your Telephony device driver.\n",
-                  "lineGetDevCaps unhandled errors/n",
-                  "Name of device is: Fake modem\n"));
-  RecordFree(caps);
-}
-
-TEST_F(TelephonyTest, LargeCapsAnswerGetsABlockOfExactlyTheNeededSize) {
-  driver_->devcaps_needed = 2000;
-  ASSERT_EQ(tel_.InitTelephony(), 1);
-  LINEDEVCAPS* caps = tel_.SelectLine();
-  ASSERT_NE(caps, nullptr);
-  EXPECT_THAT(driver_->devcaps_sizes, ElementsAre(1264u, 2000u));
-  EXPECT_EQ(RecordSize(caps), 2000u);
-  EXPECT_TRUE(trace_.Contains("Reallocating structure\n"));
-  RecordFree(caps);
+// The scan takes the first device that agrees on a version and whose
+// capabilities can be fetched; a bigger answer gets a block of its size.
+TEST(TelephonySelectLine, Scan) {
+  struct Row {
+    const char* name;
+    std::function<void(FakeLineDriver&)> setup;
+    DWORD device;
+    Lines trace;
+    std::vector<DWORD> devcaps_sizes;
+  };
+  const std::vector<Row> rows = {
+      {"first device refuses the version",
+       [](FakeLineDriver& d) { d.refuse_version[0] = LINEERR_INCOMPATIBLEAPIVERSION; }, 1,
+       {"Name of device is: Fake modem\n"}, {1264u}},
+      {"first device's capabilities fail",
+       [](FakeLineDriver& d) { d.results["lineGetDevCaps"] = {LINEERR_NODRIVER}; }, 1,
+       {"There is a problem with your Telephony device driver.\n",
+        "lineGetDevCaps unhandled errors/n", "Name of device is: Fake modem\n"},
+       {1264u, 1264u}},
+      {"large answer", [](FakeLineDriver& d) { d.devcaps_needed = 2000; }, 0,
+       {"Reallocating structure\n", "Name of device is: Fake modem\n"}, {1264u, 2000u}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Rig r;
+    r.driver_->num_devs = 3;
+    row.setup(*r.driver_);
+    ASSERT_EQ(r.tel_.InitTelephony(), 1);
+    r.trace_.Clear();
+    LINEDEVCAPS* caps = r.tel_.SelectLine();
+    ASSERT_NE(caps, nullptr);
+    EXPECT_EQ(r.tel_.m_dwDeviceID, row.device);
+    EXPECT_EQ(r.trace_.Lines(), row.trace);
+    EXPECT_EQ(r.driver_->devcaps_sizes, row.devcaps_sizes);
+    EXPECT_EQ(RecordSize(caps), std::max<DWORD>(1264u, row.devcaps_sizes.back()));
+    EXPECT_THAT(r.driver_->log, Not(Contains("lineNegotiateAPIVersion 2")));
+    RecordFree(caps);
+  }
 }
 
 TEST_F(TelephonyTest, BiggerBlockIsZeroedWhole) {
@@ -319,161 +415,21 @@ TEST_F(TelephonyTest, BiggerBlockIsZeroedWhole) {
   RecordFree(same);
 }
 
-TEST_F(TelephonyTest, MissingCapabilityEndsTheAttempt) {
-  struct Row {
-    DWORD bearer, features, media;
-    const char* box;
-  };
-  const Row rows[] = {
-      {0, LINEFEATURE_MAKECALL, LINEMEDIAMODE_INTERACTIVEVOICE,
-       "The selected line doesn't support VOICE capabilities"},
-      {LINEBEARERMODE_VOICE, 0, LINEMEDIAMODE_INTERACTIVEVOICE,
-       "The selected line doesn't support MAKECALL capabilities"},
-      {LINEBEARERMODE_VOICE, LINEFEATURE_MAKECALL, LINEMEDIAMODE_DATAMODEM,
-       "The selected line doesn't support INTERACTIVE VOICE capabilities"},
-  };
-  driver_->num_devs = 2;
-  for (const Row& row : rows) {
-    driver_->bearer = row.bearer;
-    driver_->features = row.features;
-    driver_->media = row.media;
-    driver_->log.clear();
-    boxes_.clear();
-    EXPECT_EQ(tel_.Dial("5551234"), 0) << row.box;
-    EXPECT_THAT(boxes_, ElementsAre(row.box));
-    EXPECT_EQ(tel_.m_bCallInProgress.load(), 0) << row.box;
-    EXPECT_THAT(driver_->log,
-                ::testing::Not(::testing::Contains("lineNegotiateAPIVersion 1")))
-        << row.box;
-    EXPECT_THAT(driver_->log, ::testing::Not(::testing::Contains("lineOpen")));
-  }
-}
-
-TEST_F(TelephonyTest, LineOpenResourceUnavailableBypassesScreening) {
-  driver_->results["lineOpen"] = {LINEERR_RESOURCEUNAVAIL};
-  EXPECT_EQ(tel_.Dial("5551234"), 0);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Tapi initialized.\n",
-                          "Name of device is: Fake modem\n",
-                          "Stopping Call in progress\n", "Call stopped\n",
-                          "Line is already in use by a non-TAPI application "
-                          "or by another TAPI Service Provider.\n"));
-}
-
-TEST_F(TelephonyTest, LineOpenReinitShutsTheRegistrationDown) {
-  driver_->results["lineOpen"] = {LINEERR_REINIT};
-  EXPECT_EQ(tel_.Dial("5551234"), 0);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Tapi initialized.\n",
-                          "Name of device is: Fake modem\n",
-                          "Stopping Call in progress\n", "Call stopped\n",
-                          "TAPI uninitialized.\n", "Unable to Use Line\n"));
-  EXPECT_EQ(tel_.m_hLineApp.load(), 0u);
-}
-
-TEST_F(TelephonyTest, LineOpenRepeatsWhilePositive) {
-  driver_->results["lineOpen"] = {3, 0};
-  EXPECT_EQ(tel_.Dial("5551234"), 1);
-  EXPECT_EQ(std::count(driver_->log.begin(), driver_->log.end(), "lineOpen"),
-            2);
-}
-
-TEST_F(TelephonyTest, RejectedCallRequest) {
-  driver_->results["lineMakeCall"] = {LINEERR_OPERATIONFAILED};
-  EXPECT_EQ(tel_.Dial("5551234"), 0);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Tapi initialized.\n",
-                          "Name of device is: Fake modem\n",
-                          "The TAPI operation failed.\n",
-                          "lineMakeCall unhandled error\n",
-                          "lineMakeCall failed.\n",
-                          "Stopping Call in progress\n", "Line Closed.\n",
-                          "Call stopped\n"));
-  EXPECT_THAT(boxes_, ElementsAre("Dial failed."));
-  EXPECT_EQ(tel_.m_bCallInProgress.load(), 0);
-}
-
-TEST_F(TelephonyTest, StopCallAndUninitGuards) {
+TEST_F(TelephonyTest, Guards) {
+  tel_.m_hLineApp = 5;
+  EXPECT_EQ(tel_.InitTelephony(), 1);  // registered: asks nothing
+  EXPECT_THAT(driver_->log, IsEmpty());
+  tel_.m_hLineApp = 0;
   EXPECT_EQ(tel_.UninitTelephony(), 1);  // not registered: nothing at all
   EXPECT_EQ(link_.stops.load(), 0);
   EXPECT_EQ(tel_.StopCall(), 1);  // no attempt: only the link is stopped
   EXPECT_EQ(link_.stops.load(), 1);
   EXPECT_THAT(trace_.Lines(), IsEmpty());
-
   tel_.m_bCallInProgress = 1;
   tel_.m_hLine = 0x55;
   EXPECT_EQ(tel_.StopCall(), 1);
   EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Stopping Call in progress\n", "Line Closed.\n",
-                          "Call stopped\n"));
-}
-
-TEST_F(TelephonyTest, FailedTeardownCallsAreReportedAndHandlesCleared) {
-  Connect();
-  driver_->results["lineDeallocateCall"] = {2, LINEERR_OPERATIONFAILED};
-  driver_->results["lineClose"] = {LINEERR_OPERATIONFAILED};
-  driver_->results["lineShutdown"] = {LINEERR_OPERATIONFAILED};
-  EXPECT_EQ(tel_.UninitTelephony(), 1);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Stopping Call in progress\n", "Call Dropped.\n",
-                          "The TAPI operation failed.\n",
-                          "lineDeallocateCall unhandled error\n",
-                          "Call Deallocated.\n", "The TAPI operation failed.\n",
-                          "lineClose unhandled error\n", "Line Closed.\n",
-                          "Call stopped\n", "The TAPI operation failed.\n",
-                          "lineShutdown unhandled error\n",
-                          "TAPI uninitialized.\n"));
-  EXPECT_EQ(tel_.m_hLineApp.load(), 0u);
-  EXPECT_EQ(tel_.m_hLine.load(), 0u);
-  EXPECT_EQ(tel_.m_hCall.load(), 0u);
-}
-
-TEST_F(TelephonyTest, CallParamsRecord) {
-  LINECALLPARAMS* p = tel_.BuildCallParams("5551234");
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(RecordSize(p), 120u);
-  EXPECT_EQ(p->dwTotalSize, 120u);
-  EXPECT_EQ(p->dwBearerMode, LINEBEARERMODE_VOICE);
-  EXPECT_EQ(p->dwMediaMode, LINEMEDIAMODE_DATAMODEM);
-  EXPECT_EQ(p->dwCallParamFlags, LINECALLPARAMFLAGS_IDLE);
-  EXPECT_EQ(p->dwAddressMode, LINEADDRESSMODE_ADDRESSID);
-  EXPECT_EQ(p->dwDisplayableAddressSize, 8u);
-  EXPECT_EQ(p->dwDisplayableAddressOffset, 112u);
-  EXPECT_STREQ(reinterpret_cast<const char*>(p) + 112, "5551234");
-  EXPECT_EQ(p->dwMinRate + p->dwMaxRate + p->dwOrigAddressSize, 0u);
-  RecordFree(p);
-}
-
-// A link thread reports a failure and the UI thread is idle: the whole
-// teardown runs on the link thread.
-TEST_F(TelephonyTest, LinkFailureTearsEverythingDown) {
-  Connect();
-  std::thread link_thread([this] { tel_.UninitTelephony(); });
-  link_thread.join();
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Stopping Call in progress\n", "Call Dropped.\n",
-                          "Call Deallocated.\n", "Line Closed.\n",
-                          "Call stopped\n", "TAPI uninitialized.\n"));
-}
-
-// The UI thread is stopping the link (waiting for its thread) when that
-// thread reports a failure: the link thread must not wait for the UI
-// thread; its shutdown is done once the UI thread's teardown is over.
-TEST_F(TelephonyTest, LinkFailureDuringUiTeardownNeitherWaitsNorIsLost) {
-  Connect();
-  link_.on_stop = [this] {
-    std::thread link_thread([this] { tel_.UninitTelephony(); });
-    link_thread.join();
-  };
-  driver_->call_state = LINECALLSTATE_DISCONNECTED;
-  lineCallbackFunc(0x77, LINE_CALLSTATE, 0, LINECALLSTATE_DISCONNECTED,
-                   LINEDISCONNECTMODE_NORMAL, 0);
-  EXPECT_THAT(trace_.Lines(),
-              ElementsAre("Remote Party Disconnected", "\n",
-                          "Stopping Call in progress\n", "Call Dropped.\n",
-                          "Call Deallocated.\n", "Line Closed.\n",
-                          "Call stopped\n", "TAPI uninitialized.\n"));
-  EXPECT_EQ(tel_.m_hLineApp.load(), 0u);
+              ElementsAre("Stopping Call in progress\n", "Line Closed.\n", "Call stopped\n"));
 }
 
 }  // namespace
