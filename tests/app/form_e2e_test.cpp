@@ -2,15 +2,8 @@
 // emulated modem on a pseudo-terminal, the paging terminal behind it takes
 // the page, and the status box ends with "Message Sent!". Skipped when the
 // emulator was not built.
-#include <gtest/gtest.h>
-
-#include <QFile>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 
-#include "app/zt_app.h"
-#include "paging/view/zt_view.h"
 #include "tests/app/form_fixture.h"
 
 namespace zentrel::testing {

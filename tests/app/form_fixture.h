@@ -7,14 +7,22 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/zt_app.h"
 #include "paging/view/zt_view.h"
+#include "seriallink/trace.h"
 
 namespace zentrel::testing {
 
@@ -47,9 +55,9 @@ bool WaitUntil(const std::function<bool()>& condition, int limit_ms = 10000);
 
 class FormTest : public ::testing::Test {
  protected:
-  // Makes vp.mdb with `rows` (unless `make_db` is false) and runs the first showing.
-  void Open(const std::vector<Recipient>& rows, bool make_db = true) {
-    if (make_db) folder.MakeDatabase(rows);
+  // Makes vp.mdb with `rows` and runs the first showing.
+  void Open(const std::vector<Recipient>& rows) {
+    folder.MakeDatabase(rows);
     set = std::make_unique<CZTSet>();
     view = std::make_unique<CZTView>(set.get(), nullptr, 5);
     view->SetMessageBox(RecordInto(boxes));

@@ -1,13 +1,7 @@
 // The send-page form over a real vp.mdb: its controls' pixels and tab order,
 // PIN list order, first showing, look-up, character count, Clear Message,
 // the start of a send, and what store failures and an empty table do.
-#include <QApplication>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
-
 #include "paging/view/form_layout.h"
-#include "seriallink/trace.h"
 #include "tests/app/form_fixture.h"
 
 namespace zentrel::testing {
@@ -24,7 +18,7 @@ TEST(FormLayout, DialogUnitsBecomePixelsFromTheFontsCharacterSize) {
   EXPECT_EQ(DialogToPixels(QRect(0, 0, 284, 219), {8, 16}), QRect(0, 0, 568, 438));
 }
 
-TEST(FormLayout, TabVisitsTheControlsInTemplateOrderAndTheBoxesAreEditable) {
+TEST(FormLayout, TabVisitsTheControlsInTemplateOrder) {
   CZTView view(nullptr);
   view.show();
   QApplication::setActiveWindow(&view);
@@ -38,10 +32,6 @@ TEST(FormLayout, TabVisitsTheControlsInTemplateOrderAndTheBoxesAreEditable) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
   EXPECT_EQ(order, (std::vector<int>{1003, 1005, 1006, 1007, 1008, 1009, 1010, 1012, 1013, 1014, 1015, 1016, 1003}));
-  for (QLineEdit* edit : view.findChildren<QLineEdit*>()) EXPECT_FALSE(edit->isReadOnly());
-  EXPECT_FALSE(view.m_editMessage->isReadOnly());
-  EXPECT_FALSE(view.m_editStatus->isReadOnly());
-  EXPECT_TRUE(view.m_comboPin->isEditable());
 }
 
 TEST_F(FormTest, PinsSortAsTextAndChoosingOneLooksItUp) {
@@ -65,26 +55,16 @@ TEST_F(FormTest, PinsSortAsTextAndChoosingOneLooksItUp) {
 }
 
 TEST_F(FormTest, AFailedLookUpIsShownAndTheBoxesStay) {
-  const struct {
-    const char* change;
-    QMessageBox::Icon icon;
-    const char* text;  // null: the engine's own
-  } rows[] = {
-      {"DELETE FROM VPdata WHERE pin = '2'", QMessageBox::Warning, "Did not find Pin number in database, try again!"},
-      {"DROP TABLE VPdata", QMessageBox::Critical, nullptr},
-  };
   Open(kRecipients);
-  for (const auto& row : rows) {
-    boxes.clear();
-    folder.Exec(row.change);
-    Choose("2");
-    ASSERT_EQ(boxes.size(), 1u) << row.change;
-    EXPECT_EQ(boxes[0].icon, row.icon) << row.change;
-    if (row.text) {
-      EXPECT_EQ(boxes[0].text, row.text);
-    }
-    EXPECT_EQ(Shown().mid(1), (QStringList{"Carl", "Dunn", "5559876"})) << row.change;
-  }
+  folder.Exec("DELETE FROM VPdata WHERE pin = '2'");
+  Choose("2");
+  folder.Exec("DROP TABLE VPdata");  // the re-query itself fails
+  Choose("2");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "Did not find Pin number in database, try again!");
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+  EXPECT_EQ(boxes[1].icon, QMessageBox::Critical);
+  EXPECT_EQ(Shown().mid(1), (QStringList{"Carl", "Dunn", "5559876"}));
 }
 
 TEST_F(FormTest, CharacterCountLeavesLineBreaksOutAndClearMessageEmptiesTheBox) {
@@ -145,16 +125,10 @@ TEST_F(FormTest, AnEmptyTableShowsAnEmptyListAndNoError) {
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(FormTest, ButtonHooksRunAndTheirStoreFailuresAreShown) {
+TEST_F(FormTest, AStoreFailureInAButtonsFlowIsShownWithTheStopIcon) {
   Open(kRecipients);
-  int runs = 0;
-  view->SetAddRecipient([&] { ++runs; });
-  view->SetEditRecipient([&] { ++runs; });
   view->SetStoredMessages([&] { throw CDaoException("locked"); });
-  view->m_buttonAdd->click();
-  view->m_buttonEdit->click();
   view->m_buttonStored->click();
-  EXPECT_EQ(runs, 2);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "locked");
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);

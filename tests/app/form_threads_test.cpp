@@ -3,8 +3,6 @@
 // answered from the boxes' contents at that moment, and the wake-up timer
 // ticks on the UI thread, whichever thread started it, until the log-on was
 // sent.
-#include <QPlainTextEdit>
-#include <QTimer>
 #include <mutex>
 #include <thread>
 

@@ -2,24 +2,16 @@
 // caption and menu, the edit keys reaching the focused box, printing, help,
 // the About box, and the form's buttons plugged into the real editing
 // dialogs and the real telephony.
-#include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPrinter>
-#include <QPushButton>
 #include <QStatusBar>
-#include <QTest>
-#include <QTimer>
 #include <QToolBar>
 
 #include "app/main_frame.h"
-#include "app/zt_app.h"
 #include "app/zt_doc.h"
-#include "seriallink/trace.h"
 #include "tests/app/form_fixture.h"
 
 namespace zentrel::testing {
@@ -29,7 +21,6 @@ class ShellTest : public ::testing::Test {
  protected:
   CZTApp::Options Options() {
     CZTApp::Options options;
-    options.timer_interval_ms = 5;
     options.message_box = RecordInto(boxes);
     options.help_file = QString::fromStdString(folder.Path() + "/no-such-help.html");
     options.run_dialog = [this](QDialog& dialog) {

