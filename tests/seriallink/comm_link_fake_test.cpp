@@ -58,7 +58,8 @@ TEST(FakeLink, BlocksGoOutWholeAndInOrder) {
   const std::string b(300, 'b');
   const std::vector<Row> rows{
       {"300 bytes taken 128 at a time", WriteMode::kAtOnce, 128, {a}, {300, 172, 44}},
-      {"300 bytes in pending pieces of 100", WriteMode::kPendingCompletes, 100, {a}, {300, 200, 100}},
+      {"300 bytes in pending pieces of 100", WriteMode::kPendingCompletes, 100, {a},
+       {300, 200, 100}},
       {"zero-length block, then more", WriteMode::kAtOnce, 0, {"", "AB"}, {0, 2}},
       {"two blocks never interleave", WriteMode::kAtOnce, 250, {a, b}, {300, 50, 300, 50}},
   };
@@ -177,7 +178,8 @@ TEST(FakeLink, ReadThreadEndsWithAFailureReport) {
       {"zero-byte read", FakeRead::Data(""), false, 1},
       {"read fails", FakeRead::ReadFails(IoStatus::kFailed), false, 1},
       {"read meets an invalid handle", FakeRead::ReadFails(IoStatus::kInvalidHandle), true, 1},
-      {"error wait meets an invalid handle", FakeRead::EventFails(IoStatus::kInvalidHandle), true, 1},
+      {"error wait meets an invalid handle", FakeRead::EventFails(IoStatus::kInvalidHandle), true,
+       1},
       {"handler returns 0", FakeRead::Data("x"), false, 0},
   };
   for (const Row& row : rows) {
@@ -222,28 +224,25 @@ TEST(FakeLink, ThreadThatIgnoresTheCloseIsAbandonedSafely) {
   ASSERT_TRUE(r.view.WaitBlocks(2));
 }
 
-TEST(CommLinkSlot, NewestLinkIsCurrent) {
+// A never-attached link: Stop does nothing, PostWrite refuses. The newest
+// link is the current one; an earlier send's link may be released first.
+TEST(CommLinkDetached, StopPostWriteAndTheCurrentLink) {
+  TraceRecorder trace;
   RecordingView view;
   auto first = std::make_unique<CCommLink>(view);
+  first->Stop();
+  EXPECT_TRUE(trace.Lines().empty());
+  char* b = LocalAlloc(1);
+  EXPECT_EQ(first->PostWrite(b, 1), 0);
+  LocalFree(b);
+  EXPECT_EQ(trace.Lines(), std::vector<std::string>{"Write thread not created\n"});
   EXPECT_EQ(g_pCommLink.load(), first.get());
   auto second = std::make_unique<CCommLink>(view);
   EXPECT_EQ(g_pCommLink.load(), second.get());
-  first.reset();  // an earlier send's link, released
+  first.reset();
   EXPECT_EQ(g_pCommLink.load(), second.get());
   second.reset();
   EXPECT_EQ(g_pCommLink.load(), nullptr);
-}
-
-TEST(CommLinkDetached, PostWriteAndStopOnANeverAttachedLink) {
-  TraceRecorder trace;
-  RecordingView view;
-  CCommLink link(view);
-  link.Stop();
-  EXPECT_TRUE(trace.Lines().empty());
-  char* b = LocalAlloc(1);
-  EXPECT_EQ(link.PostWrite(b, 1), 0);
-  LocalFree(b);
-  EXPECT_EQ(trace.Lines(), std::vector<std::string>{"Write thread not created\n"});
 }
 
 }  // namespace

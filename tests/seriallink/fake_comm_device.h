@@ -68,7 +68,7 @@ class FakeCommDevice : public ICommDevice {
   }
   std::string Written() const { return Locked([&] { return written_; }); }
   std::vector<std::uint32_t> WriteRequests() const { return Locked([&] { return requests_; }); }
-  bool WaitWritten(std::size_t total) const { return Wait([&] { return written_.size() >= total; }); }
+  bool WaitWritten(std::size_t n) const { return Wait([&] { return written_.size() >= n; }); }
   bool WaitWritePending() const { return Wait([&] { return write_pending_; }); }
   std::atomic<int> tx_purges{0};
   std::atomic<bool> closed{false};

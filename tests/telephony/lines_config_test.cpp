@@ -71,9 +71,7 @@ TEST(LinesConfig, LoadsFiles) {
   LinesConfig missing = LoadLinesConfig((dir / "none").string());
   EXPECT_TRUE(missing.modems.empty());
   EXPECT_TRUE(missing.error.empty());
-  LinesConfig bad = LoadLinesConfig(write("bad", "modem /dev/a\nmodme /b\n"));
-  EXPECT_TRUE(bad.modems.empty());
-  EXPECT_EQ(bad.error, "line 2: unknown device type \"modme\"");
+  // A malformed file: the modem driver's test of lineInitialize.
   std::filesystem::remove_all(dir);
 }
 
