@@ -45,12 +45,9 @@ TEST(Filter, ParsesTheTwoFormsAndRejectsAllElse) {
 
 TEST(Query, AcceptsOnlyTheTwoTablesInBracketsOrSelectStar) {
   const std::pair<const char*, const char*> accepted[] = {
-      {"[VPdata]", "VPdata"},
-      {"Select * from [stored]", "stored"},
-      {"SELECT * FROM [stored]", "stored"},
-      {"[stored]", "stored"},
-      {"Select * from [VPdata]", "VPdata"},
-  };
+      {"[VPdata]", "VPdata"}, {"Select * from [stored]", "stored"},
+      {"SELECT * FROM [stored]", "stored"}, {"[stored]", "stored"},
+      {"Select * from [VPdata]", "VPdata"}};
   for (const auto& [text, table] : accepted) EXPECT_EQ(ParseQuery(text).name, table) << text;
   for (const char* text : {"VPdata", "Select * from stored", "Select id from [stored]",
                            "Select * from [stored] where 1", "[sqlite_master]", ""}) {

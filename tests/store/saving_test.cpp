@@ -1,6 +1,6 @@
-// Saves that meet another program's lock or a rule of the table: the save
-// fails cleanly, the table is as it was, the add or edit stays pending and a
-// later save succeeds. Busy waits are made short here.
+// Opens and saves that meet another program's lock, saves against a rule of
+// the table: each fails cleanly, the table is as it was, the add or edit
+// stays pending and a later save succeeds. Busy waits are made short here.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,12 +18,17 @@ using testing::ScratchDir;
 TEST(Saving, AWriterWaitsForAnotherProgramsLockThenFailsWithNothingLost) {
   ScratchDir dir;
   const std::string path = dir.MakeDb();
+  RawDb other(path);
+  other.Exec("BEGIN EXCLUSIVE");  // even opening the file waits, then fails
   CDaoDatabase db;
   db.SetBusyTimeout(20ms);
+  std::string error = ErrorOf([&] { db.Open(path); });
+  EXPECT_NE(error.find("in use by another program"), std::string::npos) << error;
+  EXPECT_FALSE(db.IsOpen());
+  other.Exec("COMMIT");
   db.Open(path);
   CZTSet set(&db);
   set.Open();
-  RawDb other(path);
   // What the other program holds, and how it lets go: a write transaction
   // (RESERVED lock), then a reader part-way through a read (SHARED lock,
   // which blocks our commit).
@@ -36,7 +41,7 @@ TEST(Saving, AWriterWaitsForAnotherProgramsLockThenFailsWithNothingLost) {
     other.Exec(lock);
     set.AddNew();
     set.m_pin = "mine" + std::to_string(saved);
-    const std::string error = ErrorOf([&] { set.Update(); });
+    error = ErrorOf([&] { set.Update(); });
     EXPECT_NE(error.find("in use by another program"), std::string::npos) << error;
     EXPECT_EQ(set.GetEditMode(), CDaoRecordset::EditMode::kAdd);
     EXPECT_EQ(set.m_pin, "mine" + std::to_string(saved));
@@ -46,21 +51,6 @@ TEST(Saving, AWriterWaitsForAnotherProgramsLockThenFailsWithNothingLost) {
   }
   EXPECT_EQ(RawDb(path).Text("SELECT group_concat(pin) FROM (SELECT pin FROM VPdata ORDER BY id)"),
             "other,mine0,mine1");
-}
-
-TEST(Saving, OpeningAFileLockedExclusivelyFailsAfterTheWait) {
-  ScratchDir dir;
-  const std::string path = dir.MakeDb();
-  RawDb other(path);
-  other.Exec("BEGIN EXCLUSIVE");
-  CDaoDatabase db;
-  db.SetBusyTimeout(20ms);
-  const std::string error = ErrorOf([&] { db.Open(path); });
-  EXPECT_NE(error.find("in use by another program"), std::string::npos) << error;
-  EXPECT_FALSE(db.IsOpen());
-  other.Exec("COMMIT");
-  db.Open(path);
-  EXPECT_TRUE(db.IsOpen());
 }
 
 // A failed save of an edit, against a rule of the table or for a record

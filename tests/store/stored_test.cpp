@@ -45,7 +45,7 @@ class Stored : public ::testing::Test {
   CDaoRecordset set_{&db_};
 };
 
-TEST_F(Stored, AddGivesANewIdBeforeTheSaveAndFindReturnsTheText) {
+TEST_F(Stored, AddGivesANewIdBeforeTheSaveAndAnEditKeepsIt) {
   raw_.Exec("INSERT INTO stored VALUES (7, 'seven'), (3, NULL)");
   EXPECT_EQ(ListIds(), (std::vector<std::string>{"3", "7"}));
   const std::string text = "It's 5 o'clock -- call \"home\"; 100% sure";
@@ -54,27 +54,20 @@ TEST_F(Stored, AddGivesANewIdBeforeTheSaveAndFindReturnsTheText) {
   ASSERT_EQ(set_.GetRecordCount(), 1);
   EXPECT_EQ(Text(), text);
   EXPECT_EQ(set_.GetFieldValue(0), DaoValue(std::int64_t{8}));
+  set_.Edit();
+  set_.SetFieldValue("Message", "new");
+  set_.Update();
+  EXPECT_EQ(raw_.Text("SELECT group_concat(id || ':' || Message) FROM stored"), "7:seven,8:new");
+  EXPECT_THROW(set_.SetFieldValue("Message", "x"), CDaoException);  // nothing pending
+  set_.Edit();
+  EXPECT_THROW(set_.SetFieldValue("id", "9"), CDaoException);
+  EXPECT_THROW(set_.SetFieldValue("Nope", "9"), CDaoException);
   Find("3");  // an absent message reads as null, by position or by any case of its name
   EXPECT_EQ(set_.GetFieldValue(1), DaoValue{});
   EXPECT_EQ(DaoValueText(set_.GetFieldValue("message")), "");
   Find("4");
   EXPECT_EQ(set_.GetRecordCount(), 0);
   EXPECT_TRUE(set_.IsEOF());
-}
-
-TEST_F(Stored, EditChangesTheTextAndKeepsTheId) {
-  raw_.Exec("INSERT INTO stored VALUES (7, 'old')");
-  Find("7");
-  set_.Edit();
-  EXPECT_EQ(Text(), "old");
-  set_.SetFieldValue("Message", "new");
-  set_.Update();
-  EXPECT_EQ(DaoValueText(set_.GetFieldValue("id")), "7");
-  EXPECT_EQ(raw_.Text("SELECT Message FROM stored WHERE id = 7"), "new");
-  EXPECT_THROW(set_.SetFieldValue("Message", "x"), CDaoException);  // nothing pending
-  set_.Edit();
-  EXPECT_THROW(set_.SetFieldValue("id", "9"), CDaoException);
-  EXPECT_THROW(set_.SetFieldValue("Nope", "9"), CDaoException);
 }
 
 TEST_F(Stored, DeleteKeepsThePositionUntilTheNextMove) {
