@@ -1,6 +1,7 @@
 // The stored-messages recordset as the dialogs use it: list ids, find by
 // "id = n", add with an id readable before the save, edit, delete then move,
-// and the id range 1..32767 running out.
+// the id range 1..32767 running out, query texts that never become SQL, and
+// two connections saving on one file.
 #include <gtest/gtest.h>
 
 #include "scratch_db.h"
