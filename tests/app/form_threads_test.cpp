@@ -14,24 +14,21 @@ namespace {
 
 // Stands in for the serial link (tested on its own with a real tty): keeps
 // every text offered to the write thread.
-class RecordingLink : public ISerialLink {
- public:
+struct RecordingLink : ISerialLink {
   int PostWrite(char* data, std::uint32_t length) override {
-    std::lock_guard lock(mutex_);
-    offered_.emplace_back(data, length);
+    std::lock_guard lock(mutex);
+    offered.emplace_back(data, length);
     LocalFree(data);
     return 1;
   }
   int Attach(int) override { return 1; }
   void Stop() override {}
-  std::vector<std::string> Offered() const {
-    std::lock_guard lock(mutex_);
-    return offered_;
+  std::vector<std::string> Offered() {
+    std::lock_guard lock(mutex);
+    return offered;
   }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> offered_;
+  std::mutex mutex;
+  std::vector<std::string> offered;
 };
 
 class FormThreads : public FormTest {

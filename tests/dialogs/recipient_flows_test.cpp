@@ -1,8 +1,8 @@
-// The Add and Edit recipient flows against the table in the file: Cancel
-// saves nothing, Edit always starts from the stored values, a duplicate PIN
-// gets its own list entry, an Edit that changes the PIN moves the entry with
-// it, and a refused save is shown and undone. Also the dialog's real modal
-// loop: focus on "OK", its tab order, Enter and Esc.
+// The Add and Edit recipient flows against the table in the file, one
+// scenario a row: Cancel saves nothing, Edit always starts from the stored
+// values, a duplicate PIN gets its own list entry, an Edit that changes the
+// PIN moves the entry with it, a refused save is shown and undone. Also the
+// dialog's real modal loop: focus on "OK", its tab order, Enter and Esc.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
@@ -14,99 +14,92 @@
 namespace zentrel::test {
 namespace {
 
-class RecipientFlows : public FlowTest {
- protected:
-  void SetUp() override {
-    db.Exec("INSERT INTO VPdata VALUES (1, '200', 'Ann', 'Bell', '5551000');"
-            "INSERT INTO VPdata VALUES (2, '1000', 'Carl', 'Dunn', '5552000');");
-    form.Start();  // shows "1000" (sorted first as text)
-  }
-  // The recipient dialog: boxes first name, last name, PIN, phone.
-  void Queue(QStringList* seen, const QStringList& typed, int button) { FlowTest::Queue(4, seen, typed, button); }
-  Strings Table() const { return db.Rows("SELECT id, pin, fname, lname, pagephone FROM VPdata ORDER BY id"); }
+struct Step {
+  void (*flow)(FormHost&);
+  QStringList typed;  // first name, last name, PIN, phone; a null string leaves a box alone
+  int button;
 };
 
-TEST_F(RecipientFlows, CancelSavesNothingAndEditStartsFromTheStoredValues) {
-  const Strings before = Table();
-  QStringList addSeen, editSeen;
-  Queue(&addSeen, {"Eve", "Ford", "300", "5553000"}, kCancel);
-  OnAddRecipient(form);
-  EXPECT_EQ(addSeen, QStringList({"", "", "", ""}));
-  EXPECT_EQ(Items(*form.pins), QStringList({"1000", "200"}));
-  EXPECT_EQ(form.SelectedPin(), "1000");
-  Queue(nullptr, {"Typed", "Over", "999", "0"}, kCancel);
-  OnEditRecipient(form);
-  EXPECT_EQ(Table(), before);
-  EXPECT_EQ(form.fname, "Carl");
+struct Scenario {
+  const char* name;
+  std::vector<Step> steps;
+  QStringList seen;   // what the dialogs showed, four boxes per run
+  Strings table;      // pin|fname|lname|pagephone of each record by id
+  QStringList pins;   // the list afterwards
+  int selected;       // its selected entry
+  std::string shown;  // first name, last name and phone afterwards
+  size_t stops;       // store failures shown
+};
 
-  Queue(&editSeen, {QString(), "Dunn-Eck", QString(), "5559999"}, kOk);
-  OnEditRecipient(form);
-  EXPECT_EQ(editSeen, QStringList({"Carl", "Dunn", "1000", "5552000"}));
-  EXPECT_EQ(Table(), Strings({"1|200|Ann|Bell|5551000", "2|1000|Carl|Dunn-Eck|5559999"}));
-  EXPECT_EQ(form.lname + " " + form.phone, "Dunn-Eck 5559999");
-  EXPECT_TRUE(form.TakeMessages().empty());
-}
+const QStringList kEmpty = {"", "", "", ""};
+const QStringList kCarl = {"Carl", "Dunn", "1000", "5552000"};
+const QString kNull;
 
-TEST_F(RecipientFlows, AddSavesSelectsAndLooksUpAndADuplicatePinGetsItsOwnEntry) {
-  Queue(nullptr, {"Eve", "Ford", "150", "5553000"}, kOk);
-  OnAddRecipient(form);
-  EXPECT_EQ(Items(*form.pins), QStringList({"1000", "150", "200"}));
-  EXPECT_EQ(form.SelectedPin(), "150");
-  EXPECT_EQ(form.fname + " " + form.lname + " " + form.phone, "Eve Ford 5553000");
+const Scenario kScenarios[] = {
+    {"CancelSavesNothingAndEditStartsFromTheStoredValues",
+     {{OnAddRecipient, {"Eve", "Ford", "300", "5553000"}, kCancel},
+      {OnEditRecipient, {"Typed", "Over", "999", "0"}, kCancel},
+      {OnEditRecipient, {kNull, "Dunn-Eck", kNull, "5559999"}, kOk}},
+     kEmpty + kCarl + kCarl, {"200|Ann|Bell|5551000", "1000|Carl|Dunn-Eck|5559999"}, {"1000", "200"}, 0,
+     "Carl Dunn-Eck 5559999", 0},
+    {"AddSavesSelectsAndShowsTheNewRecipient",
+     {{OnAddRecipient, {"Eve", "Ford", "150", "5553000"}, kOk}}, kEmpty,
+     {"200|Ann|Bell|5551000", "1000|Carl|Dunn|5552000", "150|Eve|Ford|5553000"}, {"1000", "150", "200"}, 1,
+     "Eve Ford 5553000", 0},
+    {"DuplicatePinGetsItsOwnEntryAndTheLookUpFindsTheFirstRecord",
+     {{OnAddRecipient, {"Gus", "Hale", "200", "5554000"}, kOk}}, kEmpty,
+     {"200|Ann|Bell|5551000", "1000|Carl|Dunn|5552000", "200|Gus|Hale|5554000"}, {"1000", "200", "200"}, 1,
+     "Ann Bell 5551000", 0},
+    {"EditThatChangesThePinMovesTheListEntryAndStaysEditable",
+     {{OnEditRecipient, {kNull, kNull, "300", kNull}, kOk}, {OnEditRecipient, {"Carla"}, kOk}},
+     kCarl + QStringList{"Carl", "Dunn", "300", "5552000"}, {"200|Ann|Bell|5551000", "300|Carla|Dunn|5552000"},
+     {"200", "300"}, 1, "Carla Dunn 5552000", 0},
+    {"RefusedAddIsShownAndTakenBackAndEditStillWorks",
+     {{OnAddRecipient, {QString(300, 'x'), kNull, "100"}, kOk}, {OnEditRecipient, {kNull, "Dunn-Eck"}, kOk}},
+     kEmpty + kCarl, {"200|Ann|Bell|5551000", "1000|Carl|Dunn-Eck|5552000"}, {"1000", "200"}, 0,
+     "Carl Dunn-Eck 5552000", 1},
+};
 
-  Queue(nullptr, {"Gus", "Hale", "200", "5554000"}, kOk);
-  OnAddRecipient(form);
-  EXPECT_EQ(Items(*form.pins), QStringList({"1000", "150", "200", "200"}));
-  EXPECT_EQ(form.pins->currentIndex(), 2);
-  EXPECT_EQ(form.fname, "Ann") << "the look-up finds the first record of a PIN";
-  EXPECT_EQ(db.Rows("SELECT pin, fname, lname, pagephone FROM VPdata WHERE id > 2 ORDER BY id"),
-            Strings({"150|Eve|Ford|5553000", "200|Gus|Hale|5554000"}));
-  EXPECT_TRUE(form.TakeMessages().empty());
-}
+class RecipientFlows : public FlowTest, public ::testing::WithParamInterface<Scenario> {};
 
-TEST_F(RecipientFlows, EditThatChangesThePinMovesTheListEntryAndShowsTheRecipient) {
-  Queue(nullptr, {QString(), QString(), "300", QString()}, kOk);
-  OnEditRecipient(form);
-  EXPECT_EQ(db.Rows("SELECT id, pin FROM VPdata ORDER BY id"), Strings({"1|200", "2|300"}));
-  EXPECT_EQ(Items(*form.pins), QStringList({"200", "300"}));
-  EXPECT_EQ(form.SelectedPin(), "300");
-  EXPECT_EQ(form.fname + " " + form.phone, "Carl 5552000");
-  EXPECT_TRUE(form.TakeMessages().empty()) << "the look-up must find the changed PIN";
-
-  Queue(nullptr, {"Carla"}, kOk);  // still editable under its new PIN
-  OnEditRecipient(form);
-  EXPECT_EQ(db.Rows("SELECT fname FROM VPdata WHERE pin = '300'"), Strings({"Carla"}));
-}
-
-TEST_F(RecipientFlows, RefusedAddIsTakenBackEditStillWorksAndEditWithNoRecipientShowsNoDialog) {
-  const Strings before = Table();
-  Queue(nullptr, {QString(300, 'x'), QString(), "100"}, kOk);
-  OnAddRecipient(form);
-  ExpectOneStop("refused add");
-  EXPECT_EQ(Table(), before);
-  EXPECT_EQ(Items(*form.pins), QStringList({"1000", "200"}));
-  EXPECT_EQ(form.SelectedPin(), "1000");
-
+// Two recipients, "1000" shown first (sorted first as text); the steps run
+// in turn, then the file, the list, the boxes and the message boxes are checked.
+TEST_P(RecipientFlows, Run) {
+  const Scenario& s = GetParam();
+  Exec("INSERT INTO VPdata VALUES (1, '200', 'Ann', 'Bell', '5551000');"
+       "INSERT INTO VPdata VALUES (2, '1000', 'Carl', 'Dunn', '5552000');");
+  Start();
   QStringList seen;
-  Queue(&seen, {QString(), "Dunn-Eck"}, kOk);
-  OnEditRecipient(form);
-  EXPECT_EQ(seen, QStringList({"Carl", "Dunn", "1000", "5552000"}));
-  EXPECT_EQ(db.Rows("SELECT lname FROM VPdata WHERE id = 2"), Strings({"Dunn-Eck"}));
-  EXPECT_TRUE(form.shown.empty());
+  for (const Step& step : s.steps) {
+    Queue(4, &seen, step.typed, step.button);
+    step.flow(*this);
+  }
+  EXPECT_EQ(seen, s.seen);
+  EXPECT_EQ(Rows("SELECT pin, fname, lname, pagephone FROM VPdata ORDER BY id"), s.table);
+  EXPECT_EQ(Items(*pins), s.pins);
+  EXPECT_EQ(pins->currentIndex(), s.selected);
+  EXPECT_EQ(fname + " " + lname + " " + phone, s.shown);
+  EXPECT_EQ(shown.size(), s.stops) << "no message box but the store failures";
+  for (const auto& [text, icon] : shown) EXPECT_EQ(icon, QMessageBox::Critical) << text.toStdString();
+}
 
-  db.Exec("DELETE FROM VPdata");  // then no current recipient
-  form.OnSelchangePin();
-  EXPECT_EQ(form.TakeMessages(), QStringList({"Did not find Pin number in database, try again!"}));
-  OnEditRecipient(form);  // no step queued: the dialog must not run
+INSTANTIATE_TEST_SUITE_P(Scenarios, RecipientFlows, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+using NoRecipient = FlowTest;
+
+TEST_F(NoRecipient, EditShowsTheStoreFailureAndNoDialog) {
+  Start();  // an empty table: the look-up finds nothing
+  EXPECT_EQ(TakeMessages(), QStringList({"Did not find Pin number in database, try again!"}));
+  OnEditRecipient(*this);  // no step queued: the dialog must not run
   ExpectOneStop("edit with no current record");
-  EXPECT_TRUE(db.Rows("SELECT * FROM VPdata").empty());
+  EXPECT_TRUE(Rows("SELECT * FROM VPdata").empty());
 }
 
 // The real modal loop: focus on "OK", tab stops in template order; Enter
 // takes the boxes into the members, Esc leaves them.
 TEST(RecipientDialog, RunsModallyWithFocusOnOkAndEnterAndEsc) {
-  TestDb db;
-  CZTSet set(nullptr, db.Path());
+  CZTSet set(nullptr, "never-opened.mdb");
   set.m_fname = "Ann";
   for (const auto& [key, result, fname] : {std::tuple{Qt::Key_Escape, QDialog::Rejected, "Ann"},
                                            std::tuple{Qt::Key_Return, QDialog::Accepted, "Zoe"}}) {

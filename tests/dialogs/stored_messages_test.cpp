@@ -21,13 +21,13 @@ enum { kAdd = 1003, kEdit = 1004, kDelete = 1005 };
 
 class StoredMessages : public FlowTest {
  protected:
-  void SetUp() override { db.Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');"); }
+  void SetUp() override { Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');"); }
   // Runs the flow; `act` drives the Stored Messages dialog and must end it;
   // message text dialogs queued before take their turns after it opens.
   void Run(const std::function<void(CStoredMessagesDlg&)>& act) {
-    form.steps.push_front([act](CTemplateDialog& d) { act(static_cast<CStoredMessagesDlg&>(d)); });
-    OnStoredMessages(form);
-    EXPECT_TRUE(form.steps.empty()) << "a queued dialog never ran";
+    steps.push_front([act](CTemplateDialog& d) { act(static_cast<CStoredMessagesDlg&>(d)); });
+    OnStoredMessages(*this);
+    EXPECT_TRUE(steps.empty()) << "a queued dialog never ran";
   }
   void QueueText(const QString& typed, int button, QStringList* seen = nullptr) { Queue(1, seen, {typed}, button); }
   static void Choose(CStoredMessagesDlg& d, const QString& id) {
@@ -38,11 +38,11 @@ class StoredMessages : public FlowTest {
   static QStringList State(CStoredMessagesDlg& d) {
     return Items(*d.m_comboId) << d.m_comboId->currentText() << d.m_editText->toPlainText();
   }
-  Strings Table() const { return db.Rows("SELECT id, Message FROM stored ORDER BY id"); }
+  Strings Table() const { return Rows("SELECT id, Message FROM stored ORDER BY id"); }
 };
 
 TEST_F(StoredMessages, IdsAreListedAsTextAndDeletesGoDownToNoneThenAnAddStartsEmpty) {
-  db.Exec("INSERT INTO stored VALUES (10, 'ten');");
+  Exec("INSERT INTO stored VALUES (10, 'ten');");
   QStringList seen;
   QueueText("Call home", kOk, &seen);
   Run([&](CStoredMessagesDlg& d) {
@@ -58,16 +58,16 @@ TEST_F(StoredMessages, IdsAreListedAsTextAndDeletesGoDownToNoneThenAnAddStartsEm
     EXPECT_EQ(State(d), QStringList({"", ""}));
     EXPECT_TRUE(Table().empty());
     Click(d, kDelete);
-    EXPECT_EQ(form.TakeMessages(), QStringList({"Nothing to delete!"}));
+    EXPECT_EQ(TakeMessages(), QStringList({"Nothing to delete!"}));
     Click(d, kAdd);
     const QString id = QString::fromStdString(Table().at(0)).section('|', 0, 0);
     EXPECT_EQ(State(d), QStringList({id, id, "Call home"}));
     Click(d, kCancel);
   });
   EXPECT_EQ(seen, QStringList({""})) << "an add starts with an empty box";
-  EXPECT_EQ(db.Rows("SELECT Message FROM stored"), Strings({"Call home"}));
+  EXPECT_EQ(Rows("SELECT Message FROM stored"), Strings({"Call home"}));
   EXPECT_EQ(g_bAddingMessage, 0);
-  db.Exec("DELETE FROM stored");
+  Exec("DELETE FROM stored");
   Run([&](CStoredMessagesDlg& d) {  // an empty table opens an empty dialog
     EXPECT_EQ(State(d), QStringList({"", ""}));
     Click(d, kCancel);
@@ -75,13 +75,13 @@ TEST_F(StoredMessages, IdsAreListedAsTextAndDeletesGoDownToNoneThenAnAddStartsEm
 }
 
 TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceAndCancelKeepsThemAndLeavesTheForm) {
-  form.message = "typed on the form";
+  message = "typed on the form";
   QStringList editSeen;
   QueueText("It's a \"new\" one, 100%", kOk);
   QueueText("two, changed", kOk, &editSeen);
   Run([&](CStoredMessagesDlg& d) {
     Click(d, kAdd);
-    const Strings added = db.Rows("SELECT id FROM stored WHERE id > 2");
+    const Strings added = Rows("SELECT id FROM stored WHERE id > 2");
     ASSERT_EQ(added.size(), 1u);
     const QString id = QString::fromStdString(added[0]);
     QStringList ids{"1", "2", id};
@@ -95,10 +95,10 @@ TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceAndCancelKeepsThemAndLeaves
     Click(d, kCancel);
   });
   EXPECT_EQ(editSeen, QStringList({"two"})) << "an edit starts with the stored text";
-  EXPECT_EQ(db.Rows("SELECT Message FROM stored ORDER BY id"), Strings({"two, changed", "It's a \"new\" one, 100%"}));
-  EXPECT_EQ(form.message, "typed on the form");
-  EXPECT_EQ(form.charCounts, 0);
-  EXPECT_TRUE(form.TakeMessages().empty());
+  EXPECT_EQ(Rows("SELECT Message FROM stored ORDER BY id"), Strings({"two, changed", "It's a \"new\" one, 100%"}));
+  EXPECT_EQ(message, "typed on the form");
+  EXPECT_EQ(charCounts, 0);
+  EXPECT_TRUE(TakeMessages().empty());
   EXPECT_EQ(g_bAddingMessage, 0);
 }
 
@@ -118,14 +118,14 @@ TEST_F(StoredMessages, CancelledTextDialogsChangeNothingAndOkHandsTheTypedTextTo
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);  // "OK"
     QApplication::sendEvent(d.m_editText, &enter);
   });
-  EXPECT_EQ(form.message, "one, but typed\nover two lines");
-  EXPECT_EQ(form.charCounts, 1);
+  EXPECT_EQ(message, "one, but typed\nover two lines");
+  EXPECT_EQ(charCounts, 1);
   EXPECT_EQ(Table(), Strings({"1|one", "2|two"})) << "the recordset's close discards a pending change";
   EXPECT_EQ(g_bAddingMessage, 0);
 }
 
 TEST_F(StoredMessages, RefusedOrLockedAddIsShownAndTheNextAddWorks) {
-  form.database.SetBusyTimeout(std::chrono::milliseconds(0));
+  database.SetBusyTimeout(std::chrono::milliseconds(0));
   QStringList editSeen;
   QueueText(QString(300, 'y'), kOk);  // longer than the column takes
   QueueText("two, changed", kOk, &editSeen);
@@ -141,12 +141,12 @@ TEST_F(StoredMessages, RefusedOrLockedAddIsShownAndTheNextAddWorks) {
     EXPECT_EQ(editSeen, QStringList({"two"}));
     Choose(d, "1");
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(db.Path().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     Click(d, kAdd);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    if (form.steps.size() == 2) form.steps.pop_front();  // the add failed before its dialog ran
+    if (steps.size() == 2) steps.pop_front();  // the add failed before its dialog ran
     ExpectOneStop("add under a lock");
     EXPECT_EQ(State(d), QStringList({"1", "2", "1", "one"}));
     EXPECT_EQ(g_bAddingMessage, 0);
@@ -155,14 +155,14 @@ TEST_F(StoredMessages, RefusedOrLockedAddIsShownAndTheNextAddWorks) {
     EXPECT_EQ(d.m_editText->toPlainText(), "three");
     Click(d, kCancel);
   });
-  EXPECT_EQ(db.Rows("SELECT Message FROM stored ORDER BY id"), Strings({"one", "two, changed", "three"}));
+  EXPECT_EQ(Rows("SELECT Message FROM stored ORDER BY id"), Strings({"one", "two, changed", "three"}));
 }
 
 TEST_F(StoredMessages, MessageRemovedMeanwhileOrNoConnectionFailCleanly) {
   Run([&](CStoredMessagesDlg& d) {
-    db.Exec("DELETE FROM stored WHERE id = 2");
+    Exec("DELETE FROM stored WHERE id = 2");
     Choose(d, "2");
-    EXPECT_EQ(form.TakeMessages(), QStringList({"Did not find message in database, try again!"}));
+    EXPECT_EQ(TakeMessages(), QStringList({"Did not find message in database, try again!"}));
     EXPECT_EQ(d.m_editText->toPlainText(), "one");
     Click(d, kEdit);  // no message text dialog queued: it must not run
     ExpectOneStop("edit after a failed find");
@@ -172,11 +172,11 @@ TEST_F(StoredMessages, MessageRemovedMeanwhileOrNoConnectionFailCleanly) {
     Click(d, kCancel);
   });
   EXPECT_EQ(Table(), Strings({"1|one"}));
-  form.database.Close();
-  form.message = "kept";
-  OnStoredMessages(form);  // no step queued: the dialog must not run
+  database.Close();
+  message = "kept";
+  OnStoredMessages(*this);  // no step queued: the dialog must not run
   ExpectOneStop("stored messages without a connection");
-  EXPECT_EQ(form.message, "kept");
+  EXPECT_EQ(message, "kept");
 }
 
 }  // namespace
