@@ -289,7 +289,9 @@ TEST_F(HayesDriverTest, ManyCallsLeakNothing) {
     queue_.RunPending();
   }
   EXPECT_EQ(CountEntries("/proc/self/fd"), fds_before);
-  EXPECT_EQ(CountEntries("/proc/self/task"), threads_before);
+  // A thread just joined can stay listed for a moment, so allow one; a call
+  // that kept its thread would leave eight.
+  EXPECT_LE(CountEntries("/proc/self/task"), threads_before + 1);
 }
 
 }  // namespace
