@@ -59,7 +59,9 @@ TEST_F(ShellTest, OneFrameAt100By50Sized610By515WithTheFormCaptionAndMenu) {
   EXPECT_EQ(app->View()->m_pSet, &app->Document()->m_ztSet);
   QStringList menu;
   for (QAction* popup : frame->menuBar()->actions()) {
-    for (QAction* item : popup->menu()->actions()) menu << popup->text() + " / " + (item->isSeparator() ? "-" : item->text());
+    for (QAction* item : popup->menu()->actions()) {
+      menu << popup->text() + " / " + (item->isSeparator() ? "-" : item->text());
+    }
   }
   EXPECT_EQ(menu, (QStringList{"&File / -", "&File / E&xit", "&Help / &Help Topics", "&Help / &About Zentrel"}));
   EXPECT_TRUE(boxes.empty());

@@ -1,5 +1,6 @@
-// The fixture's database file and reads; the form's PIN box walk and look-up
-// reduced to what the flows rely on; the hooks that drive dialogs from a queue.
+// The fixture's database file, made and read through sqlite3_exec; the
+// form's PIN box walk and look-up reduced to what the flows rely on; and the
+// hooks that record message boxes and drive each dialog from the step queue.
 #include "fake_form.h"
 
 #include <sqlite3.h>
@@ -51,7 +52,8 @@ Strings FlowTest::Rows(const std::string& sql) const {
   };
   sqlite3* db = nullptr;
   char* error = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK || sqlite3_exec(db, sql.c_str(), collect, &rows, &error) != SQLITE_OK) {
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
+      sqlite3_exec(db, sql.c_str(), collect, &rows, &error) != SQLITE_OK) {
     ADD_FAILURE() << sql << ": " << (error ? error : sqlite3_errmsg(db));
   }
   sqlite3_free(error);

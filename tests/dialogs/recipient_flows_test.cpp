@@ -112,7 +112,8 @@ TEST(RecipientDialog, RunsModallyWithFocusOnOkAndEnterAndEsc) {
       ASSERT_NE(active, nullptr);
       QWidget* w = active->focusWidget();
       for (int i = 0; w && i < 50 && order.size() < 6; ++i, w = w->nextInFocusChain()) {
-        if (w->parentWidget() == active && (w->focusPolicy() & Qt::TabFocus)) order.push_back(w->objectName().mid(3).toInt());
+        const bool tabStop = w->parentWidget() == active && (w->focusPolicy() & Qt::TabFocus);
+        if (tabStop) order.push_back(w->objectName().mid(3).toInt());
       }
       shown = Box(*active, 1000)->text();
       Box(*active, 1000)->setText("Zoe");

@@ -41,65 +41,50 @@ class StoredMessages : public FlowTest {
   Strings Table() const { return Rows("SELECT id, Message FROM stored ORDER BY id"); }
 };
 
-TEST_F(StoredMessages, IdsAreListedAsTextAndDeletesGoDownToNoneThenAnAddStartsEmpty) {
+TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceShownInTextOrderAndCancelKeepsThem) {
   Exec("INSERT INTO stored VALUES (10, 'ten');");
+  message = "typed on the form";
   QStringList seen;
+  QueueText("It's a \"new\" one, 100%", kOk, &seen);
+  QueueText("two, changed", kOk, &seen);
   QueueText("Call home", kOk, &seen);
   Run([&](CStoredMessagesDlg& d) {
     EXPECT_EQ(State(d), QStringList({"1", "10", "2", "1", "one"}));
+    Click(d, kAdd);
+    const QString id = QString::fromStdString(Rows("SELECT max(id) FROM stored").at(0));
+    QStringList ids{"1", "10", "2", id};
+    ids.sort();  // text order
+    EXPECT_EQ(State(d), ids + QStringList({id, "It's a \"new\" one, 100%"}));
     Choose(d, "2");
     EXPECT_EQ(d.m_editText->toPlainText(), "two");
+    Click(d, kEdit);
+    EXPECT_EQ(State(d), ids + QStringList({"2", "two, changed"}));
+    EXPECT_EQ(Table(), Strings({"1|one", "2|two, changed", "10|ten", id.toStdString() + "|It's a \"new\" one, 100%"}));
     Choose(d, "10");
     Click(d, kDelete);
-    EXPECT_EQ(Table(), Strings({"1|one", "2|two"}));
-    EXPECT_EQ(State(d), QStringList({"1", "2", "1", "one"})) << "a delete shows the top entry";
-    Click(d, kDelete);
-    Click(d, kDelete);
+    ids.removeOne("10");
+    EXPECT_EQ(State(d), ids + QStringList({"1", "one"})) << "a delete shows the top entry";
+    for (int i = 0; i < 3; ++i) Click(d, kDelete);
     EXPECT_EQ(State(d), QStringList({"", ""}));
     EXPECT_TRUE(Table().empty());
     Click(d, kDelete);
     EXPECT_EQ(TakeMessages(), QStringList({"Nothing to delete!"}));
     Click(d, kAdd);
-    const QString id = QString::fromStdString(Table().at(0)).section('|', 0, 0);
-    EXPECT_EQ(State(d), QStringList({id, id, "Call home"}));
+    const QString last = QString::fromStdString(Rows("SELECT id FROM stored").at(0));
+    EXPECT_EQ(State(d), QStringList({last, last, "Call home"}));
     Click(d, kCancel);
   });
-  EXPECT_EQ(seen, QStringList({""})) << "an add starts with an empty box";
+  EXPECT_EQ(seen, QStringList({"", "two", ""})) << "an add starts empty, an edit from the stored text";
   EXPECT_EQ(Rows("SELECT Message FROM stored"), Strings({"Call home"}));
+  EXPECT_EQ(message, "typed on the form");
+  EXPECT_EQ(charCounts, 0);
+  EXPECT_TRUE(shown.empty());
   EXPECT_EQ(g_bAddingMessage, 0);
   Exec("DELETE FROM stored");
   Run([&](CStoredMessagesDlg& d) {  // an empty table opens an empty dialog
     EXPECT_EQ(State(d), QStringList({"", ""}));
     Click(d, kCancel);
   });
-}
-
-TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceAndCancelKeepsThemAndLeavesTheForm) {
-  message = "typed on the form";
-  QStringList editSeen;
-  QueueText("It's a \"new\" one, 100%", kOk);
-  QueueText("two, changed", kOk, &editSeen);
-  Run([&](CStoredMessagesDlg& d) {
-    Click(d, kAdd);
-    const Strings added = Rows("SELECT id FROM stored WHERE id > 2");
-    ASSERT_EQ(added.size(), 1u);
-    const QString id = QString::fromStdString(added[0]);
-    QStringList ids{"1", "2", id};
-    ids.sort();  // text order
-    EXPECT_EQ(State(d), ids + QStringList({id, "It's a \"new\" one, 100%"}));
-    Choose(d, "2");
-    Click(d, kEdit);
-    EXPECT_EQ(State(d), ids + QStringList({"2", "two, changed"}));
-    Choose(d, "1");
-    Click(d, kDelete);
-    Click(d, kCancel);
-  });
-  EXPECT_EQ(editSeen, QStringList({"two"})) << "an edit starts with the stored text";
-  EXPECT_EQ(Rows("SELECT Message FROM stored ORDER BY id"), Strings({"two, changed", "It's a \"new\" one, 100%"}));
-  EXPECT_EQ(message, "typed on the form");
-  EXPECT_EQ(charCounts, 0);
-  EXPECT_TRUE(TakeMessages().empty());
-  EXPECT_EQ(g_bAddingMessage, 0);
 }
 
 TEST_F(StoredMessages, CancelledTextDialogsChangeNothingAndOkHandsTheTypedTextToTheForm) {
