@@ -207,8 +207,12 @@ TEST(ModemSimProgram, FreshPortAfterClientLeavesAndCleanExitOnTerm) {
   const int status = sim.Exit(SIGTERM);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_FALSE(std::filesystem::is_symlink(sim.link()));
-  EXPECT_EQ(sim.Events(), (std::vector<std::string>{
-                              kReady, kCall1, R"({"by":"client","event":"hangup"})", kReady}));
+  // The second client's close may or may not have brought up a third port
+  // before the SIGTERM arrived.
+  std::vector<std::string> events = sim.Events();
+  if (events.size() == 5 && events.back() == kReady) events.pop_back();
+  EXPECT_EQ(events, (std::vector<std::string>{
+                        kReady, kCall1, R"({"by":"client","event":"hangup"})", kReady}));
 }
 
 }  // namespace
