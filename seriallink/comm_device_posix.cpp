@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "seriallink/comm_device.h"
+#include "seriallink/eventfd_signal.h"
 #include "seriallink/line_errors.h"
 
 namespace zentrel {
@@ -46,16 +47,6 @@ IoStatus StatusFromErrno(int error) {
     default:
       return IoStatus::kFailed;
   }
-}
-
-void Wake(int fd) {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
-}
-
-void Drain(int fd) {
-  std::uint64_t value = 0;
-  [[maybe_unused]] ssize_t n = read(fd, &value, sizeof value);
 }
 
 bool IsConnectedStreamSocket(int fd) {
@@ -129,11 +120,11 @@ class PosixCommDevice : public ICommDevice {
 
   void PurgeRx() override {
     if (is_tty_) tcflush(fd_, TCIFLUSH);
-    Wake(rx_wake_);
+    RaiseEventFd(rx_wake_);
   }
   void PurgeTx() override {
     if (is_tty_) tcflush(fd_, TCOFLUSH);
-    Wake(tx_wake_);
+    RaiseEventFd(tx_wake_);
   }
 
  private:
@@ -287,7 +278,7 @@ int PosixCommDevice::WaitReadSide(const CloseEvent& close) {
     if (r < 0) return kWaitFailed;
     if (fds[0].revents != 0) return kWaitClose;
     if (fds[2].revents != 0) {
-      Drain(rx_wake_);
+      LowerEventFd(rx_wake_);
       if (read_pending_) CompleteRead(IoStatus::kFailed);  // aborted by a purge
       continue;
     }
@@ -329,7 +320,7 @@ int PosixCommDevice::WaitWrite(const CloseEvent& close) {
     if (r < 0) return kWaitFailed;
     if (fds[0].revents != 0) return kWaitClose;
     if (fds[2].revents != 0) {
-      Drain(tx_wake_);
+      LowerEventFd(tx_wake_);
       write_done_ = 0;
       write_status_ = IoStatus::kFailed;  // aborted by a purge
       return kWaitWriteDone;

@@ -8,22 +8,10 @@
 
 #include <cerrno>
 
+#include "seriallink/eventfd_signal.h"
 #include "seriallink/local_heap.h"
 
 namespace zentrel {
-namespace {
-
-void Raise(int fd) {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
-}
-
-void Lower(int fd) {
-  std::uint64_t value = 0;
-  [[maybe_unused]] ssize_t n = read(fd, &value, sizeof value);
-}
-
-}  // namespace
 
 std::shared_ptr<WriteQueue> WriteQueue::Create() {
   const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -39,7 +27,7 @@ WriteQueue::~WriteQueue() {
 bool WriteQueue::Post(const ThreadMessage& m) {
   std::lock_guard lock(mutex_);
   if (closed_) return false;
-  if (messages_.empty()) Raise(fd_);
+  if (messages_.empty()) RaiseEventFd(fd_);
   messages_.push_back(m);
   return true;
 }
@@ -49,7 +37,7 @@ std::optional<ThreadMessage> WriteQueue::TryTake() {
   if (messages_.empty()) return std::nullopt;
   ThreadMessage m = messages_.front();
   messages_.pop_front();
-  if (messages_.empty()) Lower(fd_);
+  if (messages_.empty()) LowerEventFd(fd_);
   return m;
 }
 
@@ -57,7 +45,7 @@ void WriteQueue::Close() {
   std::deque<ThreadMessage> dropped;
   {
     std::lock_guard lock(mutex_);
-    if (!messages_.empty()) Lower(fd_);
+    if (!messages_.empty()) LowerEventFd(fd_);
     closed_ = true;
     dropped.swap(messages_);
   }
