@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
   app.add_option("--timeout", options.timeout_seconds, "seconds before the call is ended")
       ->capture_default_str()
       ->check(CLI::Range(1, 86400));
+  app.add_option("--wait", options.wait_seconds,
+                 "seconds to wait for the line while other senders use it")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 86400));
   app.add_flag("--trace", options.trace, "write the diagnostic trace to standard error");
   app.add_option("--wake-interval-ms", options.timer_interval_ms,
                  "interval of the wake-up carriage returns")

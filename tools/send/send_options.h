@@ -14,6 +14,7 @@ struct SendOptions {
   int timeout_seconds = 120;
   bool trace = false;
   int timer_interval_ms = 4000;
+  int wait_seconds = 300;  // how long to wait for a line that other senders hold
 };
 
 // Exit statuses.

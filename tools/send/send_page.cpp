@@ -3,19 +3,23 @@
 #include "tools/send/send_page.h"
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string_view>
 #include <string>
+#include <thread>
 
 #include "paging/transaction.h"
 #include "seriallink/comm_link.h"
 #include "seriallink/trace.h"
 #include "store/dao.h"
 #include "telephony/event_dispatch.h"
+#include "telephony/lines_config.h"
 #include "telephony/message_box.h"
 #include "telephony/telephony.h"
 #include "tools/send/console_view.h"
+#include "tools/send/line_queue.h"
 #include "tools/send/ui_loop.h"
 
 namespace zentrel {
@@ -49,6 +53,10 @@ Recipient LookUp(const SendOptions& options) {
   return r;
 }
 
+constexpr const char* kWaitingText = "Waiting for the line...";
+// How often a line that another program holds is tried again.
+constexpr std::chrono::milliseconds kLineRetryInterval{250};
+
 // Runs the loop until the call has ended or the deadline passes; on the
 // deadline the call is ended cleanly.
 void RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds) {
@@ -67,6 +75,11 @@ class CallOutcome {
     std::lock_guard lock(mutex_);
     if (text.starts_with("Line busy")) reason_ = "the line is busy";
     else if (text.starts_with("Disconnected: ")) reason_ = Trim(text.substr(14));
+    else if (text.starts_with("Line is already in use")) line_in_use_ = true;
+  }
+  bool LineInUse() const {
+    std::lock_guard lock(mutex_);
+    return line_in_use_;
   }
   std::string Reason() const {
     std::lock_guard lock(mutex_);
@@ -80,23 +93,23 @@ class CallOutcome {
   }
   mutable std::mutex mutex_;
   std::string reason_;
+  bool line_in_use_ = false;
 };
 
-}  // namespace
+struct CallResult {
+  bool accepted = false;
+  bool line_in_use = false;  // another program had the line: worth a new try
+  std::string reason;        // why not accepted
+};
 
-int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
-  Recipient recipient;
-  try {
-    recipient = LookUp(options);
-  } catch (const CDaoException& e) {
-    std::fprintf(err, "zentrel-send: %s\n", e.what());
-    return kExitUsage;
-  }
-  if (!recipient.found) {
-    std::fprintf(err, "Did not find Pin number in database, try again!\n");
-    return kExitUsage;
-  }
+std::string LineStayedInUse(int seconds) {
+  return "the line stayed in use for " + std::to_string(seconds) + " seconds";
+}
 
+// One call: the form's "Send Page" (flags first, then a new link and
+// telephony object, the dial) run on a loop of its own until the call ends.
+CallResult RunOneCall(const SendOptions& options, const std::string& number, std::FILE* out,
+                      std::FILE* err) {
   CallOutcome outcome;
   const bool trace = options.trace;
   TraceSink previous_sink = SetTraceSink([&outcome, err, trace](std::string_view text) {
@@ -117,12 +130,10 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   });
 
   ConsoleView view(loop, options.pin, options.message, out, options.timer_interval_ms);
-  // The form's "Send Page": flags first, then a new link and telephony object.
   ClearTransactionFlags();
   auto link = std::make_unique<CCommLink>(view);
   auto tapi = std::make_unique<CTelephony>(link.get());
   view.m_pTapi = tapi.get();
-  const std::string number = options.phone.value_or(recipient.phone);
   std::strncpy(tapi->m_szPhoneNumber, number.c_str(), 31);
   tapi->m_szPhoneNumber[31] = '\0';
   if (tapi->Dial(tapi->m_szPhoneNumber) == 0) {
@@ -136,12 +147,77 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   SetEventDispatcher(previous_dispatcher);
   SetTraceSink(std::move(previous_sink));
 
-  if (g_bPageAccepted.load() == 1) return kExitSent;
-  std::string reason = view.LastStatus();
-  if (reason.empty()) reason = outcome.Reason();
-  if (reason.empty()) reason = last_box;
-  if (reason.empty()) reason = "the call ended before the terminal answered";
-  std::fprintf(err, "zentrel-send: page not sent: %s\n", reason.c_str());
+  CallResult result;
+  result.accepted = g_bPageAccepted.load() == 1;
+  result.line_in_use = outcome.LineInUse();
+  result.reason = view.LastStatus();
+  if (result.reason.empty()) result.reason = outcome.Reason();
+  if (result.reason.empty()) result.reason = last_box;
+  if (result.reason.empty()) result.reason = "the call ended before the terminal answered";
+  return result;
+}
+
+// Everything that shares this configuration shares its line: the line
+// service always takes the first usable line of it.
+std::string LineName() {
+  std::error_code ec;
+  const std::string path = LinesConfigPath();
+  const auto canonical = std::filesystem::weakly_canonical(path, ec);
+  return ec ? path : canonical.string();
+}
+
+// A ticket in the line's queue, or none (and a word on stderr) when the lock
+// folder can't be used: the page then goes out without waiting its turn.
+std::unique_ptr<LineTicket> TakeTicket(std::FILE* err) {
+  try {
+    return std::make_unique<LineTicket>(DefaultLockFolder(), LineName());
+  } catch (const LineQueueError& e) {
+    std::fprintf(err, "zentrel-send: %s; not waiting in turn for the line\n", e.what());
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
+  Recipient recipient;
+  try {
+    recipient = LookUp(options);
+  } catch (const CDaoException& e) {
+    std::fprintf(err, "zentrel-send: %s\n", e.what());
+    return kExitUsage;
+  }
+  if (!recipient.found) {
+    std::fprintf(err, "Did not find Pin number in database, try again!\n");
+    return kExitUsage;
+  }
+  const std::string number = options.phone.value_or(recipient.phone);
+
+  bool said = false;
+  auto say_waiting = [&] {
+    if (!said) std::fprintf(err, "%s\n", kWaitingText);
+    std::fflush(err);
+    said = true;
+  };
+  const auto deadline = LineTicket::Clock::now() + std::chrono::seconds(options.wait_seconds);
+  const std::unique_ptr<LineTicket> ticket = TakeTicket(err);
+  CallResult result;
+  if (ticket && !ticket->AwaitTurn(deadline, say_waiting)) {
+    result.reason = LineStayedInUse(options.wait_seconds);
+  } else {
+    for (;;) {
+      result = RunOneCall(options, number, out, err);
+      if (!result.line_in_use) break;
+      if (LineTicket::Clock::now() >= deadline) {
+        result.reason = LineStayedInUse(options.wait_seconds);
+        break;
+      }
+      say_waiting();
+      std::this_thread::sleep_for(kLineRetryInterval);
+    }
+  }
+  if (result.accepted) return kExitSent;
+  std::fprintf(err, "zentrel-send: page not sent: %s\n", result.reason.c_str());
   return kExitNotSent;
 }
 

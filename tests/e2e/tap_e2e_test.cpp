@@ -1,0 +1,118 @@
+// Beyond one page per call, end to end through the emulated modem: senders
+// that share one line take turns and lose no page, and a sender whose turn
+// does not come within its wait says so and gives up.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/process.h"
+#include "tools/send/line_queue.h"
+
+namespace zentrel::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class TapEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zentrel-tap-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 30s);
+    ASSERT_EQ(db.status, 0) << db.err;
+    std::ofstream(dir_ / "lines.conf") << "modem " << (dir_ / "modem").string() << " ATZ\n";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::vector<std::string> Env() const {
+    return {"ZENTREL_LINES=" + (dir_ / "lines.conf").string(),
+            "ZENTREL_LOCK_DIR=" + (dir_ / "locks").string(),
+            "ZENTREL_PAGE_LOG=" + (dir_ / "pages.db").string()};
+  }
+
+  // The emulator, serving calls one after another until the test ends.
+  std::unique_ptr<Process> StartModem(const std::string& scenario) {
+    auto p = std::make_unique<Process>(std::vector<std::string>{
+        ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(), "--scenario", scenario,
+        "--connect-delay-ms", "20", "--idle-timeout-ms", "500", "--log",
+        (dir_ / "sim.log").string()});
+    EXPECT_NE(p->WaitForLine("ready ", 30s), "") << "the emulator did not start";
+    return p;
+  }
+
+  std::vector<std::string> SendArgs(const std::vector<std::string>& extra) const {
+    std::vector<std::string> argv{ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(),
+                                  "--wake-interval-ms", "400", "--timeout", "60"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return argv;
+  }
+  Finished Send(const std::vector<std::string>& extra) {
+    return RunProgram(SendArgs(extra), Env(), 120s);
+  }
+
+  std::vector<nlohmann::json> Events(const std::string& kind) const {
+    std::vector<nlohmann::json> events;
+    std::ifstream in(dir_ / "sim.log");
+    for (std::string line; std::getline(in, line);) {
+      auto e = nlohmann::json::parse(line);
+      if (e["event"] == kind) events.push_back(e);
+    }
+    return events;
+  }
+
+  fs::path dir_;
+};
+
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(TapEndToEnd, TenSendersOnOneLineEachDeliverTheirPage) {
+  auto modem = StartModem("accept");
+  std::vector<std::unique_ptr<Process>> senders;
+  for (int i = 0; i < 10; ++i) {
+    senders.push_back(std::make_unique<Process>(
+        SendArgs({"--pin", "1001", "--message", "alarm " + std::to_string(i)}), Env()));
+  }
+  int waited = 0;
+  for (int i = 0; i < 10; ++i) {
+    const auto done = senders[i]->Wait(300s);
+    EXPECT_EQ(done.status, 0) << "sender " << i << ": " << done.err;
+    EXPECT_LE(Count(done.err, "Waiting for the line..."), 1u) << done.err;
+    waited += static_cast<int>(Count(done.err, "Waiting for the line..."));
+  }
+  EXPECT_GE(waited, 1) << "ten at once: someone had to wait";
+  std::set<std::string> delivered;
+  for (const auto& block : Events("block")) {
+    EXPECT_TRUE(block["valid"].get<bool>());
+    delivered.insert(block["message"].get<std::string>());
+  }
+  EXPECT_EQ(delivered.size(), 10u);
+}
+
+TEST_F(TapEndToEnd, ATurnThatNeverComesEndsTheWait) {
+  // A sender ahead in the queue that keeps the line past the other's wait.
+  LineTicket ahead((dir_ / "locks").string(), fs::weakly_canonical(dir_ / "lines.conf").string());
+  const auto sent = Send({"--pin", "1001", "--message", "second", "--wait", "1"});
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_EQ(Count(sent.err, "Waiting for the line..."), 1u) << sent.err;
+  EXPECT_NE(sent.err.find("the line stayed in use for 1 seconds"), std::string::npos) << sent.err;
+}
+
+}  // namespace
+}  // namespace zentrel::e2e
