@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "seriallink/close_event.h"
 
@@ -24,23 +25,20 @@ inline constexpr std::uint32_t CE_BREAK = 16;
 // The outcome of one device operation; errno is mapped to it once, at the edge.
 enum class IoStatus { kDone, kPending, kInvalidHandle, kFailed };
 
-// What a wait on the close event together with pending I/O yields.
-inline constexpr int kWaitClose = 0;
-inline constexpr int kWaitLineError = 1;  // read side only
-inline constexpr int kWaitRead = 2;       // read side only
-inline constexpr int kWaitWriteDone = 1;  // write side only
-inline constexpr int kWaitFailed = -1;
+// What a wait on the close event together with pending I/O yields, one set
+// per side.
+enum class ReadWait { kClose, kLineError, kRead, kFailed };
+enum class WriteWait { kClose, kWriteDone, kFailed };
 
 class ICommDevice {
  public:
   virtual ~ICommDevice() = default;
 
-  // Settings: read the current ones (kept for Restore), set the 250 ms
-  // inter-byte silence, set 300 bit/s 7E1. Each returns false on failure;
-  // the link goes on regardless.
-  virtual bool ReadSettings() = 0;
-  virtual bool SetTimeouts(std::chrono::milliseconds silence) = 0;
-  virtual bool SetLineFormat() = 0;
+  // Sets the device up for the link: on a tty the line's format (the
+  // settings found are kept for Close), everywhere the inter-byte silence
+  // that ends a read. False, with the reason in `error`, when the device
+  // refuses its settings.
+  virtual bool Configure(std::chrono::milliseconds silence, std::string* error) = 0;
   // Puts the original settings back; the descriptor is closed when the last
   // owner lets go of the device.
   virtual void Close() = 0;
@@ -55,11 +53,11 @@ class ICommDevice {
   virtual IoStatus EventResult() = 0;
   virtual IoStatus ClearError(std::uint32_t* error_word) = 0;
   // Close, then line error, then read: the first that is ready wins.
-  virtual int WaitReadSide(const CloseEvent& close) = 0;
+  virtual ReadWait WaitReadSide(const CloseEvent& close) = 0;
 
   // Write side, write thread only.
   virtual IoStatus StartWrite(const char* data, std::uint32_t length, std::uint32_t* written) = 0;
-  virtual int WaitWrite(const CloseEvent& close) = 0;  // kWaitClose or kWaitWriteDone
+  virtual WriteWait WaitWrite(const CloseEvent& close) = 0;
   virtual IoStatus WriteResult(std::uint32_t* written) = 0;
 
   // Empty the driver's buffers and end pending reads (writes) at once.
@@ -75,7 +73,8 @@ class ICommPlatform {
   virtual std::shared_ptr<ICommDevice> Open(int fd) = 0;
 };
 
-// The real one: a tty or a connected stream socket.
+// The real one: a tty, a connected stream socket, or a TLS session on one
+// (see handover.h for what a driver hands over beside the descriptor).
 ICommPlatform& PosixCommPlatform();
 
 }  // namespace zentrel

@@ -5,6 +5,8 @@
 // stopping) makes a second, concurrent Stop return at once.
 #include "seriallink/comm_link.h"
 
+#include <string>
+
 #include "seriallink/read_thread.h"
 #include "seriallink/trace.h"
 #include "seriallink/write_thread.h"
@@ -44,16 +46,22 @@ int CCommLink::Attach(int comm_handle) {
   }
   std::shared_ptr<ICommDevice> device = platform_.Open(comm_handle);
   if (!device) {
+    OutputDebugStringA("Attach: no wake-up event for the device\n");
     state_.store(State::kDetached);
     return 0;
   }
-  // Settings that can't be read or written are not fatal.
-  device->ReadSettings();
-  device->SetTimeouts(core_->timings().read_silence);
-  device->SetLineFormat();
+  // A port that refuses the line's settings would garble every byte.
+  std::string error;
+  if (!device->Configure(core_->timings().read_silence, &error)) {
+    OutputDebugStringA("Attach: cannot set up the port: " + error + "\n");
+    return FailAttach(*device);
+  }
   std::shared_ptr<CloseEvent> close = CloseEvent::Create();
   std::shared_ptr<WriteQueue> queue = WriteQueue::Create();
-  if (!close || !queue) return FailAttach(*device);
+  if (!close || !queue) {
+    OutputDebugStringA("Attach: no close event or write queue\n");
+    return FailAttach(*device);
+  }
   core_->SetChannel(device, close, queue);
   if (!StartThread(LinkSide::kRead)) return FailAttach(*device);
   if (!StartThread(LinkSide::kWrite)) {

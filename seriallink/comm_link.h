@@ -1,6 +1,6 @@
 // CCommLink: the serial link of one paging call. Attach takes over the call's
-// device (a tty or a connected stream socket), sets the line to 300 bit/s 7E1,
-// and starts a read thread and a write thread on it; PostWrite queues blocks
+// device (a tty, a connected stream socket or a TLS session on one), sets a
+// tty to its line's format (300 bit/s 7E1 on a modem line), and starts a read thread and a write thread on it; PostWrite queues blocks
 // for the write thread; Stop ends both threads and closes the device. The
 // newest link is the current one, in g_pCommLink. Each link's threads act on
 // the link that started them.

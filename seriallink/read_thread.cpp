@@ -38,15 +38,15 @@ bool ReadThread::Run() {
   if (StartRead() == 0) return false;
   for (;;) {
     switch (device_->WaitReadSide(*close_)) {
-      case kWaitClose:
+      case ReadWait::kClose:
         return true;
-      case kWaitLineError:
+      case ReadWait::kLineError:
         if (ReportLineError(true) == 0 || StartErrorWait() == 0) return false;
         break;
-      case kWaitRead:
+      case ReadWait::kRead:
         if (FinishRead() == 0 || StartRead() == 0) return false;
         break;
-      default:
+      case ReadWait::kFailed:
         return false;
     }
   }

@@ -56,15 +56,15 @@ void WriteQueue::Close() {
   }
 }
 
-int WaitForCloseOrMessage(const CloseEvent& close, const WriteQueue& queue) {
+QueueWait WaitForCloseOrMessage(const CloseEvent& close, const WriteQueue& queue) {
   pollfd fds[2] = {{close.fd(), POLLIN, 0}, {queue.fd_, POLLIN, 0}};
   for (;;) {
     const int r = poll(fds, 2, -1);
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return -1;
-    if (fds[0].revents != 0) return 0;
-    if (fds[1].revents & POLLIN) return 1;
-    return -1;
+    if (r < 0) return QueueWait::kFailed;
+    if (fds[0].revents != 0) return QueueWait::kClose;
+    if (fds[1].revents & POLLIN) return QueueWait::kMessage;
+    return QueueWait::kFailed;
   }
 }
 

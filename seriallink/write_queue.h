@@ -18,6 +18,9 @@ namespace zentrel {
 // The thread message that carries a block to the write thread.
 inline constexpr std::uint32_t WM_COMM_WRITE = 1025;
 
+// What the write thread's idle wait yields.
+enum class QueueWait { kClose, kMessage, kFailed };
+
 struct ThreadMessage {
   std::uint32_t message = 0;
   std::uint32_t wParam = 0;  // byte count
@@ -37,7 +40,7 @@ class WriteQueue {
 
  private:
   explicit WriteQueue(int fd) : fd_(fd) {}
-  friend int WaitForCloseOrMessage(const CloseEvent&, const WriteQueue&);
+  friend QueueWait WaitForCloseOrMessage(const CloseEvent&, const WriteQueue&);
 
   int fd_;
   std::mutex mutex_;
@@ -45,8 +48,7 @@ class WriteQueue {
   bool closed_ = false;
 };
 
-// The idle wait of the write thread: 0 when the close event is set (it wins
-// over a message), 1 when a message is queued, -1 when the wait failed.
-int WaitForCloseOrMessage(const CloseEvent& close, const WriteQueue& queue);
+// The idle wait of the write thread: the close event wins over a message.
+QueueWait WaitForCloseOrMessage(const CloseEvent& close, const WriteQueue& queue);
 
 }  // namespace zentrel

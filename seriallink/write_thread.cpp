@@ -50,21 +50,18 @@ int WriteThread::WriteThreadProc() {
 
 bool WriteThread::WaitForMessage() {
   switch (WaitForCloseOrMessage(*close_, *queue_)) {
-    case 0:
+    case QueueWait::kClose:
       OutputDebugStringA("close event signaled\n");
       return false;
-    case 1:
+    case QueueWait::kMessage:
       OutputDebugStringA("message\n");
       return true;
-    case -1:
-      OutputDebugStringA("Wait failed\n");
-      core_->ReportLinkFailure(&self_);
-      return false;
-    default:
-      OutputDebugStringA("default\n");
-      core_->ReportLinkFailure(&self_);
-      return false;
+    case QueueWait::kFailed:
+      break;
   }
+  OutputDebugStringA("Wait failed\n");
+  core_->ReportLinkFailure(&self_);
+  return false;
 }
 
 int WriteThread::WriteBlock(const char* data, std::uint32_t length) {
@@ -74,9 +71,9 @@ int WriteThread::WriteBlock(const char* data, std::uint32_t length) {
     std::uint32_t written = 0;
     IoStatus status = device_->StartWrite(data + offset, count, &written);
     if (status == IoStatus::kPending) {
-      const int w = device_->WaitWrite(*close_);
-      if (w == kWaitClose) return 0;  // the closing step's purge ends the write
-      if (w != kWaitWriteDone) {
+      const WriteWait w = device_->WaitWrite(*close_);
+      if (w == WriteWait::kClose) return 0;  // the closing step's purge ends the write
+      if (w != WriteWait::kWriteDone) {
         core_->ReportLinkFailure(&self_);
         return 0;
       }

@@ -16,6 +16,7 @@
 
 #include "link_test_support.h"
 #include "seriallink/comm_link.h"
+#include "seriallink/handover.h"
 #include "seriallink/local_heap.h"
 
 namespace zentrel::test {
@@ -82,6 +83,7 @@ TEST_F(PtyLinkTest, BurstsAreBlocksAndPostedBlocksGoOut) {
 }
 
 TEST_F(PtyLinkTest, LongStreamArrivesInBlocksOfAtMost2048) {
+  RegisterHandover(slave, {LineFormat{9600, 8, 'N', 1}});  // 8 bits: 0377 stays 0377
   Attach();
   std::string stream(5000, '\0');
   for (std::size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<char>((i * 7) % 256);

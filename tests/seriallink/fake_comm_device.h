@@ -74,9 +74,7 @@ class FakeCommDevice : public ICommDevice {
   std::atomic<bool> closed{false};
 
   // ICommDevice.
-  bool ReadSettings() override { return true; }
-  bool SetTimeouts(std::chrono::milliseconds) override { return true; }
-  bool SetLineFormat() override { return true; }
+  bool Configure(std::chrono::milliseconds, std::string*) override { return true; }
   void Close() override { closed = true; }
   void Disown() override {}
   bool SetEventMask(std::uint32_t) override { return true; }
@@ -98,15 +96,15 @@ class FakeCommDevice : public ICommDevice {
   IoStatus ClearError(std::uint32_t* error_word) override {
     return Locked([&] { return *error_word = std::exchange(error_word_, 0), IoStatus::kDone; });
   }
-  int WaitReadSide(const CloseEvent& close) override {
+  ReadWait WaitReadSide(const CloseEvent& close) override {
     for (;;) {
-      if (close.IsSet()) return kWaitClose;
+      if (close.IsSet()) return ReadWait::kClose;
       {
         std::lock_guard lock(mutex_);
         if (!script_.empty()) return Complete();
       }
       pollfd fds[2] = {{close.fd(), POLLIN, 0}, {wake_, POLLIN, 0}};
-      if (::poll(fds, 2, -1) < 0) return kWaitFailed;
+      if (::poll(fds, 2, -1) < 0) return ReadWait::kFailed;
       std::uint64_t value = 0;
       [[maybe_unused]] ssize_t n = ::read(wake_, &value, sizeof value);
     }
@@ -125,23 +123,23 @@ class FakeCommDevice : public ICommDevice {
     cv_.notify_all();
     return IoStatus::kPending;
   }
-  int WaitWrite(const CloseEvent& close) override {
+  WriteWait WaitWrite(const CloseEvent& close) override {
     if (Locked([&] { return write_mode_ == WriteMode::kPendingForever; }) || close.IsSet()) {
       pollfd p{close.fd(), POLLIN, 0};
-      return ::poll(&p, 1, -1) == 1 ? kWaitClose : kWaitFailed;
+      return ::poll(&p, 1, -1) == 1 ? WriteWait::kClose : WriteWait::kFailed;
     }
     std::lock_guard lock(mutex_);
     written_.append(pending_data_, pending_written_ = Piece(pending_length_));
     write_pending_ = false;
     cv_.notify_all();
-    return kWaitWriteDone;
+    return WriteWait::kWriteDone;
   }
   IoStatus WriteResult(std::uint32_t* written) override {
     return Locked([&] { return *written = pending_written_, IoStatus::kDone; });
   }
 
  private:
-  int Complete() {  // the front item ends the pending read or error wait
+  ReadWait Complete() {  // the front item ends the pending read or error wait
     const FakeRead r = std::move(script_.front());
     script_.pop_front();
     switch (r.kind) {
@@ -149,15 +147,15 @@ class FakeCommDevice : public ICommDevice {
         *event_mask_ = r.mask;
         error_word_ |= r.error_word;
         event_status_ = IoStatus::kDone;
-        return kWaitLineError;
+        return ReadWait::kLineError;
       case FakeRead::kEventStatus:
         event_status_ = r.status;
-        return kWaitLineError;
+        return ReadWait::kLineError;
       default:
         read_count_ = static_cast<std::uint32_t>(std::min<std::size_t>(r.bytes.size(), read_size_));
         std::memcpy(read_buffer_, r.bytes.data(), read_count_);
         read_status_ = r.kind == FakeRead::kData ? IoStatus::kDone : r.status;
-        return kWaitRead;
+        return ReadWait::kRead;
     }
   }
   std::uint32_t Piece(std::uint32_t length) const {
