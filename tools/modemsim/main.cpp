@@ -1,6 +1,9 @@
 // zentrel-modemsim: a Hayes modem with a paging terminal behind it, on a pty
-// whose slave --link names, so a lines.conf line "modem PATH" dials it.
-// Prints "ready /dev/pts/N" (flushed) whenever a pty is up behind the link.
+// whose slave --link names, so a lines.conf line "modem PATH" dials it; with
+// --direct the terminal alone on the pty (a "serial PATH ..." line), with
+// --listen the terminal alone over TCP, or TLS with --tls CERT KEY.
+// Prints "ready /dev/pts/N" (flushed) whenever a pty is up behind the link,
+// "ready HOST:PORT" once the listener is up.
 // Hang-up: a pty can't drop carrier, so once "NO CARRIER" has been read the
 // master is closed (the client sees POLLHUP, its reads end) and a fresh pty
 // is linked in (a temporary symlink renamed over the link). See server.h.
@@ -10,6 +13,7 @@
 #include <string>
 
 #include "scenario.h"
+#include "pty_port.h"
 #include "server.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +24,16 @@ int main(int argc, char** argv) {
   for (auto name : ScenarioNames()) names.emplace_back(name);
 
   CLI::App app{"Hayes modem and paging terminal emulator on a pseudo-terminal"};
-  app.add_option("--link", options.link, "Symlink to create to the pty's slave")->required();
+  std::string listen;
+  std::vector<std::string> tls;
+  auto* link = app.add_option("--link", options.link, "Symlink to create to the pty's slave");
+  app.add_flag("--direct", options.direct, "The terminal alone on the pty, with no modem")->needs(link);
+  auto* listen_opt = app.add_option("--listen", listen,
+                                    "Serve the terminal over TCP on HOST:PORT (host 127.0.0.1 if left out; port 0: any)")
+                         ->excludes(link);
+  app.add_option("--tls", tls, "With --listen: serve TLS with this certificate (PEM) and key")
+      ->expected(2)
+      ->needs(listen_opt);
   app.add_option("--scenario", scenario, "How the modem and terminal behave")
       ->check(CLI::IsMember(names));
   app.add_option("--connect-delay-ms", options.connect_delay_ms,
@@ -45,6 +58,21 @@ int main(int argc, char** argv) {
       ->check(CLI::NonNegativeNumber);
   CLI11_PARSE(app, argc, argv);
   options.scenario = *ParseScenario(scenario);
+  options.listen = !listen.empty();
+  if (options.listen && !ParseListenAddress(listen, &options.listen_on)) {
+    std::fprintf(stderr, "zentrel-modemsim: --listen: expected HOST:PORT, got %s\n", listen.c_str());
+    return 2;
+  }
+  if (!options.listen && options.link.empty()) {
+    std::fprintf(stderr, "zentrel-modemsim: --link or --listen is required\n");
+    return 2;
+  }
+  if (tls.size() == 2) {
+    options.listen_on.cert = tls[0];
+    options.listen_on.key = tls[1];
+    options.listen_on.handshake = options.scenario != Scenario::kSilent;
+  }
+  options.listen_on.linger_ms = options.linger_ms;
 
   try {
     Server server(std::move(options));

@@ -7,7 +7,7 @@
 namespace zentrel::modemsim {
 namespace {
 
-constexpr std::array<std::pair<Scenario, std::string_view>, 10> kNames{{
+constexpr std::array<std::pair<Scenario, std::string_view>, 13> kNames{{
     {Scenario::kAccept, "accept"},
     {Scenario::kInvalidPin, "invalid-pin"},
     {Scenario::kNak, "nak"},
@@ -18,6 +18,9 @@ constexpr std::array<std::pair<Scenario, std::string_view>, 10> kNames{{
     {Scenario::kHangupAfterLogon, "hangup-after-logon"},
     {Scenario::kErrorText, "error-text"},
     {Scenario::kSlow, "slow"},
+    {Scenario::kCloseAfterEot, "close-after-eot"},
+    {Scenario::kNoLogon, "no-logon"},
+    {Scenario::kSilent, "silent"},
 }};
 
 }  // namespace

@@ -20,6 +20,9 @@ enum class Scenario {
   kHangupAfterLogon,
   kErrorText,
   kSlow,
+  kCloseAfterEot,  // the log-off gets no answer: the line drops at once
+  kNoLogon,        // an encoder that takes blocks without a log-on
+  kSilent,         // answers nothing (over TLS: not even the handshake)
 };
 
 std::optional<Scenario> ParseScenario(std::string_view name);

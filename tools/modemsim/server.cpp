@@ -4,6 +4,10 @@
 // SIGINT/SIGTERM arrive through a signalfd, so they end the loop cleanly.
 #include "server.h"
 
+#include "line_session.h"
+#include "pty_port.h"
+#include "session.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -40,16 +44,16 @@ Server::Server(ServerOptions options)
 }
 
 Server::~Server() {
-  if (port_) RemoveLink(options_.link, port_->slave_path());
-  port_.reset();
+  link_.reset();
   ::close(signal_fd_);
 }
 
-void Server::OpenPort() {
-  // The new pty is behind the link before the old one closes.
-  auto fresh = std::make_unique<PtyPort>(options_.link);
-  port_ = std::move(fresh);
-  session_.emplace(options_.scenario, options_.slow_wakeups);
+void Server::NewSession() {
+  if (options_.direct || options_.listen) {
+    session_ = std::make_unique<LineSession>(options_.scenario, options_.slow_wakeups);
+  } else {
+    session_ = std::make_unique<Session>(options_.scenario, options_.slow_wakeups);
+  }
   rx_ = LinePacer(options_.bits_per_second);
   tx_ = LinePacer(options_.bits_per_second);
   unwritten_.clear();
@@ -58,9 +62,26 @@ void Server::OpenPort() {
   in_call_ = false;
   ending_.reset();
   linger_until_.reset();
-  std::printf("ready %s\n", port_->slave_path().c_str());
+}
+
+void Server::Announce() {
+  std::printf("ready %s\n", link_->Where().c_str());
   std::fflush(stdout);
-  log_.Ready(port_->slave_path());
+  log_.Ready(link_->Where());
+}
+
+// The line is dropped and a fresh one waits for the next caller.
+void Server::DropLine() {
+  link_->Drop();
+  NewSession();
+  if (link_->AnnounceAfterDrop()) Announce();
+}
+
+bool Server::LineUp() {
+  if (in_call_ || !(options_.direct || options_.listen)) return false;
+  in_call_ = true;
+  log_.Call("");
+  return true;
 }
 
 void Server::Carry(const Actions& actions) {
@@ -88,7 +109,7 @@ void Server::RunTimers(Clock::time_point now) {
     guard_told_ = false;
     Carry(session_->DialDone());
   }
-  if (session_->mode() == Session::Mode::kOnline && !guard_told_ &&
+  if (session_->GuardTimed() && !guard_told_ &&
       now - last_seen_ >= std::chrono::milliseconds(options_.escape_guard_ms)) {
     guard_told_ = true;
     Carry(session_->GuardSilence());
@@ -114,24 +135,19 @@ void Server::RunTimers(Clock::time_point now) {
 
 void Server::FlushOutput(Clock::time_point now) {
   unwritten_ += tx_.TakeDue(now);
-  if (unwritten_.empty()) return;
-  const ssize_t n = ::write(port_->master_fd(), unwritten_.data(), unwritten_.size());
+  if (unwritten_.empty() || !link_->HasClient()) return;
+  const ssize_t n = link_->Write(unwritten_.data(), unwritten_.size());
   if (n > 0) unwritten_.erase(0, static_cast<std::size_t>(n));
-  // EAGAIN: the client's input is full; EIO: it left, which the read side sees.
 }
 
-bool Server::ReadMaster(Clock::time_point now) {
+bool Server::ReadClient(Clock::time_point now) {
   char buf[512];
   for (;;) {
-    const ssize_t n = ::read(port_->master_fd(), buf, sizeof buf);
-    if (n > 0) {
-      rx_.Push(std::string_view(buf, static_cast<std::size_t>(n)), now);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == EAGAIN) return true;
-    if (n < 0 && errno != EIO) ThrowErrno("read " + port_->slave_path());
-    return false;  // EIO (or EOF): no one has the slave open any more
+    const ssize_t n = link_->Read(buf, sizeof buf);
+    if (n < 0) return true;
+    if (n == 0) return false;
+    LineUp();
+    rx_.Push(std::string_view(buf, static_cast<std::size_t>(n)), now);
   }
 }
 
@@ -147,10 +163,10 @@ bool Server::EndCall(std::string_view by, bool drop_line) {
 bool Server::FinishEnding(Clock::time_point now) {
   if (!tx_.empty() || !unwritten_.empty()) return false;
   if (!linger_until_) linger_until_ = now + std::chrono::milliseconds(options_.linger_ms);
-  if (now < *linger_until_ && port_->PendingForClient() > 0) return false;
+  if (now < *linger_until_ && link_->PendingForClient() > 0) return false;
   const bool drop_line = ending_->drop_line;
   if (EndCall("terminal", drop_line)) return true;
-  if (drop_line) OpenPort();
+  if (drop_line) DropLine();
   return false;
 }
 
@@ -158,7 +174,7 @@ bool Server::ClientLeft() {
   const bool stop = ending_ ? EndCall("terminal", ending_->drop_line)
                             : EndCall("client", in_call_);
   if (stop) return true;
-  OpenPort();
+  DropLine();
   return false;
 }
 
@@ -173,7 +189,7 @@ int Server::PollTimeoutMs(Clock::time_point now) const {
   if (session_->IdleTimerRunning()) {
     consider(last_seen_ + std::chrono::milliseconds(options_.idle_timeout_ms));
   }
-  if (session_->mode() == Session::Mode::kOnline && !guard_told_) {
+  if (session_->GuardTimed() && !guard_told_) {
     consider(last_seen_ + std::chrono::milliseconds(options_.escape_guard_ms));
   }
   int timeout = next ? MsUntil(now, *next) : -1;
@@ -182,23 +198,31 @@ int Server::PollTimeoutMs(Clock::time_point now) const {
 }
 
 int Server::Run() {
-  OpenPort();
+  link_ = options_.listen ? MakeTcpLinkEnd(options_.listen_on) : MakePtyLinkEnd(options_.link);
+  NewSession();
+  Announce();
   for (;;) {
     const auto now = Clock::now();
     RunTimers(now);
     FlushOutput(now);
     if (ending_ && FinishEnding(now)) return 0;
-    pollfd fds[2] = {
-        {port_->master_fd(), static_cast<short>(POLLIN | (unwritten_.empty() ? 0 : POLLOUT)), 0},
-        {signal_fd_, POLLIN, 0}};
+    pollfd fds[2] = {{link_->PollFd(), link_->PollEvents(!unwritten_.empty()), 0},
+                     {signal_fd_, POLLIN, 0}};
     if (::poll(fds, 2, PollTimeoutMs(now)) < 0) {
       if (errno == EINTR) continue;
       ThrowErrno("poll");
     }
     if (fds[1].revents != 0) return 0;
     const short revents = fds[0].revents;
+    if (!link_->HasClient()) {
+      if (revents != 0 && link_->Progress(revents)) {
+        NewSession();
+        LineUp();
+      }
+      continue;
+    }
     if (revents & (POLLIN | POLLHUP | POLLERR)) {
-      const bool present = ReadMaster(Clock::now());
+      const bool present = ReadClient(Clock::now());
       if ((!present || (revents & POLLHUP)) && ClientLeft()) return 0;
     }
   }

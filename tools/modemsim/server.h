@@ -1,8 +1,10 @@
-// The emulator's single-threaded poll() loop: one pty at a time, the modem
-// session on it, pacing both ways, the dial delay and the terminal's idle
-// timeout. When a call ends with a hang-up, or the client closes the port,
-// the pty is closed (the client sees POLLHUP) and a fresh one takes its place
-// behind the same link, so no stale bytes reach the next caller.
+// The emulator's single-threaded poll() loop: one caller at a time on a link
+// end (a pty, or a TCP/TLS listener), the modem session on a pty or the bare
+// terminal on a direct line or connection, pacing both ways, the dial delay
+// and the terminal's idle timeout. When a call ends with a hang-up, or the
+// client leaves, the line is dropped (a pty is replaced by a fresh one behind
+// the same link; a connection is closed), so no stale bytes reach the next
+// caller.
 #pragma once
 
 #include <chrono>
@@ -13,14 +15,17 @@
 
 #include "event_log.h"
 #include "line_pacer.h"
-#include "pty_port.h"
+#include "link_end.h"
 #include "scenario.h"
-#include "session.h"
+#include "session_base.h"
 
 namespace zentrel::modemsim {
 
 struct ServerOptions {
-  std::string link;
+  std::string link;         // the pty's symlink (modem or --direct)
+  bool direct = false;      // the terminal on the pty with no modem
+  bool listen = false;      // serve over TCP (TLS with listen_on.cert)
+  ListenOptions listen_on;
   Scenario scenario = Scenario::kAccept;
   int connect_delay_ms = 500;
   int bits_per_second = 0;  // 0: no pacing
@@ -43,11 +48,14 @@ class Server {
   int Run();
 
  private:
-  void OpenPort();
+  void NewSession();
+  void Announce();
+  void DropLine();
+  bool LineUp();  // a caller reached a line with no modem
   void Carry(const Actions& actions);
   void RunTimers(Clock::time_point now);
   void FlushOutput(Clock::time_point now);
-  bool ReadMaster(Clock::time_point now);  // false: the client left
+  bool ReadClient(Clock::time_point now);  // false: the client left
   // These three return true when serving should stop (`once`).
   bool EndCall(std::string_view by, bool drop_line);
   bool FinishEnding(Clock::time_point now);
@@ -56,8 +64,8 @@ class Server {
 
   ServerOptions options_;
   EventLog log_;
-  std::unique_ptr<PtyPort> port_;
-  std::optional<Session> session_;
+  std::unique_ptr<LinkEnd> link_;
+  std::unique_ptr<ISession> session_;
   LinePacer rx_;
   LinePacer tx_;
   std::string unwritten_;

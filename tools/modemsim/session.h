@@ -11,6 +11,7 @@
 
 #include "actions.h"
 #include "scenario.h"
+#include "session_base.h"
 #include "terminal.h"
 
 namespace zentrel::modemsim {
@@ -25,25 +26,26 @@ struct CommandLine {
 };
 CommandLine ParseCommandLine(std::string_view line);
 
-class Session {
+class Session : public ISession {
  public:
   // kOnlineCommand: a call is up but the modem takes commands (after +++).
   enum class Mode { kCommand, kDialing, kOnline, kOnlineCommand, kEnded };
 
   explicit Session(Scenario scenario, int slow_wakeups = 2);
 
-  Actions Receive(std::string_view bytes);
+  Actions Receive(std::string_view bytes) override;
   // The dial delay has passed: CONNECT, or the scenario's failure.
-  Actions DialDone();
+  Actions DialDone() override;
   // Nothing came from the caller for the terminal's inactivity time.
-  Actions IdleTimeout();
+  Actions IdleTimeout() override;
   // Nothing came from the caller for the escape guard time (once per quiet
   // spell): the silence before and after "+++".
-  Actions GuardSilence();
+  Actions GuardSilence() override;
 
   Mode mode() const { return mode_; }
   // The terminal counts its inactivity time: online and logged on.
-  bool IdleTimerRunning() const { return mode_ == Mode::kOnline && terminal_.logged_on(); }
+  bool IdleTimerRunning() const override { return mode_ == Mode::kOnline && terminal_.logged_on(); }
+  bool GuardTimed() const override { return mode_ == Mode::kOnline; }
 
  private:
   void FeedCommand(char byte, Actions& out);

@@ -9,6 +9,7 @@ namespace zentrel::modemsim {
 namespace {
 
 constexpr const char* kIdPrompt = "ID=";
+constexpr const char* kGoAhead = "\r\x1b[p\r";
 constexpr const char* kLogonAccepted = "110 1.8\r\x06\r\x1b[p\r";
 constexpr const char* kLogonRejected = "\x15\r";
 constexpr const char* kPageAccepted = "211 Page accepted\r\x06\r";
@@ -29,7 +30,7 @@ TapTerminal::TapTerminal(Scenario scenario, int slow_wakeups)
     : scenario_(scenario), slow_wakeups_(slow_wakeups) {}
 
 void TapTerminal::Feed(char byte, Actions& out) {
-  if (step_ == Step::kGone) return;
+  if (step_ == Step::kGone || scenario_ == Scenario::kSilent) return;
   switch (frame_) {
     case Frame::kNone:
       FeedOutsideFrame(byte, out);
@@ -61,7 +62,7 @@ void TapTerminal::Feed(char byte, Actions& out) {
     case Frame::kEot:
       frame_ = Frame::kNone;
       if (byte == kCr) {
-        Disconnect(kGoodbye, out);
+        Disconnect(scenario_ == Scenario::kCloseAfterEot ? "" : kGoodbye, out);
       } else {
         FeedOutsideFrame(byte, out);
       }
@@ -94,6 +95,11 @@ void TapTerminal::OnWake(Actions& out) {
   if (step_ == Step::kLoggedOn) return;
   ++wakeups_;
   if (scenario_ == Scenario::kSlow && wakeups_ <= slow_wakeups_) return;
+  if (scenario_ == Scenario::kNoLogon) {  // ready for blocks at once
+    step_ = Step::kLoggedOn;
+    Send(kGoAhead, out);
+    return;
+  }
   step_ = Step::kAwaitLogon;
   Send(kIdPrompt, out);
 }
