@@ -73,6 +73,15 @@ class TapEndToEnd : public ::testing::Test {
     return events;
   }
 
+  // The page log's records, as zentrel-log exports them.
+  nlohmann::json PageLog(const std::vector<std::string>& filters = {}) const {
+    std::vector<std::string> argv{ZENTREL_LOG, "--json"};
+    argv.insert(argv.end(), filters.begin(), filters.end());
+    const auto listed = RunProgram(argv, Env(), 30s);
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    return nlohmann::json::parse(listed.out);
+  }
+
   fs::path dir_;
 };
 
@@ -103,6 +112,44 @@ TEST_F(TapEndToEnd, TenSendersOnOneLineEachDeliverTheirPage) {
     delivered.insert(block["message"].get<std::string>());
   }
   EXPECT_EQ(delivered.size(), 10u);
+  const auto records = PageLog();
+  ASSERT_EQ(records.size(), 10u);
+  for (const auto& r : records) {
+    EXPECT_EQ(r["outcome"], "accepted") << r.dump();
+    EXPECT_EQ(r["terminal"], "211 Page accepted") << r.dump();
+    EXPECT_EQ(r["program"], "zentrel-send");
+    EXPECT_EQ(r["line"], "5551234");
+  }
+}
+
+TEST_F(TapEndToEnd, KilledSenderLeavesAnInterruptedRecord) {
+  // A terminal that never answers the wake-up: the call hangs until killed.
+  auto modem = std::make_unique<Process>(std::vector<std::string>{
+      ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(), "--scenario", "slow",
+      "--slow-wakeups", "100000", "--connect-delay-ms", "20"});
+  ASSERT_NE(modem->WaitForLine("ready ", 30s), "");
+  Process sender(SendArgs({"--pin", "1001", "--message", "never finished"}), Env());
+  ASSERT_NE(sender.WaitForLine("Preparing to send message...", 60s), "");
+  sender.Terminate();
+  sender.Wait(30s);
+
+  const auto records = PageLog();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]["outcome"], "interrupted");
+  EXPECT_EQ(records[0]["message"], "never finished");
+  EXPECT_EQ(PageLog({"--failed", "--pin", "1001"}).size(), 1u);
+  EXPECT_EQ(PageLog({"--pin", "1002"}).size(), 0u);
+}
+
+TEST_F(TapEndToEnd, RefusalAndTheTerminalsWordsAreLogged) {
+  auto modem = StartModem("invalid-pin");
+  const auto sent = Send({"--pin", "1001", "--message", "hello"});
+  EXPECT_EQ(sent.status, 1);
+  const auto records = PageLog();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]["outcome"], "refused");
+  EXPECT_EQ(records[0]["terminal"], "Invalid Pin");
+  EXPECT_EQ(records[0]["reason"], "Error, check PIN and try again!");
 }
 
 TEST_F(TapEndToEnd, ATurnThatNeverComesEndsTheWait) {

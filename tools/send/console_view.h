@@ -31,6 +31,8 @@ class ConsoleView : public IPageForm, public ILinkView {
   ILinkTelephony* Tapi() override { return m_pTapi; }
 
   std::string LastStatus() const;
+  // What the terminal said in answer to the message block.
+  std::string TerminalWords() const;
   ILinkTelephony* m_pTapi = nullptr;  // set by the send before the link has threads
 
  private:
@@ -42,6 +44,8 @@ class ConsoleView : public IPageForm, public ILinkView {
   CPageTransaction transaction_;
   mutable std::mutex status_mutex_;
   std::string last_status_;
+  std::string terminal_words_;
+  bool answered_ = false;  // read thread only
 };
 
 }  // namespace zentrel

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "journal/page_journal.h"
+#include "paging/message_block.h"
 #include "paging/transaction.h"
 #include "seriallink/comm_link.h"
 #include "seriallink/trace.h"
@@ -37,6 +39,7 @@ class LoopDispatcher : public IEventDispatcher {
 struct Recipient {
   bool found = false;
   std::string phone;
+  std::string names;
 };
 
 // The form's look-up: filter on the PIN and re-query.
@@ -49,6 +52,7 @@ Recipient LookUp(const SendOptions& options) {
   if (set.GetRecordCount() > 0) {
     r.found = true;
     r.phone = set.m_pagephone;
+    r.names = set.m_fname + (set.m_fname.empty() || set.m_lname.empty() ? "" : " ") + set.m_lname;
   }
   return r;
 }
@@ -99,7 +103,9 @@ class CallOutcome {
 struct CallResult {
   bool accepted = false;
   bool line_in_use = false;  // another program had the line: worth a new try
+  bool block_sent = false;   // the terminal had the page: a "no" is its refusal
   std::string reason;        // why not accepted
+  std::string terminal;      // the terminal's words about the page
 };
 
 std::string LineStayedInUse(int seconds) {
@@ -150,6 +156,8 @@ CallResult RunOneCall(const SendOptions& options, const std::string& number, std
   CallResult result;
   result.accepted = g_bPageAccepted.load() == 1;
   result.line_in_use = outcome.LineInUse();
+  result.block_sent = g_bBlockSent.load() == 1;
+  result.terminal = view.TerminalWords();
   result.reason = view.LastStatus();
   if (result.reason.empty()) result.reason = outcome.Reason();
   if (result.reason.empty()) result.reason = last_box;
@@ -177,6 +185,54 @@ std::unique_ptr<LineTicket> TakeTicket(std::FILE* err) {
   }
 }
 
+
+// The page log's record of this attempt: the message as the block carries it.
+PageAttempt Attempt(const SendOptions& options, const Recipient& recipient,
+                    const std::string& number) {
+  std::string message = options.message.substr(0, options.message.find('\0'));
+  message = message.substr(0, kMaxMessageChars);
+  return {"zentrel-send", CurrentUser(), options.pin, recipient.names, number, message};
+}
+
+PageResult Logged(const CallResult& call) {
+  PageResult r;
+  r.outcome = call.accepted     ? PageOutcome::kAccepted
+              : call.block_sent ? PageOutcome::kRefused
+                                : PageOutcome::kNotSent;
+  if (!call.accepted) r.reason = call.reason;
+  r.terminal = call.terminal;
+  return r;
+}
+
+// Waits for the line's turn, then calls until the call was not refused for a
+// line in use, or the wait is over.
+CallResult SendInTurn(const SendOptions& options, const std::string& number, std::FILE* out,
+                      std::FILE* err) {
+  bool said = false;
+  auto say_waiting = [&] {
+    if (!said) std::fprintf(err, "%s\n", kWaitingText);
+    std::fflush(err);
+    said = true;
+  };
+  const auto deadline = LineTicket::Clock::now() + std::chrono::seconds(options.wait_seconds);
+  const std::unique_ptr<LineTicket> ticket = TakeTicket(err);
+  CallResult result;
+  if (ticket && !ticket->AwaitTurn(deadline, say_waiting)) {
+    result.reason = LineStayedInUse(options.wait_seconds);
+    return result;
+  }
+  for (;;) {
+    result = RunOneCall(options, number, out, err);
+    if (!result.line_in_use) return result;
+    if (LineTicket::Clock::now() >= deadline) {
+      result.reason = LineStayedInUse(options.wait_seconds);
+      return result;
+    }
+    say_waiting();
+    std::this_thread::sleep_for(kLineRetryInterval);
+  }
+}
+
 }  // namespace
 
 int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
@@ -192,30 +248,12 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   const std::string number = options.phone.value_or(recipient.phone);
-
-  bool said = false;
-  auto say_waiting = [&] {
-    if (!said) std::fprintf(err, "%s\n", kWaitingText);
-    std::fflush(err);
-    said = true;
-  };
-  const auto deadline = LineTicket::Clock::now() + std::chrono::seconds(options.wait_seconds);
-  const std::unique_ptr<LineTicket> ticket = TakeTicket(err);
-  CallResult result;
-  if (ticket && !ticket->AwaitTurn(deadline, say_waiting)) {
-    result.reason = LineStayedInUse(options.wait_seconds);
-  } else {
-    for (;;) {
-      result = RunOneCall(options, number, out, err);
-      if (!result.line_in_use) break;
-      if (LineTicket::Clock::now() >= deadline) {
-        result.reason = LineStayedInUse(options.wait_seconds);
-        break;
-      }
-      say_waiting();
-      std::this_thread::sleep_for(kLineRetryInterval);
-    }
-  }
+  PageJournal journal(DefaultPageLogPath(), [err](const std::string& text) {
+    std::fprintf(err, "zentrel-send: %s\n", text.c_str());
+  });
+  journal.Begin(Attempt(options, recipient, number));
+  const CallResult result = SendInTurn(options, number, out, err);
+  journal.Finish(Logged(result));
   if (result.accepted) return kExitSent;
   std::fprintf(err, "zentrel-send: page not sent: %s\n", result.reason.c_str());
   return kExitNotSent;

@@ -1,0 +1,163 @@
+// The page log over SQLite's C API. Values are always bound, never spliced
+// into SQL. The start time is the database's clock in UTC; the duration is
+// measured by the database too, from the start to the completion.
+#include "journal/page_log.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace zentrel {
+namespace {
+
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS pages (
+  id INTEGER PRIMARY KEY,
+  started TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')),
+  program TEXT NOT NULL, user TEXT NOT NULL, pin TEXT NOT NULL,
+  names TEXT NOT NULL, line TEXT NOT NULL, message TEXT NOT NULL,
+  outcome TEXT NOT NULL DEFAULT 'interrupted',
+  reason TEXT NOT NULL DEFAULT '', terminal TEXT NOT NULL DEFAULT '',
+  duration_ms INTEGER);
+CREATE INDEX IF NOT EXISTS pages_started ON pages(started);)";
+
+constexpr const char* kFinish = R"(
+UPDATE pages SET outcome = ?2, reason = ?3, terminal = ?4,
+  duration_ms = CAST(ROUND((julianday('now') - julianday(started)) * 86400000) AS INTEGER)
+WHERE id = ?1)";
+
+constexpr const char* kList = R"(
+SELECT id, started, program, user, pin, names, line, message, outcome, reason,
+       terminal, duration_ms FROM pages
+WHERE (?1 = '' OR started >= ?1) AND (?2 = '' OR pin = ?2)
+  AND (?3 = 0 OR outcome <> 'accepted')
+ORDER BY started, id)";
+
+// One prepared statement, finalized on every path.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) Throw();
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement& Bind(int index, const std::string& text) {
+    sqlite3_bind_text(stmt_, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Statement& Bind(int index, std::int64_t value) {
+    sqlite3_bind_int64(stmt_, index, value);
+    return *this;
+  }
+  bool Step() {  // true while rows come
+    const int rc = sqlite3_step(stmt_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
+    return rc == SQLITE_ROW;
+  }
+  std::string Text(int column) const {
+    const auto* text = sqlite3_column_text(stmt_, column);
+    return text ? reinterpret_cast<const char*>(text) : "";
+  }
+  std::optional<std::int64_t> Int(int column) const {
+    if (sqlite3_column_type(stmt_, column) == SQLITE_NULL) return std::nullopt;
+    return sqlite3_column_int64(stmt_, column);
+  }
+  [[noreturn]] void Throw() const { throw JournalError(sqlite3_errmsg(db_)); }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+const char* const kOutcomeNames[] = {"interrupted", "accepted", "refused", "not sent"};
+
+PageOutcome OutcomeFromName(const std::string& name) {
+  for (int i = 0; i < 4; ++i)
+    if (name == kOutcomeNames[i]) return static_cast<PageOutcome>(i);
+  return PageOutcome::kInterrupted;
+}
+
+PageRecord ReadRecord(const Statement& row) {
+  PageRecord r;
+  r.id = row.Int(0).value_or(0);
+  r.started = row.Text(1);
+  r.attempt = {row.Text(2), row.Text(3), row.Text(4), row.Text(5), row.Text(6), row.Text(7)};
+  r.outcome = OutcomeFromName(row.Text(8));
+  r.reason = row.Text(9);
+  r.terminal = row.Text(10);
+  r.duration_ms = row.Int(11);
+  return r;
+}
+
+}  // namespace
+
+const char* OutcomeName(PageOutcome outcome) {
+  return kOutcomeNames[static_cast<int>(outcome)];
+}
+
+std::string DefaultPageLogPath() {
+  if (const char* path = std::getenv("ZENTREL_PAGE_LOG"); path && *path) return path;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
+    return std::string(state) + "/zentrel/pages.db";
+  }
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : ".") + "/.local/state/zentrel/pages.db";
+}
+
+PageLog::PageLog(const std::string& path, int busy_timeout_ms) {
+  const auto folder = std::filesystem::path(path).parent_path();
+  std::error_code ec;
+  if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+  const int rc = sqlite3_open_v2(path.c_str(), &db_,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) {
+    const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    sqlite3_close(db_);
+    throw JournalError("cannot open the page log " + path + ": " + why);
+  }
+  sqlite3_busy_timeout(db_, busy_timeout_ms);
+  try {
+    Exec("PRAGMA journal_mode=WAL");
+    Exec(kSchema);
+  } catch (const JournalError&) {
+    sqlite3_close(db_);
+    throw;
+  }
+}
+
+PageLog::~PageLog() { sqlite3_close(db_); }
+
+void PageLog::Exec(const char* sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+    const std::string why = error ? error : sqlite3_errmsg(db_);
+    sqlite3_free(error);
+    throw JournalError("page log: " + why);
+  }
+}
+
+std::int64_t PageLog::Begin(const PageAttempt& a) {
+  Statement insert(db_,
+                   "INSERT INTO pages (program, user, pin, names, line, message) "
+                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+  insert.Bind(1, a.program).Bind(2, a.user).Bind(3, a.pin).Bind(4, a.names);
+  insert.Bind(5, a.line).Bind(6, a.message).Step();
+  return sqlite3_last_insert_rowid(db_);
+}
+
+void PageLog::Finish(std::int64_t id, const PageResult& result) {
+  Statement update(db_, kFinish);
+  update.Bind(1, id).Bind(2, std::string(OutcomeName(result.outcome)));
+  update.Bind(3, result.reason).Bind(4, result.terminal).Step();
+}
+
+std::vector<PageRecord> PageLog::List(const PageFilter& filter) const {
+  Statement select(db_, kList);
+  select.Bind(1, filter.since).Bind(2, filter.pin).Bind(3, std::int64_t{filter.failed_only});
+  std::vector<PageRecord> records;
+  while (select.Step()) records.push_back(ReadRecord(select));
+  return records;
+}
+
+}  // namespace zentrel

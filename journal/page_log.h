@@ -1,0 +1,81 @@
+// The page log: every attempt to send a page, in an SQLite file of its own
+// (never the recipients' database). A record is written before the call with
+// the outcome "interrupted" and completed after it, so a sender that is
+// killed mid-call still leaves its record. WAL and a busy time-out let
+// several programs write at once; every failure is a JournalError.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace zentrel {
+
+class JournalError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class PageOutcome { kInterrupted, kAccepted, kRefused, kNotSent };
+const char* OutcomeName(PageOutcome outcome);  // "accepted", "not sent", ...
+
+// What is known before the call.
+struct PageAttempt {
+  std::string program;  // "zentrel-send", "zentrel"
+  std::string user;
+  std::string pin;
+  std::string names;    // the recipient's first and last name
+  std::string line;     // the number dialled, or the line used
+  std::string message;  // as it goes out, after any cut
+};
+
+// What the call came to.
+struct PageResult {
+  PageOutcome outcome = PageOutcome::kNotSent;
+  std::string reason;    // why not accepted, in the user's words
+  std::string terminal;  // the terminal's own words
+};
+
+struct PageRecord {
+  std::int64_t id = 0;
+  std::string started;   // UTC, ISO 8601 with milliseconds
+  PageAttempt attempt;
+  PageOutcome outcome = PageOutcome::kInterrupted;
+  std::string reason;
+  std::string terminal;
+  std::optional<std::int64_t> duration_ms;
+};
+
+struct PageFilter {
+  std::string since;  // records started at or after this UTC time ("2026-12-07", ...)
+  std::string pin;
+  bool failed_only = false;  // all but accepted
+};
+
+// $ZENTREL_PAGE_LOG, else $XDG_STATE_HOME/zentrel/pages.db, else
+// ~/.local/state/zentrel/pages.db.
+std::string DefaultPageLogPath();
+
+class PageLog {
+ public:
+  // Opens (making the file and its folder when missing). `busy_timeout_ms`
+  // bounds the wait for another writer.
+  explicit PageLog(const std::string& path, int busy_timeout_ms = 5000);
+  ~PageLog();
+  PageLog(const PageLog&) = delete;
+  PageLog& operator=(const PageLog&) = delete;
+
+  std::int64_t Begin(const PageAttempt& attempt);  // returns the record's id
+  void Finish(std::int64_t id, const PageResult& result);
+  std::vector<PageRecord> List(const PageFilter& filter) const;
+
+ private:
+  void Exec(const char* sql);
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace zentrel
