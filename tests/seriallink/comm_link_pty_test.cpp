@@ -1,7 +1,8 @@
 // CCommLink on a real tty: a pseudo-terminal whose other end the test plays.
-// Blocks are ended by the (shortened) silence, stay within 2048 bytes, keep
-// NUL and 0377 bytes, and a hang-up takes the invalid-handle path. Also what
-// Attach refuses, and the settings put back by Stop.
+// Blocks are ended by the silence (the real 250 ms where pauses are the
+// point, a short one elsewhere), stay within 2048 bytes, keep NUL and 0377
+// bytes, and a hang-up takes the invalid-handle path. Also what Attach
+// refuses, and the settings put back by Stop.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "link_test_support.h"
 #include "seriallink/comm_link.h"
@@ -55,16 +57,10 @@ class PtyLinkTest : public ::testing::Test {
   bool attached = false;
 };
 
-TEST_F(PtyLinkTest, BurstsAreBlocksAndPostedBlocksGoOut) {
+TEST_F(PtyLinkTest, PostedBlocksGoOutAndASecondAttachIsRefused) {
   Attach();
   EXPECT_EQ(link.Attach(slave), 0);  // a second Attach is refused; the first goes on
   EXPECT_TRUE(trace.Contains("Already have a comm file open\n"));
-  WriteAll(master, "ID=");
-  ASSERT_TRUE(view.WaitBlocks(1));  // delivered: the silence has passed
-  WriteAll(master, std::string("A\0B", 3));
-  ASSERT_TRUE(view.WaitBlocks(2));
-  EXPECT_EQ(view.Blocks(), (std::vector<std::string>{"ID=", std::string("A\0B", 3)}));
-  EXPECT_TRUE(view.AllNulTerminated());
   EXPECT_EQ(view.timer_starts.load(), 1);
 
   const std::string logon = "\x1bPG1\r";
@@ -80,6 +76,83 @@ TEST_F(PtyLinkTest, BurstsAreBlocksAndPostedBlocksGoOut) {
     n += static_cast<std::size_t>(r);
   }
   EXPECT_EQ(got, logon);
+}
+
+// A reply written piece by piece, each piece followed by a pause, to a link
+// with the real timings on a fresh pseudo-terminal.
+struct Piece {
+  std::string bytes;
+  milliseconds pause_after;
+};
+struct PacedRun {
+  std::vector<std::string> blocks;
+  std::vector<milliseconds> pauses;  // as the writer made them
+};
+
+PacedRun WritePaced(const std::vector<Piece>& pieces) {
+  using Clock = std::chrono::steady_clock;
+  int master = -1;
+  int slave = -1;
+  EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  TraceRecorder trace;
+  RecordingView view;
+  CCommLink link(view);  // the default timings are what is under test
+  PacedRun run;
+  std::size_t total = 0;
+  if (link.Attach(slave) != 1) {
+    ADD_FAILURE() << "the pseudo-terminal was refused";
+    close(slave);
+  } else if (trace.WaitFor("Waiting for data from comm connection.\n")) {
+    Clock::time_point last{};
+    for (const Piece& piece : pieces) {
+      const Clock::time_point now = Clock::now();
+      if (last != Clock::time_point{}) {
+        run.pauses.push_back(std::chrono::duration_cast<milliseconds>(now - last));
+      }
+      WriteAll(master, piece.bytes);
+      total += piece.bytes.size();
+      last = Clock::now();
+      // The pause is the stimulus here, not a wait for something.
+      std::this_thread::sleep_until(last + piece.pause_after);
+    }
+    EXPECT_TRUE(view.WaitBytes(total));
+  }
+  EXPECT_TRUE(view.AllNulTerminated());
+  link.Stop();
+  close(master);
+  run.blocks = view.Blocks();
+  return run;
+}
+
+std::string Describe(const PacedRun& run) {
+  std::string text = "blocks:";
+  for (const std::string& b : run.blocks) {
+    text += " [";
+    for (char c : b) text += c == '\0' ? std::string("<NUL>") : std::string(1, c);
+    text += "]";
+  }
+  text += " pauses (ms):";
+  for (milliseconds p : run.pauses) text += " " + std::to_string(p.count());
+  return text + "\n";
+}
+
+// The 250 ms silence decides what one block is: a terminal that writes "ID"
+// and "=" apart on a slow line is still one answer, and a longer pause starts
+// the next. A loaded machine can stretch a pause past the silence, so a run
+// may be repeated; a wrong silence fails every run.
+TEST(PtyLinkDefaultTimings, PausesShorterThanTheSilenceStayInOneBlockLongerOnesSplit) {
+  const std::vector<Piece> reply = {{"I", milliseconds(180)},
+                                    {"D", milliseconds(180)},
+                                    {"=", milliseconds(400)},
+                                    {std::string("A\0B", 3), milliseconds(0)}};
+  const std::vector<std::string> expected = {"ID=", std::string("A\0B", 3)};
+  std::string runs;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const PacedRun run = WritePaced(reply);
+    if (run.blocks == expected) return;
+    runs += Describe(run);
+  }
+  ADD_FAILURE() << "expected blocks [ID=] [A<NUL>B]; every run differed:\n" << runs;
 }
 
 TEST_F(PtyLinkTest, LongStreamArrivesInBlocksOfAtMost2048) {

@@ -1,6 +1,7 @@
 // CZTSet as the form and the recipient dialog use it: the walk, the look-up
-// by PIN (any PIN text, looked up literally), add and edit with their
-// members and text of any length or script, abandoned adds, large results.
+// by PIN (any PIN text, looked up literally and case for case), add and edit
+// with their members and text of any length or script, abandoned adds, large
+// results.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -65,14 +66,16 @@ TEST_F(Recipients, WalkVisitsEveryRecordInStoreOrderAndLookupFindsEveryDuplicate
   EXPECT_EQ(set_.GetRecordCount(), 0);
 }
 
-// PINs that would break a query spliced together from text, with members of
-// any length or script.
+// PINs that would break a query spliced together from text or that differ
+// only in case, with members of any length or script.
 TEST_F(Recipients, AnyTextIsSavedAndLookedUpLiterally) {
   std::string long_text;
   for (int i = 0; i < 10000; ++i) long_text += static_cast<char>('a' + i % 26);
   const std::string accents = "Zoë Ångström — 東京 ☎ \xF0\x9F\x93\x9F";
-  const std::vector<std::string> pins = {"O'Neil", "'", "''", "10%", "%", "_", "1--",
-                                         "1' OR '1'='1", "x'; DROP TABLE VPdata; --", "Zoë-東京"};
+  // "abc" and "ABC" are two people: paging one must never reach the other.
+  const std::vector<std::string> pins = {"O'Neil", "'",   "''",  "10%", "%",
+                                         "_",      "1--", "abc", "ABC", "1' OR '1'='1",
+                                         "x'; DROP TABLE VPdata; --", "Zoë-東京"};
   set_.Open();
   for (const auto& pin : pins) Add(pin, pin + long_text, accents, "5\n5\t5");
   Add("other");

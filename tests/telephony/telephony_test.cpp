@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -268,6 +269,8 @@ TEST(TelephonyConnected, Endings) {
   }
 }
 
+// The handle's state is taken when the teardown stops the link, its first
+// step, so a teardown that ran before the close is caught.
 TEST_F(TelephonyTest, RefusedAttachClosesTheHandleBeforeStopping) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
@@ -276,7 +279,11 @@ TEST_F(TelephonyTest, RefusedAttachClosesTheHandleBeforeStopping) {
   link_.attach_result = 0;
   ASSERT_EQ(tel_.Dial("5551234"), 1);
   trace_.Clear();
+  std::optional<bool> open_when_stopped;
+  link_.on_stop = [&] { open_when_stopped = ::fcntl(fds[0], F_GETFD) != -1; };
   Event(0x77, LINE_CALLSTATE, LINECALLSTATE_CONNECTED);
+  ASSERT_TRUE(open_when_stopped.has_value()) << "the call was not stopped";
+  EXPECT_FALSE(*open_when_stopped) << "the call was stopped while the handle was still open";
   EXPECT_EQ(::fcntl(fds[0], F_GETFD), -1) << "the handle was left open";
   EXPECT_EQ(trace_.Lines(), Teardown({"Connected!  Starting communications!\n"}));
   EXPECT_THAT(boxes_, IsEmpty());
@@ -321,20 +328,31 @@ TEST_F(TelephonyTest, EventsThatChangeNothing) {
   EXPECT_EQ(tel_.m_dwNumDevs, 6u);
 }
 
-// The first and last mode, the one without the "Disconnected:" prefix, and
-// a value that is not one mode.
+// Every disconnect mode by its number, and values that are no single mode.
 TEST_F(TelephonyTest, DisconnectTextsByMode) {
   const std::vector<std::pair<DWORD, const char*>> rows = {
       {0x1, "Remote Party Disconnected"},
+      {0x2, "Disconnected: Unknown reason"},
       {0x4, "Remote Party rejected call"},
+      {0x8, "Disconnected: Local phone picked up"},
+      {0x10, "Disconnected: Forwarded"},
+      {0x20, "Disconnected: Busy"},
+      {0x40, "Disconnected: No Answer"},
+      {0x80, "Disconnected: Bad Address"},
+      {0x100, "Disconnected: Unreachable"},
+      {0x200, "Disconnected: Congestion"},
+      {0x400, "Disconnected: Incompatible"},
+      {0x800, "Disconnected: Unavail"},
       {0x1000, "Disconnected: No Dial Tone"},
+      {0x0, "Disconnected: LINECALLSTATE; Bad Reason"},
       {0x3, "Disconnected: LINECALLSTATE; Bad Reason"},
+      {0x2000, "Disconnected: LINECALLSTATE; Bad Reason"},
   };
   for (const auto& [mode, text] : rows) {
     tel_.m_hCall = 0x77;  // no attempt under way: StopCall only stops
     trace_.Clear();
     tel_.OnCallState(0x77, LINECALLSTATE_DISCONNECTED, mode);
-    EXPECT_THAT(trace_.Lines(), ElementsAre(text, "\n")) << mode;
+    EXPECT_THAT(trace_.Lines(), ElementsAre(text, "\n")) << "mode 0x" << std::hex << mode;
   }
 }
 
