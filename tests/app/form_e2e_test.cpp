@@ -25,7 +25,7 @@ TEST(FormEndToEnd, SendPageReachesTheTerminalAndShowsEachStep) {
   QProcess modem;
   modem.start(modemsim, {"--link", dir + "/modem", "--scenario", "accept", "--once",
                          "--connect-delay-ms", "50", "--idle-timeout-ms", "1500"});
-  ASSERT_TRUE(WaitUntil([&] { return modem.canReadLine(); }, 30000)) << "the emulator did not start";
+  ASSERT_TRUE(WaitUntil([&] { return modem.canReadLine(); }, 10000)) << "the emulator did not start";
   ASSERT_TRUE(modem.readLine().startsWith("ready "));
 
   std::vector<ShownBox> boxes;
@@ -44,9 +44,9 @@ TEST(FormEndToEnd, SendPageReachesTheTerminalAndShowsEachStep) {
       if (!text.isEmpty() && (statuses.isEmpty() || statuses.back() != text)) statuses << text;
     });
     view->m_buttonSend->click();
-    EXPECT_TRUE(WaitUntil([&] { return statuses.contains("Message Sent!"); }, 60000))
+    EXPECT_TRUE(WaitUntil([&] { return statuses.contains("Message Sent!"); }, 25000))
         << statuses.join(" | ").toStdString();
-    EXPECT_EQ(statuses.value(0), "Preparing to send message...")  // empty when nothing showed
+    EXPECT_EQ(statuses.value(0).toStdString(), "Preparing to send message...")  // "" if none
         << statuses.join(" | ").toStdString();
     EXPECT_TRUE(statuses.contains("Sending Message...")) << statuses.join(" | ").toStdString();
     EXPECT_EQ(g_bPageAccepted.load(), 1);

@@ -26,7 +26,7 @@ class SendEndToEnd : public ::testing::Test {
                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 30s);
+    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 10s);
     ASSERT_EQ(db.status, 0) << db.err;
     std::ofstream(dir_ / "lines.conf") << "# the emulated modem\nmodem " << (dir_ / "modem").string()
                                        << " ATZ\n";
@@ -43,15 +43,15 @@ class SendEndToEnd : public ::testing::Test {
         ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(), "--scenario", scenario, "--once",
         "--connect-delay-ms", "50", "--idle-timeout-ms", "500", "--log",
         (dir_ / "sim.log").string()});
-    EXPECT_NE(p->WaitForLine("ready ", 30s), "") << "the emulator did not start";
+    EXPECT_NE(p->WaitForLine("ready ", 10s), "") << "the emulator did not start";
     return p;
   }
 
   Finished Send(const std::vector<std::string>& extra) {
     std::vector<std::string> argv{ZENTREL_SEND,  "--db", (dir_ / "vp.mdb").string(),
-                                  "--wake-interval-ms", "400", "--timeout", "60"};
+                                  "--wake-interval-ms", "400", "--timeout", "15"};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    return RunProgram(argv, Env(), 120s);
+    return RunProgram(argv, Env(), 20s);  // the call itself ends after 15 s
   }
 
   std::vector<nlohmann::json> Log() const {
@@ -119,7 +119,7 @@ TEST_F(SendEndToEnd, EachTerminalBehaviour) {
     if (s.exit_status != 0) {
       EXPECT_NE(sent.err.find(s.reason), std::string::npos) << sent.err;
     }
-    modem->Wait(30s);
+    modem->Wait(10s);
   }
 }
 
@@ -127,7 +127,7 @@ TEST_F(SendEndToEnd, TerminalReceivesLogOnBlockAndLogOff) {
   auto modem = StartModem("accept");
   const auto sent = Send({"--pin", "1001", "--message", "Pump 3 down\nCall ops"});
   ASSERT_EQ(sent.status, 0) << sent.err;
-  modem->Wait(30s);
+  modem->Wait(10s);
 
   std::vector<std::string> received;
   int blocks = 0;
@@ -157,7 +157,7 @@ TEST_F(SendEndToEnd, PhoneOverrideIsDialledAsTyped) {
   auto modem = StartModem("accept");
   const auto sent = Send({"--pin", "210", "--message", "hi", "--phone", "9,555-0100"});
   ASSERT_EQ(sent.status, 0) << sent.err;
-  modem->Wait(30s);
+  modem->Wait(10s);
   bool dialled = false;
   for (const auto& e : Log())
     if (e["event"] == "call") dialled = e["number"] == "9,555-0100";
@@ -174,14 +174,14 @@ TEST_F(SendEndToEnd, UsageAndSetUpFailures) {
 
   const auto no_db = RunProgram({ZENTREL_SEND, "--db", (dir_ / "missing.mdb").string(), "--pin", "1001",
                           "--message", "hi"},
-                         Env(), 30s);
+                         Env(), 10s);
   EXPECT_EQ(no_db.status, 2);
   EXPECT_FALSE(fs::exists(dir_ / "missing.mdb"));
 
   std::ofstream(dir_ / "empty.conf") << "# no modems\n";
   const auto no_devices =
       RunProgram({ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--pin", "1001", "--message", "hi"},
-          {"ZENTREL_LINES=" + (dir_ / "empty.conf").string()}, 30s);
+          {"ZENTREL_LINES=" + (dir_ / "empty.conf").string()}, 10s);
   EXPECT_EQ(no_devices.status, 1);
   EXPECT_NE(no_devices.err.find("There are no telephony devices installed."), std::string::npos);
 }
