@@ -31,6 +31,7 @@ ResultRows::Cell& ResultRows::NewCell() {
 }
 
 const char* ResultRows::Keep(const char* bytes, std::size_t size) {
+  if (size == 0) return "";  // an empty text needs no room (and may come before any block)
   if (size > kTextBlock / 4) {  // a long text gets a block of its own
     long_texts_.emplace_back(new char[size]);
     std::memcpy(long_texts_.back().get(), bytes, size);
