@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include <cstring>
-
+#include "paging/page_form.h"
+#include "paging/send_request.h"
 #include "paging/view/ui_queue.h"
 #include "seriallink/comm_link.h"
 #include "telephony/event_dispatch.h"
@@ -43,9 +43,9 @@ struct SendWiring::Send {
   std::unique_ptr<CTelephony> tapi;
 };
 
-SendWiring::SendWiring(ILinkView& view, std::atomic<ISerialLink*>& link_slot,
+SendWiring::SendWiring(ILinkView& view, IPageForm& form, std::atomic<ISerialLink*>& link_slot,
                        std::atomic<ILinkTelephony*>& tapi_slot, ShowFn show)
-    : view_(view), link_slot_(link_slot), tapi_slot_(tapi_slot),
+    : view_(view), form_(form), show_(show), link_slot_(link_slot), tapi_slot_(tapi_slot),
       dispatcher_(std::make_unique<QtDispatcher>()) {
   previous_dispatcher_ = SetEventDispatcher(dispatcher_.get());
   UiQueue* ui = &static_cast<QtDispatcher*>(dispatcher_.get())->Queue();
@@ -71,17 +71,19 @@ SendWiring::~SendWiring() {
 }
 
 int SendWiring::StartSend(const char* number) {
-  Send send;
-  send.link = std::make_unique<CCommLink>(view_);
-  link_slot_ = send.link.get();
-  send.tapi = std::make_unique<CTelephony>(send.link.get());
-  tapi_slot_ = send.tapi.get();
-  const std::size_t length = strnlen(number, 31);  // at most 31 and the NUL
-  std::memcpy(send.tapi->m_szPhoneNumber, number, length);
-  send.tapi->m_szPhoneNumber[length] = '\0';
-  CTelephony* tapi = send.tapi.get();
-  sends_.push_back(std::move(send));
-  return tapi->Dial(tapi->m_szPhoneNumber);
+  const PageRequest request{form_.PinBoxText(), form_.MessageBoxText(), number};
+  StartedSend started =
+      zentrel::StartSend(request, view_, [this](CCommLink& link, CTelephony& tapi) {
+        link_slot_ = &link;
+        tapi_slot_ = &tapi;
+      });
+  if (!started.refusal.empty()) {
+    show_(started.refusal, QMessageBox::Warning);
+    return 0;
+  }
+  if (!started.notice.empty()) form_.UpdateStatus(started.notice);
+  sends_.push_back(Send{std::move(started.link), std::move(started.tapi)});
+  return started.dialled;
 }
 
 }  // namespace zentrel

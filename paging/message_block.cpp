@@ -1,6 +1,7 @@
 // Builds the message block and its checksum; see message_block.h. The box
 // texts are cut exactly as a read into a fixed-size field would cut them:
-// at the first NUL, then at 7 (PIN) or 199 (message) characters.
+// at the first NUL, then at 7 (PIN) or 199 (message) bytes; the message
+// moves its cut back to the start of a UTF-8 character split by it.
 #include "paging/message_block.h"
 
 namespace zentrel {
@@ -15,11 +16,24 @@ std::string_view BoxField(std::string_view box_text, std::size_t limit) {
   return text.substr(0, limit);
 }
 
+bool ContinuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool StartsLongCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0xC0; }
+
 char ChecksumChar(int part) {
   return static_cast<char>((part % 16 + 0x30) & 0x7F);
 }
 
 }  // namespace
+
+std::string_view MessageField(std::string_view message_box) {
+  const std::string_view text = BoxField(message_box, message_box.size());
+  if (text.size() <= kMaxMessageChars) return text;
+  // A UTF-8 character is at most 4 bytes: its lead byte is at most 3 back.
+  std::size_t cut = kMaxMessageChars;
+  while (cut > kMaxMessageChars - 3 && ContinuesCharacter(text[cut])) --cut;
+  if (cut == kMaxMessageChars || !StartsLongCharacter(text[cut])) cut = kMaxMessageChars;
+  return text.substr(0, cut);
+}
 
 int SignedByteSum(std::string_view bytes) {
   int sum = 0;
@@ -37,7 +51,7 @@ std::string ComposeMessageBlock(std::string_view pin_box,
   block.push_back(kStx);
   block.append(BoxField(pin_box, kMaxPinChars));
   block.push_back(kCr);
-  block.append(BoxField(message_box, kMaxMessageChars));
+  block.append(MessageField(message_box));
   block.push_back(kCr);
   block.push_back(kEtx);
   block.append(ChecksumChars(SignedByteSum(block)));

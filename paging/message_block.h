@@ -25,9 +25,14 @@ int SignedByteSum(std::string_view bytes);
 // 0x30).
 std::string ChecksumChars(int sum);
 
+// The message as the block carries it: the box text up to its first NUL
+// byte, at most 199 bytes, cut before a UTF-8 character that would not fit
+// whole (so the pager never gets a lone lead byte).
+std::string_view MessageField(std::string_view message_box);
+
 // The whole block for the texts of the PIN box and the message box. Each box
-// text ends at its first NUL byte and is cut to its limit. The block holds
-// no NUL byte.
+// text ends at its first NUL byte and is cut to its limit (the message as
+// MessageField cuts it). The block holds no NUL byte.
 std::string ComposeMessageBlock(std::string_view pin_box,
                                 std::string_view message_box);
 

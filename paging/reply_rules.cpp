@@ -33,7 +33,12 @@ void RunProgressTests(std::string_view readable, IReplyActions& actions) {
     g_bPageAccepted = 1;
   }
   if (Has(readable, "<ESC>[p<CR>")) {  // go-ahead for the message block
-    actions.Post(actions.MessageBlock());
+    const IReplyActions::Block block = actions.MessageBlock();
+    if (!block.refusal.empty()) {  // never a cut PIN or a broken block
+      actions.Status(block.refusal);
+      return;
+    }
+    actions.Post(block.bytes);
     g_bBlockSent = 1;
     actions.Status(kStatusBlockSent);
   }

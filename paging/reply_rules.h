@@ -2,7 +2,8 @@
 // case-sensitive searches in the readable text of one received block, always
 // all seven, always in the same order. Each test that fires changes its flag,
 // hands its text to the link and updates the status box, so several can fire
-// for one block and the last one's status text stays in the box.
+// for one block and the last one's status text stays in the box. A block the
+// boxes cannot make is not sent: its reason goes to the status box instead.
 #pragma once
 
 #include <string>
@@ -35,8 +36,14 @@ class IReplyActions {
   virtual void Post(std::string_view bytes) = 0;
   // Replaces the status box's text, then scrolls it one line.
   virtual void Status(std::string_view text) = 0;
-  // The message block built from the boxes as they are now.
-  virtual std::string MessageBlock() = 0;
+  // The message block built from the boxes as they are now; an empty block
+  // and the reason, for the user, when the boxes hold what no block may
+  // carry (a PIN that would be cut, a control character).
+  struct Block {
+    std::string bytes;
+    std::string refusal;
+  };
+  virtual Block MessageBlock() = 0;
 };
 
 // Runs the seven tests on `readable` against the process-wide flags.

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "paging/message_block.h"
+#include "paging/page_check.h"
 #include "paging/readable_text.h"
 #include "paging/reply_rules.h"
 #include "seriallink/local_heap.h"
@@ -17,6 +18,9 @@
 
 namespace zentrel {
 namespace {
+
+// A box read into a fixed field ends at its first NUL byte.
+std::string_view BoxText(std::string_view box) { return box.substr(0, box.find('\0')); }
 
 class FormActions : public IReplyActions {
  public:
@@ -27,10 +31,12 @@ class FormActions : public IReplyActions {
   void Status(std::string_view text) override {
     form_.UpdateStatus(std::string(text));
   }
-  std::string MessageBlock() override {
+  Block MessageBlock() override {
     const std::string message = form_.MessageBoxText();
     const std::string pin = form_.PinBoxText();
-    return ComposeMessageBlock(pin, message);
+    std::string refusal = BlockRefusal(BoxText(pin), BoxText(message));
+    if (!refusal.empty()) return {{}, std::move(refusal)};
+    return {ComposeMessageBlock(pin, message), {}};
   }
 
  private:

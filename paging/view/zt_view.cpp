@@ -16,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "paging/page_check.h"
 #include "seriallink/trace.h"
 
 namespace zentrel {
@@ -122,6 +123,10 @@ void CZTView::UpdateCharCount() {
   const QString text = m_editMessage->toPlainText();
   const auto count = text.size() - text.count(QLatin1Char('\n'));
   m_editCharCount->setText(QString::number(count));
+  // A message longer than a page holds: the count says so before a send.
+  const QString cut = QString::fromStdString(MessageCutNotice(state_.Message()));
+  m_editCharCount->setToolTip(cut);
+  m_editCharCount->setStyleSheet(cut.isEmpty() ? QString() : QStringLiteral("color: red"));
 }
 
 void CZTView::OnClearMessage() {
@@ -131,10 +136,8 @@ void CZTView::OnClearMessage() {
 
 void CZTView::OnSendPage() {
   ClearTransactionFlags();
-  char number[32] = {};  // at most 31 characters and the terminator
-  const QByteArray phone = m_editPhone->text().toLatin1();
-  std::memcpy(number, phone.constData(), std::min<std::size_t>(phone.size(), sizeof number - 1));
-  const int dialled = start_send_ ? start_send_(number) : 0;
+  const std::string number = DialledNumber(m_editPhone->text().toLatin1().toStdString());
+  const int dialled = start_send_ ? start_send_(number.c_str()) : 0;
   if (dialled == 0) OutputDebugStringA("Dial call failed.\n");
 }
 

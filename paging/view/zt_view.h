@@ -33,7 +33,7 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   Q_OBJECT
 
  public:
-  // Starts a send: given the phone number (at most 31 characters), creates
+  // Starts a send: given the phone number (at most kMaxPhoneChars), creates
   // the link and the telephony object, keeps them in m_pCommLink/m_pTapi and
   // dials. Returns what the dial returned (0 = failed).
   using StartSendFn = std::function<int(const char* phone_number)>;

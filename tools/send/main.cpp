@@ -3,11 +3,10 @@
 // accepted the page, 1 when it did not, 2 for bad usage or a store error.
 #include <CLI/CLI.hpp>
 
-#include <fstream>
-#include <iostream>
-#include <sstream>
+#include <cstdio>
 
 #include "seriallink/trace.h"
+#include "tools/send/message_file.h"
 #include "tools/send/send_options.h"
 #include "tools/send/send_page.h"
 
@@ -18,8 +17,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Sends one page to a pager through the configured modem."};
   app.add_option("--pin", options.pin, "the recipient's PIN, as listed in the database")->required();
   auto* text_opt = app.add_option("--message", message, "the message text");
-  auto* file_opt = app.add_option("--message-file", message_file, "a file holding the message")
-                       ->check(CLI::ExistingFile);
+  auto* file_opt = app.add_option("--message-file", message_file,
+                                  "a text file holding the message (at most 64 KiB)");
   text_opt->excludes(file_opt);
   auto* phone_opt = app.add_option("--phone", phone, "dial this number instead of the recipient's");
   app.add_option("--db", options.db, "the database file")->capture_default_str();
@@ -44,10 +43,12 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : kExitUsage;
   }
   if (*file_opt) {
-    std::ifstream in(message_file, std::ios::binary);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    message = buffer.str();
+    const MessageFile file = ReadMessageFile(message_file);
+    if (!file.error.empty()) {
+      std::fprintf(stderr, "zentrel-send: %s\n", file.error.c_str());
+      return kExitUsage;
+    }
+    message = file.text;
   }
   options.message = AsMessageBoxText(message);
   if (*phone_opt) options.phone = phone;

@@ -2,7 +2,6 @@
 // "Send Page" on a UI loop that also carries the line service's events.
 #include "tools/send/send_page.h"
 
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -12,6 +11,8 @@
 
 #include "journal/page_journal.h"
 #include "paging/message_block.h"
+#include "paging/reply_rules.h"
+#include "paging/send_request.h"
 #include "paging/transaction.h"
 #include "seriallink/comm_link.h"
 #include "seriallink/trace.h"
@@ -62,14 +63,26 @@ constexpr const char* kWaitingText = "Waiting for the line...";
 constexpr std::chrono::milliseconds kLineRetryInterval{250};
 
 // Runs the loop until the call has ended or the deadline passes; on the
-// deadline the call is ended cleanly.
-void RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds) {
+// deadline the call is ended cleanly. Returns false on the time-out.
+bool RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds) {
   const auto deadline = UiLoop::Clock::now() + std::chrono::seconds(timeout_seconds);
   loop.SetIdleCheck([&] { return tapi.m_bCallInProgress.load() == 0; });
-  if (!loop.Run(deadline)) {
-    OutputDebugStringA("zentrel-send: time-out, ending the call\n");
-    tapi.StopCall();
-  }
+  if (loop.Run(deadline)) return true;
+  OutputDebugStringA("zentrel-send: time-out, ending the call\n");
+  tapi.StopCall();
+  return false;
+}
+
+// A progress text says how far the page got, not why it did not go.
+bool IsProgress(const std::string& status) {
+  return status == kStatusPreparing || status == kStatusLogOnSent || status == kStatusBlockSent;
+}
+
+std::string TimeOutReason(const std::string& last_status, int timeout_seconds) {
+  std::string reason = "the terminal did not answer within the time-out of " +
+                       std::to_string(timeout_seconds) + " s";
+  if (!last_status.empty()) reason += " (last step: " + last_status + ")";
+  return reason;
 }
 
 // Why the call ended, from the telephony's trace texts, in the user's words.
@@ -114,7 +127,7 @@ std::string LineStayedInUse(int seconds) {
 
 // One call: the form's "Send Page" (flags first, then a new link and
 // telephony object, the dial) run on a loop of its own until the call ends.
-CallResult RunOneCall(const SendOptions& options, const std::string& number, std::FILE* out,
+CallResult RunOneCall(const SendOptions& options, const PageRequest& request, std::FILE* out,
                       std::FILE* err) {
   CallOutcome outcome;
   const bool trace = options.trace;
@@ -137,18 +150,17 @@ CallResult RunOneCall(const SendOptions& options, const std::string& number, std
 
   ConsoleView view(loop, options.pin, options.message, out, options.timer_interval_ms);
   ClearTransactionFlags();
-  auto link = std::make_unique<CCommLink>(view);
-  auto tapi = std::make_unique<CTelephony>(link.get());
-  view.m_pTapi = tapi.get();
-  std::strncpy(tapi->m_szPhoneNumber, number.c_str(), 31);
-  tapi->m_szPhoneNumber[31] = '\0';
-  if (tapi->Dial(tapi->m_szPhoneNumber) == 0) {
+  StartedSend send = StartSend(request, view, [&view](CCommLink&, CTelephony& tapi) {
+    view.m_pTapi = &tapi;
+  });
+  bool answered_in_time = true;
+  if (send.dialled == 0) {
     OutputDebugStringA("Dial call failed.\n");
   } else {
-    RunCall(loop, *tapi, options.timeout_seconds);
+    answered_in_time = RunCall(loop, *send.tapi, options.timeout_seconds);
   }
-  tapi->UninitTelephony();
-  link.reset();
+  if (send.tapi) send.tapi->UninitTelephony();
+  send.link.reset();
   SetTelephonyMessageBox(std::move(previous_box));
   SetEventDispatcher(previous_dispatcher);
   SetTraceSink(std::move(previous_sink));
@@ -159,6 +171,9 @@ CallResult RunOneCall(const SendOptions& options, const std::string& number, std
   result.block_sent = g_bBlockSent.load() == 1;
   result.terminal = view.TerminalWords();
   result.reason = view.LastStatus();
+  if (!answered_in_time && (result.reason.empty() || IsProgress(result.reason))) {
+    result.reason = TimeOutReason(result.reason, options.timeout_seconds);
+  }
   if (result.reason.empty()) result.reason = outcome.Reason();
   if (result.reason.empty()) result.reason = last_box;
   if (result.reason.empty()) result.reason = "the call ended before the terminal answered";
@@ -189,8 +204,7 @@ std::unique_ptr<LineTicket> TakeTicket(std::FILE* err) {
 // The page log's record of this attempt: the message as the block carries it.
 PageAttempt Attempt(const SendOptions& options, const Recipient& recipient,
                     const std::string& number) {
-  std::string message = options.message.substr(0, options.message.find('\0'));
-  message = message.substr(0, kMaxMessageChars);
+  const std::string message(MessageField(options.message));
   return {"zentrel-send", CurrentUser(), options.pin, recipient.names, number, message};
 }
 
@@ -206,7 +220,7 @@ PageResult Logged(const CallResult& call) {
 
 // Waits for the line's turn, then calls until the call was not refused for a
 // line in use, or the wait is over.
-CallResult SendInTurn(const SendOptions& options, const std::string& number, std::FILE* out,
+CallResult SendInTurn(const SendOptions& options, const PageRequest& request, std::FILE* out,
                       std::FILE* err) {
   bool said = false;
   auto say_waiting = [&] {
@@ -222,7 +236,7 @@ CallResult SendInTurn(const SendOptions& options, const std::string& number, std
     return result;
   }
   for (;;) {
-    result = RunOneCall(options, number, out, err);
+    result = RunOneCall(options, request, out, err);
     if (!result.line_in_use) return result;
     if (LineTicket::Clock::now() >= deadline) {
       result.reason = LineStayedInUse(options.wait_seconds);
@@ -248,11 +262,18 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   const std::string number = options.phone.value_or(recipient.phone);
+  const PageRequest request{options.pin, options.message, number};
+  const StartedSend check = CheckSend(request);
+  if (!check.refusal.empty()) {
+    std::fprintf(err, "zentrel-send: page not sent: %s\n", check.refusal.c_str());
+    return kExitUsage;
+  }
+  if (!check.notice.empty()) std::fprintf(err, "zentrel-send: %s\n", check.notice.c_str());
   PageJournal journal(DefaultPageLogPath(), [err](const std::string& text) {
     std::fprintf(err, "zentrel-send: %s\n", text.c_str());
   });
   journal.Begin(Attempt(options, recipient, number));
-  const CallResult result = SendInTurn(options, number, out, err);
+  const CallResult result = SendInTurn(options, request, out, err);
   journal.Finish(Logged(result));
   if (result.accepted) return kExitSent;
   std::fprintf(err, "zentrel-send: page not sent: %s\n", result.reason.c_str());

@@ -1,0 +1,83 @@
+// The checks of page_check.h. A control character is named by its token
+// ("<ETX>") or its code ("<0x09>"), with its place counted in characters,
+// so that the user can find it. Characters are counted as UTF-8: every
+// byte that does not continue a character starts one.
+#include "paging/page_check.h"
+
+#include <cstdio>
+
+#include "paging/message_block.h"
+#include "paging/readable_text.h"
+
+namespace zentrel {
+namespace {
+
+bool IsControl(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+bool ContinuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::size_t Characters(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) count += ContinuesCharacter(c) ? 0 : 1;
+  return count;
+}
+
+// "the control character <CR> (character 5)" for the first control
+// character of `text` that `allowed` does not let through; "" when none.
+template <typename Allowed>
+std::string FirstControl(std::string_view text, Allowed allowed) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (!IsControl(byte) || allowed(text[i])) continue;
+    std::string name(ControlToken(byte));
+    if (name.empty()) {
+      char code[8];
+      std::snprintf(code, sizeof code, "<0x%02X>", byte);
+      name = code;
+    }
+    return "the control character " + name + " (character " +
+           std::to_string(Characters(text.substr(0, i)) + 1) + ")";
+  }
+  return {};
+}
+
+bool None(char) { return false; }
+
+}  // namespace
+
+std::string BlockRefusal(std::string_view pin, std::string_view message) {
+  if (const std::string found = FirstControl(pin, None); !found.empty()) {
+    return "The PIN holds " + found + "; nothing was sent.";
+  }
+  if (pin.size() > kMaxPinChars) {
+    return "The PIN \"" + std::string(pin) + "\" has more than " + std::to_string(kMaxPinChars) +
+           " characters; the page would reach PIN \"" + std::string(pin.substr(0, kMaxPinChars)) +
+           "\" instead. Nothing was sent.";
+  }
+  if (const std::string found = FirstControl(message, IsLineBreak); !found.empty()) {
+    return "The message holds " + found +
+           "; only line breaks may stand in a page. Nothing was sent.";
+  }
+  return {};
+}
+
+std::string NumberRefusal(std::string_view phone) {
+  if (const std::string found = FirstControl(phone, None); !found.empty()) {
+    return "The phone number holds " + found + "; nothing was dialled.";
+  }
+  return {};
+}
+
+std::string DialledNumber(std::string_view phone) {
+  return std::string(phone.substr(0, kMaxPhoneChars));
+}
+
+std::string MessageCutNotice(std::string_view message) {
+  const std::string_view sent = MessageField(message);
+  if (sent.size() == message.size()) return {};
+  return "The message is longer than a page holds (" + std::to_string(kMaxMessageChars) +
+         " bytes): only its first " + std::to_string(Characters(sent)) + " of " +
+         std::to_string(Characters(message)) + " characters are sent.";
+}
+
+}  // namespace zentrel
