@@ -22,13 +22,12 @@ std::size_t Characters(std::string_view text) {
   return count;
 }
 
-// "the control character <CR> (character 5)" for the first control
-// character of `text` that `allowed` does not let through; "" when none.
-template <typename Allowed>
-std::string FirstControl(std::string_view text, Allowed allowed) {
+}  // namespace
+
+std::string FirstControlCharacter(std::string_view text, bool line_breaks_allowed) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (!IsControl(byte) || allowed(text[i])) continue;
+    if (!IsControl(byte) || (line_breaks_allowed && IsLineBreak(text[i]))) continue;
     std::string name(ControlToken(byte));
     if (name.empty()) {
       char code[8];
@@ -41,12 +40,8 @@ std::string FirstControl(std::string_view text, Allowed allowed) {
   return {};
 }
 
-bool None(char) { return false; }
-
-}  // namespace
-
 std::string BlockRefusal(std::string_view pin, std::string_view message) {
-  if (const std::string found = FirstControl(pin, None); !found.empty()) {
+  if (const std::string found = FirstControlCharacter(pin); !found.empty()) {
     return "The PIN holds " + found + "; nothing was sent.";
   }
   if (pin.size() > kMaxPinChars) {
@@ -54,7 +49,7 @@ std::string BlockRefusal(std::string_view pin, std::string_view message) {
            " characters; the page would reach PIN \"" + std::string(pin.substr(0, kMaxPinChars)) +
            "\" instead. Nothing was sent.";
   }
-  if (const std::string found = FirstControl(message, IsLineBreak); !found.empty()) {
+  if (const std::string found = FirstControlCharacter(message, true); !found.empty()) {
     return "The message holds " + found +
            "; only line breaks may stand in a page. Nothing was sent.";
   }
@@ -62,7 +57,7 @@ std::string BlockRefusal(std::string_view pin, std::string_view message) {
 }
 
 std::string NumberRefusal(std::string_view phone) {
-  if (const std::string found = FirstControl(phone, None); !found.empty()) {
+  if (const std::string found = FirstControlCharacter(phone); !found.empty()) {
     return "The phone number holds " + found + "; nothing was dialled.";
   }
   return {};

@@ -16,6 +16,10 @@ namespace zentrel {
 // number is dialled as its first kMaxPhoneChars.
 inline constexpr std::size_t kMaxPhoneChars = 31;
 
+// "the control character <CR> (character 3)" for the first control character
+// of `text` (CR and LF let through when `line_breaks_allowed`); "" if none.
+std::string FirstControlCharacter(std::string_view text, bool line_breaks_allowed = false);
+
 // Why the PIN and message box texts cannot go in a block; "" when they can.
 std::string BlockRefusal(std::string_view pin, std::string_view message);
 

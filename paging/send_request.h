@@ -9,11 +9,10 @@
 #include <memory>
 #include <string>
 
-namespace zentrel {
+#include "seriallink/comm_link.h"
+#include "telephony/telephony.h"
 
-class CCommLink;
-class CTelephony;
-class ILinkView;
+namespace zentrel {
 
 struct PageRequest {
   std::string pin;      // as the PIN box holds it

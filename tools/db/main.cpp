@@ -39,6 +39,9 @@ int main(int argc, char** argv) {
   auto* import = app.add_subcommand("import", "add the recipients of a CSV file");
   import->add_option("CSV", csv, "pin,fname,lname,pagephone with a header line")->required();
   import->add_option("--db", db, "database file")->capture_default_str();
+  bool allow_duplicates = false;
+  import->add_flag("--allow-duplicates", allow_duplicates,
+                   "import a PIN that is already in the file or the table");
   auto* exporter = app.add_subcommand("export", "write the recipients as CSV to standard output");
   exporter->add_option("--db", db, "database file")->capture_default_str();
   auto* list = app.add_subcommand("list", "show the recipients and stored messages");
@@ -49,7 +52,7 @@ int main(int argc, char** argv) {
     if (init->parsed()) InitDatabase(db);
     if (demo->parsed()) MakeDemoDatabase(db);
     if (import->parsed()) {
-      const std::size_t added = ImportRecipients(db, ReadWholeFile(csv));
+      const std::size_t added = ImportRecipients(db, ReadWholeFile(csv), allow_duplicates);
       std::cout << "Imported " << added << " recipients into " << db << "\n";
     }
     if (exporter->parsed()) ExportRecipients(db, std::cout);
