@@ -1,8 +1,9 @@
 // Feeds arbitrary received blocks to the page transaction with a fake form
 // and link, in any flag state, with any box contents, with the link taking
 // or refusing each buffer. Besides the sanitizers it checks what must hold
-// for any input: every outgoing text is a fixed text or a well-formed block,
-// every status text is one of the transaction's, every call returns 1.
+// for any input: every outgoing text is a fixed text or a well-formed block
+// with a whole PIN, every status text is one of the transaction's or a
+// refused block's reason, every call returns 1.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -23,10 +24,16 @@ void Check(bool holds) {
   if (!holds) __builtin_trap();
 }
 
+// Framed, no NUL, and the PIN field whole: at most 7 bytes, none a control
+// character (a PIN that would be cut or split is refused, never sent).
 bool IsWellFormedBlock(std::string_view bytes) {
-  return bytes.size() >= 8 && bytes.size() <= 214 && bytes.front() == '\x02' &&
-         bytes.back() == '\r' && bytes[bytes.size() - 5] == '\x03' &&
-         bytes.find('\0') == std::string_view::npos;
+  if (bytes.size() < 8 || bytes.size() > 214 || bytes.front() != '\x02' || bytes.back() != '\r' ||
+      bytes[bytes.size() - 5] != '\x03' || bytes.find('\0') != std::string_view::npos) {
+    return false;
+  }
+  const std::size_t pin_end = bytes.find('\r');
+  return pin_end <= 8 && std::all_of(bytes.begin() + 1, bytes.begin() + static_cast<long>(pin_end),
+                                     [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F; });
 }
 
 class FuzzForm : public IPageForm {
@@ -39,7 +46,8 @@ class FuzzForm : public IPageForm {
         "Error, check PIN and try again!", "Sending Message.",
         "Sending Message...", "Message Sent!", "Error, but page sent.",
         "Error, page not sent, check PIN number."};
-    Check(std::find(known.begin(), known.end(), text) != known.end());
+    const bool refused = text.starts_with("The PIN ") || text.starts_with("The message ");
+    Check(refused || std::find(known.begin(), known.end(), text) != known.end());
   }
   std::string pin;
   std::string message;
