@@ -9,16 +9,21 @@ std::string Prefix(std::size_t k, std::size_t n) {
   return std::to_string(k) + "/" + std::to_string(n) + " ";
 }
 
-// Cuts the next piece of at most `room` characters, at the last space of
-// its second half when there is one.
+// Cuts the next piece of at most `room` characters, at the last space up to
+// the cut when it lies in the piece's second half (the space goes with
+// neither piece).
 std::string_view NextPiece(std::string_view& rest, std::size_t room) {
   std::size_t cut = std::min(room, rest.size());
+  std::size_t skip = 0;
   if (cut < rest.size()) {
-    const std::size_t space = rest.substr(0, cut).rfind(' ');
-    if (space != std::string_view::npos && space >= cut / 2) cut = space + 1;
+    const std::size_t space = rest.substr(0, cut + 1).rfind(' ');
+    if (space != std::string_view::npos && space >= cut / 2) {
+      cut = space;
+      skip = 1;
+    }
   }
   const std::string_view piece = rest.substr(0, cut);
-  rest.remove_prefix(cut);
+  rest.remove_prefix(cut + skip);
   return piece;
 }
 

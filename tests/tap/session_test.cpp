@@ -68,7 +68,7 @@ TEST(TapPages, SplitAndCut) {
   const Row rows[] = {
       {"short", 10, {"short"}},
       {"abcdefghijkl", 10, {"1/2 abcdef", "2/2 ghijkl"}},
-      {"one two three four", 12, {"1/3 one two ", "2/3 three ", "3/3 four"}},
+      {"one two three four", 12, {"1/3 one two", "2/3 three", "3/3 four"}},
       {"abcdef", 4, {"abcd"}},  // no room for a prefix: cut
   };
   for (const Row& row : rows) EXPECT_EQ(SplitMessage(row.text, row.max), row.pages) << row.text;

@@ -26,6 +26,9 @@ struct BlockReceived {
   std::string message;
   std::string checksum;  // the three characters as received
   bool valid = false;
+  // How the block ended: "ETX" (the page's last block; pin and message are
+  // the whole page's), "ETB" or "US" (more blocks follow; fields empty).
+  std::string end = "ETX";
   bool operator==(const BlockReceived&) const = default;
 };
 

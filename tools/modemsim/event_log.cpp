@@ -47,7 +47,8 @@ void EventLog::Block(const BlockReceived& block) {
              {"pin", block.pin},
              {"message", block.message},
              {"checksum", block.checksum},
-             {"valid", block.valid}});
+             {"valid", block.valid},
+             {"end", block.end}});
 }
 
 void EventLog::Hangup(std::string_view by) {

@@ -7,7 +7,7 @@
 namespace zentrel::modemsim {
 namespace {
 
-constexpr std::array<std::pair<Scenario, std::string_view>, 13> kNames{{
+constexpr std::array<std::pair<Scenario, std::string_view>, 15> kNames{{
     {Scenario::kAccept, "accept"},
     {Scenario::kInvalidPin, "invalid-pin"},
     {Scenario::kNak, "nak"},
@@ -21,6 +21,8 @@ constexpr std::array<std::pair<Scenario, std::string_view>, 13> kNames{{
     {Scenario::kCloseAfterEot, "close-after-eot"},
     {Scenario::kNoLogon, "no-logon"},
     {Scenario::kSilent, "silent"},
+    {Scenario::kNakOnce, "nak-once"},
+    {Scenario::kRsSecond, "rs-second"},
 }};
 
 }  // namespace

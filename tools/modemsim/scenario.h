@@ -23,6 +23,8 @@ enum class Scenario {
   kCloseAfterEot,  // the log-off gets no answer: the line drops at once
   kNoLogon,        // an encoder that takes blocks without a log-on
   kSilent,         // answers nothing (over TLS: not even the handshake)
+  kNakOnce,        // the call's first block gets NAK, its resend is taken
+  kRsSecond,       // the call's second page is refused with RS
 };
 
 std::optional<Scenario> ParseScenario(std::string_view name);

@@ -1,19 +1,25 @@
 // Checksum, block fields and log spelling of the terminal's protocol bytes.
 #include "tap_block.h"
 
-#include <array>
+#include "tap/checksum.h"
+#include "tap/control_bytes.h"
+
 #include <cstdio>
 
 namespace zentrel::modemsim {
 
-std::string BlockChecksum(std::string_view framed) {
-  int sum = 0;
-  for (char c : framed) sum += static_cast<signed char>(c);
-  // C++ division truncates toward zero and % takes the dividend's sign, which
-  // is how a negative sum (bytes 80..FF) must come out.
-  return {static_cast<char>((((sum / 256) % 16) + 0x30) & 0x7F),
-          static_cast<char>((((sum / 16) % 16) + 0x30) & 0x7F),
-          static_cast<char>(((sum % 16) + 0x30) & 0x7F)};
+std::string BlockChecksum(std::string_view framed) { return tap::BlockChecksum(framed); }
+
+std::string DecodeTransparency(std::string_view field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == tap::kSub && i + 1 < field.size()) {
+      out += static_cast<char>(field[++i] - 0x40);
+    } else {
+      out += field[i];
+    }
+  }
+  return out;
 }
 
 BlockFields SplitBlock(std::string_view framed) {
@@ -34,14 +40,6 @@ BlockFields SplitBlock(std::string_view framed) {
 
 namespace {
 
-const char* Token(unsigned char byte) {
-  static const std::array<const char*, 32> kTokens{
-      "<NUL>", "<SOH>", "<STX>", "<ETX>", "<EOT>", "<ENQ>", "<ACK>", "<BEL>",
-      "<BS>",  "<HT>",  "<LF>",  "<VT>",  "<FF>",  "<CR>",  "<SO>",  "<SI>",
-      "<DLE>", "<DC1>", "<DC2>", "<DC3>", "<DC4>", "<NAK>", "<SYN>", "<ETB>",
-      "<CAN>", "<EM>",  "<SUB>", "<ESC>", "<FS>",  "<GS>",  "<RS>",  "<US>"};
-  return byte < kTokens.size() ? kTokens[byte] : nullptr;
-}
 
 }  // namespace
 
@@ -49,7 +47,7 @@ std::string Readable(std::string_view bytes) {
   std::string out;
   for (char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    if (const char* token = Token(byte)) {
+    if (const std::string token = tap::ControlToken(byte); !token.empty()) {
       out += token;
     } else if (byte >= 0x7F) {
       char buf[8];

@@ -13,6 +13,7 @@ constexpr const char* kGoAhead = "\r\x1b[p\r";
 constexpr const char* kLogonAccepted = "110 1.8\r\x06\r\x1b[p\r";
 constexpr const char* kLogonRejected = "\x15\r";
 constexpr const char* kPageAccepted = "211 Page accepted\r\x06\r";
+constexpr const char* kBlockAccepted = "\x06\r";
 constexpr const char* kChecksumError = "514 Checksum error\r\x15\r";
 constexpr const char* kInvalidPin = "Invalid Pin\r\x1e\r";
 constexpr const char* kNakReply = "\r\x15\r";
@@ -45,7 +46,7 @@ void TapTerminal::Feed(char byte, Actions& out) {
       return;
     case Frame::kBlock:
       frame_bytes_ += byte;
-      if (byte == kEtx) {
+      if (byte == kEtx || byte == tap::kEtb || byte == tap::kUs) {
         frame_ = Frame::kChecksum;
         checksum_bytes_.clear();
       } else if (frame_bytes_.size() > kMaxBlock) {
@@ -116,23 +117,51 @@ void TapTerminal::OnLogon(Actions& out) {
   if (scenario_ == Scenario::kHangupAfterLogon) Disconnect("", out);
 }
 
+// A page may come in several blocks: ETB or US ends one with more to come
+// (each acknowledged alone), ETX ends the page, whose fields are then the
+// data of all its blocks with transparency undone.
 void TapTerminal::OnBlock(Actions& out) {
   if (step_ != Step::kLoggedOn) return;
   const std::string expected = BlockChecksum(frame_bytes_);
   const bool valid = checksum_bytes_.back() == kCr &&
                      checksum_bytes_.compare(0, 3, expected) == 0;
-  BlockFields fields = SplitBlock(frame_bytes_);
-  out.push_back(BlockReceived{std::move(fields.pin), std::move(fields.message),
-                              checksum_bytes_.substr(0, 3), valid});
-  if (!valid) {
-    Send(kChecksumError, out);
+  const char end = frame_bytes_.back();
+  BlockReceived block{"", "", checksum_bytes_.substr(0, 3), valid,
+                      std::string(tap::ControlName(static_cast<unsigned char>(end)))};
+  const bool nak_once = valid && scenario_ == Scenario::kNakOnce && !naked_once_;
+  if (!valid || nak_once) {
+    naked_once_ = naked_once_ || nak_once;
+    if (end == kEtx) {  // what this block alone says, for the log
+      BlockFields fields = SplitBlock(frame_bytes_);
+      block.pin = std::move(fields.pin);
+      block.message = std::move(fields.message);
+    }
+    out.push_back(std::move(block));
+    Send(valid ? kNakReply : kChecksumError, out);
     return;
   }
+  page_data_.append(frame_bytes_, 1, frame_bytes_.size() - 2);
+  if (end != kEtx) {
+    out.push_back(std::move(block));
+    Send(kBlockAccepted, out);
+    return;
+  }
+  BlockFields fields = SplitBlock(std::string(1, kStx) + page_data_ + kEtx);
+  page_data_.clear();
+  block.pin = DecodeTransparency(fields.pin);
+  block.message = DecodeTransparency(fields.message);
+  out.push_back(std::move(block));
+  AnswerPage(out);
+}
+
+void TapTerminal::AnswerPage(Actions& out) {
+  ++pages_;
   switch (scenario_) {
     case Scenario::kInvalidPin: Send(kInvalidPin, out); break;
     case Scenario::kNak: Send(kNakReply, out); break;
     case Scenario::kRs: Send(kRsReply, out); break;
     case Scenario::kErrorText: Send(kErrorText, out); break;
+    case Scenario::kRsSecond: Send(pages_ == 2 ? kInvalidPin : kPageAccepted, out); break;
     default: Send(kPageAccepted, out); break;
   }
 }

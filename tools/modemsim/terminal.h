@@ -1,7 +1,8 @@
 // The paging terminal behind the modem, once the call is connected. It reads
 // the caller's bytes one at a time, so input may arrive split anywhere: a lone
 // CR asks for "ID=", ESC "PG1" [password] CR logs on, STX ... ETX c c c CR is a
-// message block, EOT CR logs off. The scenario picks how it answers.
+// message block (ETB or US instead of ETX: more blocks of the page follow),
+// EOT CR logs off. The scenario picks how it answers.
 #pragma once
 
 #include <string>
@@ -31,6 +32,7 @@ class TapTerminal {
   void OnWake(Actions& out);
   void OnLogon(Actions& out);
   void OnBlock(Actions& out);
+  void AnswerPage(Actions& out);
   void Disconnect(const char* farewell, Actions& out);
   void Send(std::string bytes, Actions& out);
 
@@ -40,7 +42,10 @@ class TapTerminal {
   Step step_ = Step::kAwaitWake;
   Frame frame_ = Frame::kNone;
   std::string frame_bytes_;     // log-on text after ESC, or STX through ETX
-  std::string checksum_bytes_;  // what follows ETX: 3 characters and CR
+  std::string checksum_bytes_;  // what follows the block's end: 3 characters and CR
+  std::string page_data_;       // the page's blocks so far, without STX and end
+  int pages_ = 0;               // pages received in this call
+  bool naked_once_ = false;
 };
 
 }  // namespace zentrel::modemsim

@@ -1,21 +1,73 @@
-// zentrel-send: sends one page from a command line, for scripts, monitoring
-// systems and people without a desktop. Exit status 0 when the terminal
-// accepted the page, 1 when it did not, 2 for bad usage or a store error.
+// zentrel-send: sends pages from a command line, for scripts, monitoring
+// systems and people without a desktop. By default one page, as the form
+// sends it; with --full-tap several pages in one call through the full TAP
+// session. Exit status 0 when the terminal accepted every page, 1 when it
+// did not, 2 for bad usage or a store error.
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
 
 #include "seriallink/trace.h"
+#include "tools/send/full_tap_send.h"
 #include "tools/send/message_file.h"
 #include "tools/send/send_options.h"
 #include "tools/send/send_page.h"
 
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+struct MessageFileError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct FullTapArgs {
+  bool on = false;
+  std::vector<std::string> pages;  // PIN=TEXT
+  std::string pages_file;
+};
+
+// The pages a --full-tap run sends, in the order given: each --pin with the
+// message, then each --page, then the --pages file's lines.
+std::vector<zentrel::PageOrder> Requests(const std::vector<std::string>& pins,
+                                           const std::string& message, const FullTapArgs& tap) {
+  using namespace zentrel;
+  std::vector<PageOrder> requests;
+  for (const auto& pin : pins) requests.push_back({pin, message});
+  for (const auto& page : tap.pages) {
+    const auto eq = page.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      throw CLI::ValidationError("--page", "expected PIN=TEXT: " + page);
+    }
+    requests.push_back({page.substr(0, eq), AsMessageBoxText(page.substr(eq + 1))});
+  }
+  if (!tap.pages_file.empty()) {
+    std::string error;
+    for (auto& r : ParsePagesFile(ReadFile(tap.pages_file), &error)) requests.push_back(r);
+    if (!error.empty()) throw CLI::ValidationError("--pages", tap.pages_file + ": " + error);
+  }
+  if (requests.empty()) throw CLI::RequiredError("--pin, --page or --pages");
+  return requests;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace zentrel;
   SendOptions options;
+  FullTapArgs tap;
+  std::vector<std::string> pins;
   std::string message, message_file, phone;
-  CLI::App app{"Sends one page to a pager through the configured modem."};
-  app.add_option("--pin", options.pin, "the recipient's PIN, as listed in the database")->required();
+  CLI::App app{"Sends pages to pagers through the configured line."};
+  app.add_option("--pin", pins, "the recipient's PIN, as listed in the database (with --full-tap: repeat it)");
   auto* text_opt = app.add_option("--message", message, "the message text");
   auto* file_opt = app.add_option("--message-file", message_file,
                                   "a text file holding the message (at most 64 KiB)");
@@ -30,27 +82,51 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(CLI::Range(0, 86400));
   app.add_flag("--trace", options.trace, "write the diagnostic trace to standard error");
-  app.add_option("--wake-interval-ms", options.timer_interval_ms,
+  auto* wake_opt = app.add_option("--wake-interval-ms", options.timer_interval_ms,
                  "interval of the wake-up carriage returns")
       ->capture_default_str()
       ->check(CLI::Range(10, 60000))
       ->group("");
+  auto* full = app.add_flag("--full-tap", tap.on, "several pages in one call, with the full TAP session");
+  app.add_option("--page", tap.pages, "PIN=TEXT: one page (repeat it)")->needs(full);
+  app.add_option("--pages", tap.pages_file, "a file of PIN<TAB>TEXT lines, one page each")
+      ->check(CLI::ExistingFile)
+      ->needs(full);
+  app.add_flag("--split", options.split, "send a long message as several numbered pages")->needs(full);
+  app.add_option("--max-chars", options.max_chars, "a page's limit in characters")
+      ->capture_default_str()
+      ->check(CLI::Range(8, 10000))
+      ->needs(full);
+  app.add_flag("--json", options.json, "each page's outcome as JSON")->needs(full);
+  std::vector<PageOrder> requests;
   try {
     app.parse(argc, argv);
-    if (!*text_opt && !*file_opt) throw CLI::RequiredError("--message or --message-file");
+    const bool have_message = *text_opt || *file_opt;
+    if (*file_opt) {
+      const MessageFile file = ReadMessageFile(message_file);
+      if (!file.error.empty()) throw MessageFileError(file.error);
+      message = file.text;
+    }
+    message = AsMessageBoxText(message);
+    if (!pins.empty() && !have_message) throw CLI::RequiredError("--message or --message-file");
+    if (tap.on) {
+      requests = Requests(pins, message, tap);
+    } else if (pins.size() != 1) {
+      throw CLI::ValidationError("--pin", "give one --pin (several need --full-tap)");
+    }
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : kExitUsage;
+  } catch (const MessageFileError& e) {
+    std::fprintf(stderr, "zentrel-send: %s\n", e.what());
+    return kExitUsage;
   }
-  if (*file_opt) {
-    const MessageFile file = ReadMessageFile(message_file);
-    if (!file.error.empty()) {
-      std::fprintf(stderr, "zentrel-send: %s\n", file.error.c_str());
-      return kExitUsage;
-    }
-    message = file.text;
-  }
-  options.message = AsMessageBoxText(message);
   if (*phone_opt) options.phone = phone;
+  if (tap.on) {
+    if (*wake_opt) options.tap_timings.wake_interval = std::chrono::milliseconds(options.timer_interval_ms);
+    return SendFullTap(options, requests, stdout, stderr);
+  }
+  options.pin = pins.front();
+  options.message = message;
   return SendPage(options, stdout, stderr);
 }

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "tap/session.h"
+
 namespace zentrel {
 
 struct SendOptions {
@@ -15,6 +17,11 @@ struct SendOptions {
   bool trace = false;
   int timer_interval_ms = 4000;
   int wait_seconds = 300;  // how long to wait for a line that other senders hold
+  // --full-tap only
+  bool split = false;            // a long message as several numbered pages
+  std::size_t max_chars = 199;   // a page's limit
+  bool json = false;             // outcomes as JSON
+  tap::SessionTimings tap_timings;
 };
 
 // Exit statuses.

@@ -1,0 +1,182 @@
+// The call runner: trace texts tell why a call ended, the line service's
+// events run on the loop, telephony's message boxes become lines on stderr.
+#include "tools/send/call_runner.h"
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+#include "paging/transaction_flags.h"
+#include "seriallink/comm_link.h"
+#include "seriallink/trace.h"
+#include "store/dao.h"
+#include "telephony/event_dispatch.h"
+#include "telephony/lines_config.h"
+#include "telephony/message_box.h"
+#include "telephony/telephony.h"
+#include "tools/send/line_queue.h"
+
+namespace zentrel {
+namespace {
+
+constexpr const char* kWaitingText = "Waiting for the line...";
+// How often a line that another program holds is tried again.
+constexpr std::chrono::milliseconds kLineRetryInterval{250};
+
+class LoopDispatcher : public IEventDispatcher {
+ public:
+  explicit LoopDispatcher(UiLoop& loop) : loop_(loop) {}
+  void Post(std::function<void()> event) override { loop_.Post(std::move(event)); }
+
+ private:
+  UiLoop& loop_;
+};
+
+// Why the call ended, from the telephony's trace texts, in the user's words.
+class CallOutcome {
+ public:
+  void See(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    if (text.starts_with("Line busy")) reason_ = "the line is busy";
+    else if (text.starts_with("Disconnected: ")) reason_ = Trim(text.substr(14));
+    else if (text.starts_with("Line is already in use")) line_in_use_ = true;
+  }
+  CallEnd End() const {
+    std::lock_guard lock(mutex_);
+    return {line_in_use_, reason_};
+  }
+
+ private:
+  static std::string Trim(std::string_view t) {
+    while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.remove_suffix(1);
+    return std::string(t);
+  }
+  mutable std::mutex mutex_;
+  std::string reason_;
+  bool line_in_use_ = false;
+};
+
+// Runs the loop until the call has ended or the deadline passes; a call
+// still up at the deadline, or past the grace time after the session was
+// over, is ended cleanly. Returns false on the time-out.
+bool RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds, const CallView& view) {
+  const auto deadline = UiLoop::Clock::now() + std::chrono::seconds(timeout_seconds);
+  std::optional<UiLoop::Clock::time_point> over_since;
+  loop.SetIdleCheck([&] {
+    if (tapi.m_bCallInProgress.load() == 0) return true;
+    if (!view.over || !view.over()) return false;
+    if (!over_since) over_since = UiLoop::Clock::now();
+    return UiLoop::Clock::now() - *over_since >= kHangUpGrace;
+  });
+  const bool in_time = loop.Run(deadline);
+  if (!in_time) OutputDebugStringA("zentrel-send: time-out, ending the call\n");
+  if (!in_time || tapi.m_bCallInProgress.load() != 0) tapi.StopCall();
+  return in_time;
+}
+
+// Everything that shares this configuration shares its line: the line
+// service always takes the first usable line of it.
+std::string LineName() {
+  std::error_code ec;
+  const std::string path = LinesConfigPath();
+  const auto canonical = std::filesystem::weakly_canonical(path, ec);
+  return ec ? path : canonical.string();
+}
+
+// A ticket in the line's queue, or none (and a word on stderr) when the lock
+// folder can't be used: the page then goes out without waiting its turn.
+std::unique_ptr<LineTicket> TakeTicket(std::FILE* err) {
+  try {
+    return std::make_unique<LineTicket>(DefaultLockFolder(), LineName());
+  } catch (const LineQueueError& e) {
+    std::fprintf(err, "zentrel-send: %s; not waiting in turn for the line\n", e.what());
+    return nullptr;
+  }
+}
+
+std::string LineStayedInUse(int seconds) {
+  return "the line stayed in use for " + std::to_string(seconds) + " seconds";
+}
+
+}  // namespace
+
+Recipient LookUp(const std::string& db, const std::string& pin) {
+  CZTSet set(nullptr, db);
+  set.Open();
+  set.m_strFilter = "pin = '" + pin + "'";
+  set.Requery();
+  Recipient r;
+  if (set.GetRecordCount() > 0) {
+    r.found = true;
+    r.phone = set.m_pagephone;
+    r.names = set.m_fname + (set.m_fname.empty() || set.m_lname.empty() ? "" : " ") + set.m_lname;
+  }
+  return r;
+}
+
+CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop& loop,
+                  const CallView& view, std::FILE* err) {
+  CallOutcome outcome;
+  const bool trace = options.trace;
+  TraceSink previous_sink = SetTraceSink([&outcome, err, trace](std::string_view text) {
+    outcome.See(text);
+    if (trace) {
+      std::fwrite(text.data(), 1, text.size(), err);
+      std::fflush(err);
+    }
+  });
+  LoopDispatcher dispatcher(loop);
+  IEventDispatcher* previous_dispatcher = SetEventDispatcher(&dispatcher);
+  std::string last_box;
+  TelephonyMessageBoxFn previous_box = SetTelephonyMessageBox([&](const std::string& text, MessageIcon) {
+    last_box = text;
+    std::fprintf(err, "zentrel-send: %s\n", text.c_str());
+  });
+
+  // The form's "Send Page": flags first, then the one start of a send.
+  ClearTransactionFlags();
+  StartedSend send = StartSend(request, view.view, [&view](CCommLink&, CTelephony& tapi) {
+    view.set_tapi(&tapi);
+  });
+  bool in_time = true;
+  if (send.dialled == 0) {
+    OutputDebugStringA("Dial call failed.\n");
+  } else {
+    in_time = RunCall(loop, *send.tapi, options.timeout_seconds, view);
+  }
+  if (send.tapi) send.tapi->UninitTelephony();
+  send.link.reset();
+  SetTelephonyMessageBox(std::move(previous_box));
+  SetEventDispatcher(previous_dispatcher);
+  SetTraceSink(std::move(previous_sink));
+
+  CallEnd end = outcome.End();
+  end.timed_out = !in_time;
+  if (end.reason.empty()) end.reason = send.refusal.empty() ? last_box : send.refusal;
+  return end;
+}
+
+std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt,
+                   std::FILE* err) {
+  bool said = false;
+  auto say_waiting = [&] {
+    if (!said) std::fprintf(err, "%s\n", kWaitingText);
+    std::fflush(err);
+    said = true;
+  };
+  const auto deadline = LineTicket::Clock::now() + std::chrono::seconds(options.wait_seconds);
+  const std::unique_ptr<LineTicket> ticket = TakeTicket(err);
+  if (ticket && !ticket->AwaitTurn(deadline, say_waiting)) {
+    return LineStayedInUse(options.wait_seconds);
+  }
+  while (attempt()) {
+    if (LineTicket::Clock::now() >= deadline) return LineStayedInUse(options.wait_seconds);
+    say_waiting();
+    std::this_thread::sleep_for(kLineRetryInterval);
+  }
+  return {};
+}
+
+}  // namespace zentrel

@@ -1,0 +1,57 @@
+// What every kind of send from the command line shares: the recipient's
+// look-up, one call (a new link and telephony object, the dial, a loop that
+// carries the line's events until the call ends), and taking the line's turn
+// (queue, then new tries while another program holds the line).
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "paging/send_request.h"
+#include "seriallink/link_view.h"
+#include "tools/send/send_options.h"
+#include "tools/send/ui_loop.h"
+
+namespace zentrel {
+
+struct Recipient {
+  bool found = false;
+  std::string phone;
+  std::string names;  // first and last name
+};
+
+// The form's look-up: filter on the PIN and re-query. Throws the store's error.
+Recipient LookUp(const std::string& db, const std::string& pin);
+
+// What a call's view offers the runner besides the link's calls.
+struct CallView {
+  ILinkView& view;
+  std::function<void(ILinkTelephony*)> set_tapi;  // before the link has threads
+  // True once the session has nothing more to do; the call is then ended
+  // if the terminal hasn't hung up within the grace time.
+  std::function<bool()> over;
+};
+
+struct CallEnd {
+  bool line_in_use = false;  // another program had the line: worth a new try
+  bool timed_out = false;    // the call was ended at the time-out
+  std::string reason;        // why the call ended, when telephony said
+};
+
+inline constexpr std::chrono::milliseconds kHangUpGrace{5000};
+
+// One call on `loop` through the one start of a send (its checks, the new
+// link and telephony object, the dial), for at most options.timeout_seconds.
+CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop& loop,
+                  const CallView& view, std::FILE* err);
+
+// Waits for the line's turn (saying "Waiting for the line..." once on `err`),
+// then runs `attempt` until it returns false (the line was not in use) or
+// options.wait_seconds have passed. Returns the reason when the turn never
+// came, else empty.
+std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt,
+                   std::FILE* err);
+
+}  // namespace zentrel

@@ -1,0 +1,165 @@
+// The full-TAP run: look-ups and the number, the pages as they will go out,
+// their page-log records, one call in the line's turn, the report.
+#include "tools/send/full_tap_send.h"
+
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <sstream>
+
+#include "journal/page_journal.h"
+#include "store/dao.h"
+#include "tap/pages.h"
+#include "tools/send/call_runner.h"
+#include "tools/send/tap_view.h"
+
+namespace zentrel {
+namespace {
+
+struct Prepared {
+  std::vector<tap::OutgoingPage> pages;
+  std::vector<std::string> names;  // per page
+  std::string number;
+};
+
+// Looks every PIN up; all must be served by one terminal (one number)
+// unless --phone says which. Returns the usage error, or empty.
+std::string LookUpAll(const SendOptions& options, const std::vector<PageOrder>& requests,
+                      std::vector<Recipient>& found) {
+  for (const PageOrder& r : requests) {
+    found.push_back(LookUp(options.db, r.pin));
+    if (!found.back().found) return "Did not find Pin number in database, try again! (" + r.pin + ")";
+    if (!options.phone && found.back().phone != found.front().phone) {
+      return "PINs " + requests.front().pin + " and " + r.pin +
+             " are paged through different numbers; send them in separate calls or give --phone";
+    }
+  }
+  return {};
+}
+
+Prepared Prepare(const SendOptions& options, const std::vector<PageOrder>& requests,
+                 const std::vector<Recipient>& found, std::FILE* err) {
+  Prepared p;
+  p.number = options.phone.value_or(found.front().phone);
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const std::string& text = requests[i].text;
+    std::vector<std::string> parts{text.substr(0, options.max_chars)};
+    if (text.size() > options.max_chars && options.split) {
+      parts = tap::SplitMessage(text, options.max_chars);
+    } else if (text.size() > options.max_chars) {
+      std::fprintf(err, "zentrel-send: the message to %s has %zu characters; cut at %zu (--split sends it all)\n",
+                   requests[i].pin.c_str(), text.size(), options.max_chars);
+    }
+    for (const std::string& part : parts) {
+      p.pages.push_back({requests[i].pin, part});
+      p.names.push_back(found[i].names);
+    }
+  }
+  return p;
+}
+
+PageOutcome Logged(tap::PageStatus status) {
+  switch (status) {
+    case tap::PageStatus::kAccepted: return PageOutcome::kAccepted;
+    case tap::PageStatus::kRefused: return PageOutcome::kRefused;
+    case tap::PageStatus::kNotSent: break;
+  }
+  return PageOutcome::kNotSent;
+}
+
+void Report(const SendOptions& options, const Prepared& p,
+            const std::vector<tap::PageReport>& reports, std::FILE* out) {
+  nlohmann::json all = nlohmann::json::array();
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    const tap::PageReport& r = reports[i];
+    const char* outcome = tap::PageStatusName(r.status);
+    if (options.json) {
+      all.push_back({{"pin", p.pages[i].pin}, {"message", p.pages[i].message},
+                     {"outcome", outcome}, {"terminal", r.terminal}, {"reason", r.reason}});
+      continue;
+    }
+    std::string said = r.terminal;
+    if (!r.reason.empty() && r.reason != r.terminal) said += (said.empty() ? "" : "; ") + r.reason;
+    std::fprintf(out, "%s: %s%s\n", p.pages[i].pin.c_str(), outcome,
+                 said.empty() ? "" : (" (" + said + ")").c_str());
+  }
+  if (options.json) std::fprintf(out, "%s\n", all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  std::fflush(out);
+}
+
+std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepared& p,
+                                        std::FILE* err) {
+  std::vector<tap::PageReport> reports;
+  const std::string never = InTurn(options, [&] {
+    UiLoop loop;
+    TapView view(loop, p.pages, options.tap_timings);
+    // The one start of a send checks the first PIN and the number; the
+    // messages go in the session's own blocks.
+    const PageRequest start{p.pages.front().pin, "", p.number};
+    const CallEnd end = PlaceCall(options, start, loop,
+                                  {view, [&view](ILinkTelephony* t) { view.m_pTapi = t; },
+                                   [&view] { return view.over(); }},
+                                  err);
+    std::string why = end.timed_out ? "the time-out of " + std::to_string(options.timeout_seconds) + " s passed" : end.reason;
+    reports = view.Reports(why.empty() ? "the call ended" : why);
+    return end.line_in_use;
+  }, err);
+  if (!never.empty()) {
+    for (auto& r : reports) r = {tap::PageStatus::kNotSent, "", never};
+  }
+  return reports;
+}
+
+}  // namespace
+
+std::vector<PageOrder> ParsePagesFile(const std::string& content, std::string* error) {
+  std::vector<PageOrder> requests;
+  std::istringstream in(content);
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    const auto tab = line.find('\t');
+    if (tab == std::string::npos || tab == 0) {
+      *error = "line " + std::to_string(number) + ": expected PIN<TAB>TEXT";
+      return {};
+    }
+    requests.push_back({line.substr(0, tab), line.substr(tab + 1)});
+  }
+  return requests;
+}
+
+int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& requests,
+                std::FILE* out, std::FILE* err) {
+  std::vector<Recipient> found;
+  try {
+    if (const std::string usage = LookUpAll(options, requests, found); !usage.empty()) {
+      std::fprintf(err, "zentrel-send: %s\n", usage.c_str());
+      return kExitUsage;
+    }
+  } catch (const CDaoException& e) {
+    std::fprintf(err, "zentrel-send: %s\n", e.what());
+    return kExitUsage;
+  }
+  const Prepared p = Prepare(options, requests, found, err);
+  auto warn = [err](const std::string& text) { std::fprintf(err, "zentrel-send: %s\n", text.c_str()); };
+  std::vector<std::unique_ptr<PageJournal>> records;
+  for (std::size_t i = 0; i < p.pages.size(); ++i) {
+    records.push_back(std::make_unique<PageJournal>(DefaultPageLogPath(), warn));
+    records.back()->Begin({"zentrel-send", CurrentUser(), p.pages[i].pin, p.names[i], p.number,
+                           p.pages[i].message});
+  }
+  std::vector<tap::PageReport> reports = CallInTurn(options, p, err);
+  reports.resize(p.pages.size(), {tap::PageStatus::kNotSent, "", "the call was not made"});
+  bool all_accepted = true;
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    const auto& r = reports[i];
+    all_accepted = all_accepted && r.status == tap::PageStatus::kAccepted;
+    records[i]->Finish({Logged(r.status), r.reason, r.terminal});
+  }
+  Report(options, p, reports, out);
+  return all_accepted ? kExitSent : kExitNotSent;
+}
+
+}  // namespace zentrel

@@ -1,0 +1,56 @@
+// TapView: the engine runs only on the loop's thread; the read thread merely
+// posts what it received. Texts go out as the transaction's do: a copy of
+// its own per post, released here when the link refuses it.
+#include "tools/send/tap_view.h"
+
+#include <cstring>
+
+#include "seriallink/comm_link.h"
+#include "seriallink/local_heap.h"
+
+namespace zentrel {
+
+TapView::TapView(UiLoop& loop, std::vector<tap::OutgoingPage> pages, tap::SessionTimings timings)
+    : loop_(loop), session_(pages, *this, timings), reports_(pages.size()) {}
+
+int TapView::StartLogonTimer() {
+  session_.Start();
+  return 1;
+}
+
+int TapView::ProcessReceivedData(const char* text, std::uint32_t length) {
+  if (text == nullptr) return 1;
+  std::string bytes(text, strnlen(text, length));
+  loop_.Post([this, bytes = std::move(bytes)] { session_.Receive(bytes); });
+  return 1;
+}
+
+void TapView::Send(std::string_view bytes) {
+  char* copy = LocalAlloc(bytes.size() + 1);  // zero-filled: ends in NUL
+  if (copy == nullptr) return;
+  std::memcpy(copy, bytes.data(), bytes.size());
+  ILinkWriter* link = g_pCommLink.load();
+  if (link == nullptr || link->PostWrite(copy, static_cast<std::uint32_t>(bytes.size())) == 0) {
+    LocalFree(copy);
+  }
+}
+
+void TapView::ArmTimer(std::chrono::milliseconds after) {
+  loop_.StartTimer(after, [this] {
+    loop_.StopTimer();
+    session_.TimerExpired();
+  });
+}
+
+void TapView::PageDone(std::size_t index, const tap::PageReport& report) {
+  if (index < reports_.size() && !reports_[index]) reports_[index] = report;
+}
+
+std::vector<tap::PageReport> TapView::Reports(const std::string& why) {
+  session_.CallEnded(why);
+  std::vector<tap::PageReport> all;
+  for (const auto& r : reports_) all.push_back(r.value_or(tap::PageReport{tap::PageStatus::kNotSent, "", why}));
+  return all;
+}
+
+}  // namespace zentrel

@@ -1,0 +1,46 @@
+// The command-line sender's view for a full TAP session: the link's received
+// bytes and the link's start go to the session engine on the sender's loop,
+// the engine's texts go to the link's write thread, its time-out is the
+// loop's timer, and each page's outcome is kept for the report.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "seriallink/link_view.h"
+#include "tap/session.h"
+#include "tools/send/ui_loop.h"
+
+namespace zentrel {
+
+class TapView : public ILinkView, public tap::ISessionIo {
+ public:
+  TapView(UiLoop& loop, std::vector<tap::OutgoingPage> pages, tap::SessionTimings timings);
+
+  // ILinkView
+  int StartLogonTimer() override;  // UI loop
+  int ProcessReceivedData(const char* text, std::uint32_t length) override;  // read thread
+  ILinkTelephony* Tapi() override { return m_pTapi; }
+
+  // tap::ISessionIo, all on the UI loop
+  void Send(std::string_view bytes) override;
+  void ArmTimer(std::chrono::milliseconds after) override;
+  void PageDone(std::size_t index, const tap::PageReport& report) override;
+  void Finished() override { finished_ = true; }
+
+  bool over() const { return finished_.load(); }
+  // After the call: pages without an outcome get `why`; then every report.
+  std::vector<tap::PageReport> Reports(const std::string& why);
+
+  ILinkTelephony* m_pTapi = nullptr;
+
+ private:
+  UiLoop& loop_;
+  tap::TapSession session_;
+  std::atomic<bool> finished_{false};
+  std::vector<std::optional<tap::PageReport>> reports_;
+};
+
+}  // namespace zentrel
