@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,97 @@ TEST_F(TapEndToEnd, ATurnThatNeverComesEndsTheWait) {
   EXPECT_EQ(sent.status, 1);
   EXPECT_EQ(Count(sent.err, "Waiting for the line..."), 1u) << sent.err;
   EXPECT_NE(sent.err.find("the line stayed in use for 1 seconds"), std::string::npos) << sent.err;
+}
+
+struct FullTapCase {
+  const char* scenario;
+  std::vector<std::string> args;
+  int exit_status;
+  std::vector<std::string> outcomes;  // stdout, one line per page
+  std::vector<std::string> blocks;    // the emulator's block events: end and message
+};
+
+// "wordA wordA+1 ... wordB-1"
+std::string Words(int a, int b) {
+  std::string t;
+  for (int i = a; i < b; ++i) t += (i > a ? " word" : "word") + std::to_string(i);
+  return t;
+}
+
+TEST_F(TapEndToEnd, FullTapSessions) {
+  const std::string long_text = Words(0, 60) + " end";  // 410 characters
+  const FullTapCase cases[] = {
+      {"accept",
+       {"--pin", "1001", "--pin", "1002", "--message", "Pump 3 down\ncall ops", "--page",
+        "210=Ward 4\tbed 2"},
+       0,
+       {"1001: accepted (211 Page accepted)", "1002: accepted (211 Page accepted)",
+        "210: accepted (211 Page accepted)"},
+       {"ETX Pump 3 down\r\ncall ops", "ETX Pump 3 down\r\ncall ops", "ETX Ward 4\tbed 2"}},
+      {"accept",
+       {"--pin", "1001", "--message", long_text, "--max-chars", "600"},
+       0,
+       {"1001: accepted (211 Page accepted)"},
+       {"US ", "ETX " + long_text}},
+      {"accept",
+       {"--pin", "1001", "--message", long_text, "--split"},
+       0,
+       {"1001: accepted (211 Page accepted)", "1001: accepted (211 Page accepted)",
+        "1001: accepted (211 Page accepted)"},
+       {"ETX 1/3 " + Words(0, 29), "ETX 2/3 " + Words(29, 57), "ETX 3/3 " + Words(57, 60) + " end"}},
+      {"nak-once",
+       {"--pin", "1001", "--message", "hello"},
+       0,
+       {"1001: accepted (211 Page accepted)"},
+       {"ETX hello", "ETX hello"}},
+      {"rs-second",
+       {"--pin", "1001", "--pin", "1002", "--pin", "210", "--message", "hello"},
+       1,
+       {"1001: accepted (211 Page accepted)", "1002: refused (Invalid Pin)",
+        "210: accepted (211 Page accepted)"},
+       {"ETX hello", "ETX hello", "ETX hello"}},
+  };
+  for (const FullTapCase& c : cases) {
+    SCOPED_TRACE(c.scenario + (" " + c.args.back()));
+    fs::remove(dir_ / "sim.log");
+    auto modem = StartModem(c.scenario);
+    std::vector<std::string> args{"--full-tap", "--phone", "5551234"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto sent = Send(args);
+    EXPECT_EQ(sent.status, c.exit_status) << sent.err;
+    std::vector<std::string> lines;
+    std::istringstream out(sent.out);
+    for (std::string line; std::getline(out, line);) lines.push_back(line);
+    EXPECT_EQ(lines, c.outcomes);
+    modem.reset();  // its log is complete
+    std::vector<std::string> blocks;
+    for (const auto& b : Events("block")) {
+      EXPECT_TRUE(b["valid"].get<bool>());
+      blocks.push_back(b["end"].get<std::string>() + " " + b["message"].get<std::string>());
+    }
+    EXPECT_EQ(blocks, c.blocks);
+  }
+}
+
+TEST_F(TapEndToEnd, FullTapJsonAndLog) {
+  auto modem = StartModem("rs-second");
+  std::ofstream(dir_ / "pages.txt") << "1001\tfirst\n\n1002\tsecond\n";
+  const auto sent = Send({"--full-tap", "--pages", (dir_ / "pages.txt").string(), "--json"});
+  EXPECT_EQ(sent.status, 1) << sent.err;
+  const auto outcomes = nlohmann::json::parse(sent.out);
+  ASSERT_EQ(outcomes.size(), 2u);
+  EXPECT_EQ(outcomes[0]["outcome"], "accepted");
+  EXPECT_EQ(outcomes[1]["outcome"], "refused");
+  EXPECT_EQ(outcomes[1]["terminal"], "Invalid Pin");
+  const auto failed = PageLog({"--failed"});
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_EQ(failed[0]["pin"], "1002");
+  EXPECT_EQ(failed[0]["message"], "second");
+
+  std::ofstream(dir_ / "bad.txt") << "1001 no tab\n";
+  const auto bad = Send({"--full-tap", "--pages", (dir_ / "bad.txt").string()});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("line 1: expected PIN<TAB>TEXT"), std::string::npos) << bad.err;
 }
 
 }  // namespace
