@@ -4,12 +4,14 @@
 // moves its cut back to the start of a UTF-8 character split by it.
 #include "paging/message_block.h"
 
+#include "tap/control_bytes.h"
+
 namespace zentrel {
 namespace {
 
-constexpr char kStx = 0x02;
-constexpr char kEtx = 0x03;
-constexpr char kCr = 0x0D;
+using tap::kCr;
+using tap::kEtx;
+using tap::kStx;
 
 std::string_view BoxField(std::string_view box_text, std::size_t limit) {
   const std::string_view text = box_text.substr(0, box_text.find('\0'));
@@ -18,10 +20,6 @@ std::string_view BoxField(std::string_view box_text, std::size_t limit) {
 
 bool ContinuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 bool StartsLongCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0xC0; }
-
-char ChecksumChar(int part) {
-  return static_cast<char>((part % 16 + 0x30) & 0x7F);
-}
 
 }  // namespace
 
@@ -33,16 +31,6 @@ std::string_view MessageField(std::string_view message_box) {
   while (cut > kMaxMessageChars - 3 && ContinuesCharacter(text[cut])) --cut;
   if (cut == kMaxMessageChars || !StartsLongCharacter(text[cut])) cut = kMaxMessageChars;
   return text.substr(0, cut);
-}
-
-int SignedByteSum(std::string_view bytes) {
-  int sum = 0;
-  for (const char c : bytes) sum += static_cast<signed char>(c);
-  return sum;
-}
-
-std::string ChecksumChars(int sum) {
-  return {ChecksumChar(sum / 256), ChecksumChar(sum / 16), ChecksumChar(sum)};
 }
 
 std::string ComposeMessageBlock(std::string_view pin_box,

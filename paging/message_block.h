@@ -10,20 +10,17 @@
 #include <string>
 #include <string_view>
 
+#include "tap/checksum.h"
+
 namespace zentrel {
 
 inline constexpr std::size_t kMaxPinChars = 7;
 inline constexpr std::size_t kMaxMessageChars = 199;
 
-// The sum of `bytes`, each counted as a signed 8-bit value (80-FF are
-// negative).
-int SignedByteSum(std::string_view bytes);
-
-// The three checksum characters of the sum S: ((S/256)%16)+0x30,
-// ((S/16)%16)+0x30, (S%16)+0x30, each masked with 0x7F, with C++'s
-// truncating division and remainder (a negative S gives characters below
-// 0x30).
-std::string ChecksumChars(int sum);
+// The checksum's arithmetic is the protocol core's: the signed byte sum and
+// its three characters (a negative sum gives characters below 0x30).
+using tap::ChecksumChars;
+using tap::SignedByteSum;
 
 // The message as the block carries it: the box text up to its first NUL
 // byte, at most 199 bytes, cut before a UTF-8 character that would not fit

@@ -1,26 +1,30 @@
-// The token table and the walk over a received block; see readable_text.h.
+// The token table (a subset of the protocol core's names) and the walk over
+// a received block; see readable_text.h.
 // The walk covers at least index 0, which is how an empty text (its first
 // byte NUL) comes out as "<NUL>".
 #include "paging/readable_text.h"
 
+#include <array>
+
+#include "tap/control_bytes.h"
+
 namespace zentrel {
 
+namespace {
+
+// The bytes the transaction spells out; every other byte is copied as it is.
+constexpr std::array<unsigned char, 12> kSpelled{0x00, 0x02, 0x03, 0x04, 0x06, 0x0A,
+                                                 0x0D, 0x15, 0x17, 0x1B, 0x1E, 0x1F};
+
+}  // namespace
+
 std::string_view ControlToken(unsigned char byte) {
-  switch (byte) {
-    case 0x00: return "<NUL>";
-    case 0x02: return "<STX>";
-    case 0x03: return "<ETX>";
-    case 0x04: return "<EOT>";
-    case 0x06: return "<ACK>";
-    case 0x0A: return "<LF>";
-    case 0x0D: return "<CR>";
-    case 0x15: return "<NAK>";
-    case 0x17: return "<ETB>";
-    case 0x1B: return "<ESC>";
-    case 0x1E: return "<RS>";
-    case 0x1F: return "<US>";
-    default: return {};
-  }
+  static const auto tokens = [] {
+    std::array<std::string, 32> t;
+    for (const unsigned char b : kSpelled) t[b] = tap::ControlToken(b);
+    return t;
+  }();
+  return byte < tokens.size() ? std::string_view(tokens[byte]) : std::string_view();
 }
 
 std::string ReadableText(std::string_view received) {
