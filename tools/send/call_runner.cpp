@@ -45,7 +45,7 @@ class CallOutcome {
   }
   CallEnd End() const {
     std::lock_guard lock(mutex_);
-    return {line_in_use_, reason_};
+    return {line_in_use_, false, reason_};
   }
 
  private:
