@@ -149,7 +149,7 @@ TEST(ModemSimProgram, CallsEndWithAHangupAndAreLogged) {
         {std::string("\x02" "1234567\rCall home\r\x03") + "4=0\r", "211 Page accepted\r\x06\r"},
         {"\x04\r", "115 Goodbye\r\x1b\x04\r\r\nNO CARRIER\r\n"}},
        {kReady, R"({"event":"call","number":"555-1234"})",
-        R"({"checksum":"4=0","event":"block","message":"Call home","pin":"1234567","valid":true})",
+        R"({"checksum":"4=0","end":"ETX","event":"block","message":"Call home","pin":"1234567","valid":true})",
         kTerminalHangup}},
       {"busy line", {"--scenario", "busy"}, {{"ATE0DT1\r", "ATE0DT1\r\r\nBUSY\r\n"}},
        {kReady, kCall1}},
