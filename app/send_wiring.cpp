@@ -6,6 +6,10 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include "app/form_page_log.h"
+#include "journal/page_journal.h"
+#include "paging/message_block.h"
+#include "paging/page_check.h"
 #include "paging/page_form.h"
 #include "paging/send_request.h"
 #include "paging/view/ui_queue.h"
@@ -36,6 +40,9 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
   return QMessageBox::Warning;
 }
 
+// How often the UI thread looks whether the call of the last page is over.
+constexpr std::chrono::milliseconds kCallWatchInterval{250};
+
 }  // namespace
 
 struct SendWiring::Send {
@@ -46,8 +53,16 @@ struct SendWiring::Send {
 SendWiring::SendWiring(ILinkView& view, IPageForm& form, std::atomic<ISerialLink*>& link_slot,
                        std::atomic<ILinkTelephony*>& tapi_slot, ShowFn show)
     : view_(view), form_(form), show_(show), link_slot_(link_slot), tapi_slot_(tapi_slot),
-      dispatcher_(std::make_unique<QtDispatcher>()) {
+      dispatcher_(std::make_unique<QtDispatcher>()),
+      page_log_(std::make_unique<FormPageLog>(view, DefaultPageLogPath())) {
   previous_dispatcher_ = SetEventDispatcher(dispatcher_.get());
+  call_watch_ = new QTimer(&static_cast<QtDispatcher*>(dispatcher_.get())->Queue());
+  call_watch_->setInterval(kCallWatchInterval);
+  QObject::connect(call_watch_, &QTimer::timeout, [this] {
+    CTelephony* current = g_pTelephony.load();
+    page_log_->Update(current == nullptr || current->m_bCallInProgress.load() == 0);
+    if (!page_log_->open()) call_watch_->stop();
+  });
   UiQueue* ui = &static_cast<QtDispatcher*>(dispatcher_.get())->Queue();
   SetTelephonyMessageBox([show, ui](const std::string& text, MessageIcon icon) {
     if (QThread::currentThread() == ui->thread()) {
@@ -66,6 +81,8 @@ SendWiring::~SendWiring() {
   link_slot_ = nullptr;
   for (Send& send : sends_) send.tapi.reset();
   sends_.clear();
+  call_watch_->stop();
+  page_log_.reset();
   SetTelephonyMessageBox({});
   SetEventDispatcher(previous_dispatcher_);
 }
@@ -73,7 +90,7 @@ SendWiring::~SendWiring() {
 int SendWiring::StartSend(const char* number) {
   const PageRequest request{form_.PinBoxText(), form_.MessageBoxText(), number};
   StartedSend started =
-      zentrel::StartSend(request, view_, [this](CCommLink& link, CTelephony& tapi) {
+      zentrel::StartSend(request, *page_log_, [this](CCommLink& link, CTelephony& tapi) {
         link_slot_ = &link;
         tapi_slot_ = &tapi;
       });
@@ -83,6 +100,10 @@ int SendWiring::StartSend(const char* number) {
   }
   if (!started.notice.empty()) form_.UpdateStatus(started.notice);
   sends_.push_back(Send{std::move(started.link), std::move(started.tapi)});
+  page_log_->Begin({"zentrel", CurrentUser(), request.pin, "", DialledNumber(request.phone),
+                    std::string(MessageField(request.message))});
+  if (started.dialled == 0) page_log_->Update(true);
+  else call_watch_->start();
   return started.dialled;
 }
 

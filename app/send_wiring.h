@@ -2,10 +2,12 @@
 // (the newest being the current ones), the number and the dial; plus the
 // line service's event dispatcher (queued to the UI thread) and telephony's
 // message box. The objects of earlier sends are kept until the program ends,
-// then torn down before the form goes away.
+// then torn down before the form goes away. Each dialled page is recorded
+// in the page log.
 #pragma once
 
 #include <QMessageBox>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -16,6 +18,7 @@
 namespace zentrel {
 
 class CCommLink;
+class FormPageLog;
 class CTelephony;
 class IEventDispatcher;
 class ILinkTelephony;
@@ -52,6 +55,8 @@ class SendWiring {
   std::unique_ptr<IEventDispatcher> dispatcher_;
   IEventDispatcher* previous_dispatcher_ = nullptr;
   std::vector<Send> sends_;
+  std::unique_ptr<FormPageLog> page_log_;  // between the links and `view`
+  QTimer* call_watch_ = nullptr;           // finishes the page's record
 };
 
 }  // namespace zentrel

@@ -42,4 +42,11 @@ std::string ReplyWords(std::string_view received) {
   return words.empty() ? ControlReplies(received) : words;
 }
 
+void PageAnswer::Feed(std::string_view received) {
+  if (answered_) return;
+  const std::string words = ReplyWords(received);
+  if (!words.empty()) words_ += (words_.empty() ? "" : " / ") + words;
+  answered_ = received.find_first_of("\x06\x15\x1e") != std::string_view::npos;
+}
+
 }  // namespace zentrel::tap

@@ -1,9 +1,10 @@
 // The whole program's road of one page from the form: "Send Page" dials the
 // emulated modem on a pseudo-terminal, the paging terminal behind it takes
-// the page, and the status box ends with "Message Sent!". Skipped when the
-// emulator was not built.
+// the page, the status box ends with "Message Sent!", and the page log holds
+// the page with the terminal's answer. Skipped when the emulator was not built.
 #include <QProcess>
 
+#include "journal/page_log.h"
 #include "tests/app/form_fixture.h"
 
 namespace zentrel::testing {
@@ -21,6 +22,8 @@ TEST(FormEndToEnd, SendPageReachesTheTerminalAndShowsEachStep) {
   lines.close();
   const QByteArray previous = qgetenv("ZENTREL_LINES");
   qputenv("ZENTREL_LINES", (dir + "/lines.conf").toUtf8());
+  const QByteArray previous_log = qgetenv("ZENTREL_PAGE_LOG");
+  qputenv("ZENTREL_PAGE_LOG", (dir + "/pages.db").toUtf8());
 
   QProcess modem;
   modem.start(modemsim, {"--link", dir + "/modem", "--scenario", "accept", "--once",
@@ -55,6 +58,17 @@ TEST(FormEndToEnd, SendPageReachesTheTerminalAndShowsEachStep) {
   modem.terminate();
   modem.waitForFinished(10000);
   if (previous.isNull()) qunsetenv("ZENTREL_LINES"); else qputenv("ZENTREL_LINES", previous);
+  if (previous_log.isNull()) qunsetenv("ZENTREL_PAGE_LOG"); else qputenv("ZENTREL_PAGE_LOG", previous_log);
+
+  // The page is in the page log, as the form sent it and as the terminal answered.
+  const auto records = PageLog((dir + "/pages.db").toStdString()).List({});
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].attempt.program, "zentrel");
+  EXPECT_EQ(records[0].attempt.pin, "1234567");
+  EXPECT_EQ(records[0].attempt.line, "5559876");
+  EXPECT_EQ(records[0].attempt.message, "HELLO\r\nWORLD");
+  EXPECT_EQ(records[0].outcome, PageOutcome::kAccepted);
+  EXPECT_EQ(records[0].terminal, "211 Page accepted");
 }
 
 }  // namespace

@@ -39,17 +39,13 @@ int ConsoleView::StartLogonTimer() {
 
 std::string ConsoleView::TerminalWords() const {
   std::lock_guard lock(status_mutex_);
-  return terminal_words_;
+  return answer_.words();
 }
 
 int ConsoleView::ProcessReceivedData(const char* text, std::uint32_t length) {
-  // The answer runs from the block's going out to the terminal's ACK, NAK
-  // or RS; what follows (goodbye, the modem's NO CARRIER) is not about it.
-  if (text != nullptr && g_bBlockSent == 1 && !answered_) {
-    const std::string words = tap::ReplyWords(text);
+  if (text != nullptr && g_bBlockSent == 1) {
     std::lock_guard lock(status_mutex_);
-    if (!words.empty()) terminal_words_ += (terminal_words_.empty() ? "" : " / ") + words;
-    answered_ = std::string_view(text).find_first_of("\x06\x15\x1e") != std::string_view::npos;
+    answer_.Feed(text);
   }
   return transaction_.ProcessReceivedData(text, length);
 }

@@ -11,6 +11,7 @@
 #include "paging/page_form.h"
 #include "paging/transaction.h"
 #include "seriallink/link_view.h"
+#include "tap/reply_words.h"
 #include "tools/send/ui_loop.h"
 
 namespace zentrel {
@@ -44,8 +45,7 @@ class ConsoleView : public IPageForm, public ILinkView {
   CPageTransaction transaction_;
   mutable std::mutex status_mutex_;
   std::string last_status_;
-  std::string terminal_words_;
-  bool answered_ = false;  // read thread only
+  tap::PageAnswer answer_;  // the terminal's answer to the block
 };
 
 }  // namespace zentrel
