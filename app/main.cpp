@@ -1,13 +1,20 @@
 // Zentrel's entry point: the application object's start-up, then the message
 // loop until the frame is closed. ZENTREL_EXIT_AFTER_SHOW=1 ends the program
 // as soon as the form is shown and filled (for start-up measurements).
+// --help and --version are answered before Qt starts; Qt's own options
+// (-platform, -style, ...) pass through to it.
 #include <QApplication>
 #include <QTimer>
 
 #include "app/about_box.h"
 #include "app/zt_app.h"
+#include "tools/program_cli.h"
 
 int main(int argc, char** argv) {
+  CLI::App cli{"Opens the form that sends a page to a pager, in the current folder's vp.mdb."};
+  zentrel::UseProgramConventions(cli, "zentrel");
+  cli.allow_extras();
+  CLI11_PARSE(cli, argc, argv);
   QApplication qt(argc, argv);
   QCoreApplication::setOrganizationName(QStringLiteral("Zentrel"));
   QCoreApplication::setApplicationName(QStringLiteral("Zentrel"));

@@ -4,6 +4,7 @@
 #include "app/zt_app.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QSettings>
 
 #include "app/form_host.h"
@@ -11,6 +12,7 @@
 #include "app/send_wiring.h"
 #include "app/zt_doc.h"
 #include "paging/view/zt_view.h"
+#include "zentrel/build_config.h"
 
 namespace zentrel {
 
@@ -21,7 +23,10 @@ struct CZTApp::DocTemplate {
 };
 
 QString DefaultHelpFile() {
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/zentrel-help.html");
+  const QDir bin(QCoreApplication::applicationDirPath());
+  const QString name = QStringLiteral("zentrel-help.html");
+  if (bin.exists(name)) return bin.filePath(name);
+  return QDir::cleanPath(bin.filePath(QStringLiteral("%1/%2").arg(kDocDirFromBinDir, name)));
 }
 
 CZTApp::CZTApp() : CZTApp(Options{}) {}

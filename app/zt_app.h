@@ -57,7 +57,8 @@ class CZTApp {
   std::unique_ptr<SendWiring> wiring_;
 };
 
-// Where the help file is installed: beside the program.
+// The help file: beside the program in a build tree, else in the installed
+// documentation folder.
 QString DefaultHelpFile();
 
 }  // namespace zentrel

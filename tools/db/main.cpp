@@ -12,6 +12,7 @@
 #include "recipients_csv.h"
 #include "store/dao.h"
 #include "tool_error.h"
+#include "tools/program_cli.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ std::string ReadWholeFile(const std::string& path) {
 
 int main(int argc, char** argv) {
   using namespace zentrel::dbtool;
-  CLI::App app{"zentrel-db: makes and fills Zentrel's database file"};
+  CLI::App app{"Makes and fills Zentrel's database file."};
+  zentrel::UseProgramConventions(app, "zentrel-db");
   app.require_subcommand(1);
   std::string db = "vp.mdb";
   std::string csv;

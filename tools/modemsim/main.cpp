@@ -15,6 +15,7 @@
 #include "scenario.h"
 #include "pty_port.h"
 #include "server.h"
+#include "tools/program_cli.h"
 
 int main(int argc, char** argv) {
   using namespace zentrel::modemsim;
@@ -23,7 +24,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> names;
   for (auto name : ScenarioNames()) names.emplace_back(name);
 
-  CLI::App app{"Hayes modem and paging terminal emulator on a pseudo-terminal"};
+  CLI::App app{"Emulates a Hayes modem with a paging terminal behind it, on a pseudo-terminal."};
+  zentrel::UseProgramConventions(app, "zentrel-modemsim");
   std::string listen;
   std::vector<std::string> tls;
   auto* link = app.add_option("--link", options.link, "Symlink to create to the pty's slave");

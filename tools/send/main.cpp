@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "seriallink/trace.h"
+#include "tools/program_cli.h"
 #include "tools/send/full_tap_send.h"
 #include "tools/send/message_file.h"
 #include "tools/send/send_options.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> pins;
   std::string message, message_file, phone;
   CLI::App app{"Sends pages to pagers through the configured line."};
+  UseProgramConventions(app, "zentrel-send");
   app.add_option("--pin", pins, "the recipient's PIN, as listed in the database (with --full-tap: repeat it)");
   auto* text_opt = app.add_option("--message", message, "the message text");
   auto* file_opt = app.add_option("--message-file", message_file,
