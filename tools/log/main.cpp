@@ -10,6 +10,7 @@
 
 #include "journal/page_log.h"
 #include "tools/log/log_format.h"
+#include "tools/program_cli.h"
 
 int main(int argc, char** argv) {
   using namespace zentrel;
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   PageFilter filter;
   bool csv = false, json = false;
   CLI::App app{"Lists the pages sent and tried, from the page log."};
+  UseProgramConventions(app, "zentrel-log");
   app.add_option("--log", path, "the page log file")->capture_default_str();
   app.add_option("--since", since, "from this UTC time (2026-12-07, '2026-12-07 08:30') or age (90m, 24h, 7d)");
   app.add_option("--pin", filter.pin, "only pages to this PIN");
