@@ -1,18 +1,31 @@
-// The character format of a serial line: speed, data bits, parity, stop bits
-// and flow control. The defaults are the modem line's: 300 bit/s, 7 data
-// bits, even parity, 1 stop bit, no flow control. A direct line to an
-// on-site encoder brings its own (9600 8N1 is common).
+// How a serial line is framed: speed, data bits, parity, stop bits and flow
+// control. A modem line keeps 300 bit/s 7E1 unless its configuration asks for
+// more; a direct line to an encoder has its own. The tty port applies it, and
+// the configuration parser reads "8N1"-style frame words into it.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 namespace zentrel {
 
 struct LineFormat {
-  enum class Flow { kNone, kRtsCts, kXonXoff };
   int speed = 300;
   int data_bits = 7;
   char parity = 'E';  // 'N', 'E' or 'O'
   int stop_bits = 1;
-  Flow flow = Flow::kNone;
+  enum class Flow { kNone, kRtsCts, kXonXoff } flow = Flow::kNone;
+
+  // "300 7E1", "1200 8N1 rtscts": for traces and messages.
+  std::string Text() const;
+  bool operator==(const LineFormat&) const = default;
 };
+
+// Reads a frame word such as "8N1" or "7e1" into data bits, parity and stop
+// bits; false (and `format` untouched) when it is not one.
+bool ParseFrame(std::string_view word, LineFormat* format);
+
+// The speeds a line may ask for; the tty driver knows each as a B constant.
+bool IsSupportedSpeed(int speed);
 
 }  // namespace zentrel

@@ -1,68 +1,70 @@
-// One call through a Hayes modem, on a thread of its own: init and expect
-// OK, dial ATDT<number>, read the answer, then - once connected - stop
-// reading (the serial link becomes the port's only reader) and only watch
-// for the end of the call: POLLHUP/POLLERR on the port, polled with no
-// input events, and the carrier-detect line where the port has one. A drop
-// hangs up (DTR pulse, else escape and ATH); Join ends and waits.
+// One call through a Hayes modem, on a thread of its own: the line's INIT,
+// then the driver's own settings (so the call does not depend on the stored
+// profile), dial ATDT<number>, read the answer; once connected stop reading
+// (the serial link becomes the port's only reader) and only watch for the
+// end of the call: the port's hang-up, and the carrier where the port has
+// one. A drop hangs up and checks that the modem did (DTR, else the escape
+// and ATH); Join ends and waits.
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <string>
 #include <thread>
 
-#include "telephony/hayes_port.h"
+#include "seriallink/tty_port.h"
 #include "telephony/hayes_response.h"
+#include "telephony/hayes_timings.h"
+#include "telephony/line_kind.h"
 #include "telephony/line_types.h"
 
 namespace zentrel {
 
-// How long the modem gets for each step; tests pass short ones.
-struct HayesTimings {
-  std::chrono::milliseconds command_timeout{5000};  // OK to init and ATH
-  std::chrono::milliseconds dial_timeout{60000};    // answer to ATDT
-  std::chrono::milliseconds escape_guard{1000};     // silence around +++
-  std::chrono::milliseconds dtr_hold{500};          // DTR low to hang up
-  std::chrono::milliseconds watch_interval{250};    // carrier checks
-  std::chrono::milliseconds line_end_grace{100};    // LF after a CR
-};
+// Echo off, verbose results, results on, extended results, DCD follows the
+// carrier, DTR low hangs up.
+inline constexpr const char* kHayesSettings = "ATE0V1Q0X4&C1&D2";
 
-// New call state and its detail, reported from the call's thread.
-using CallStateReport = std::function<void(DWORD, DWORD)>;
-
-class HayesCall {
+class HayesCall : public ILineCall {
  public:
-  HayesCall(HayesPort& port, std::string init, std::string number,
+  HayesCall(TtyPort& port, std::string init, std::string number,
             HayesTimings timings, CallStateReport report);
-  ~HayesCall();  // Join()
+  ~HayesCall() override;  // Join()
   HayesCall(const HayesCall&) = delete;
   HayesCall& operator=(const HayesCall&) = delete;
 
-  void Start();
-  DWORD State() const { return state_.load(); }
-  DWORD StateDetail() const { return detail_.load(); }
+  void Start() override;
+  DWORD State() const override { return state_.load(); }
+  DWORD StateDetail() const override { return detail_.load(); }
   // Asks for the hang-up; the call reports idle when it is done.
-  void Drop();
+  void Drop() override;
   // Ends the call (hanging up if still off hook) and waits for the thread.
-  void Join();
+  void Join() override;
+  int DataFd() const override { return port_.fd(); }
+  std::string DataName() const override { return port_.path(); }
 
  private:
   enum class Wait { kLine, kTimeout, kStopped, kPortGone };
   void Run();
   bool Initialise();
+  bool Command(const std::string& command, HayesResponse* answer);
+  bool SendSettings();
   void DialAndAnswer();
+  void ReportDialAnswer(const HayesResponse& answer);
   void Watch();
   void HangUp();
+  bool HangUpByDtr();
+  bool HangUpByCommand();
+  void Pause(std::chrono::milliseconds length);
   Wait AwaitLine(std::chrono::milliseconds limit, bool stop_ends,
                  HayesResponse* line);
   Wait AwaitResult(std::chrono::milliseconds limit, bool stop_ends,
                    HayesResponse* result);
+  Wait LineFrom(std::string text, HayesResponse* line);
   void Report(DWORD state, DWORD detail);
   void Trace(const std::string& text) const;
   bool StopRequested() const { return drop_.load() || end_.load(); }
 
-  HayesPort& port_;
+  TtyPort& port_;
   std::string init_;
   std::string number_;
   HayesTimings timings_;
@@ -78,5 +80,8 @@ class HayesCall {
   bool off_hook_ = false;   // the call thread's own
   bool data_mode_ = false;  // the call thread's own
 };
+
+// The modem's words in a trace: control bytes as <XX>.
+std::string PrintableModemText(const std::string& line);
 
 }  // namespace zentrel

@@ -1,6 +1,7 @@
-// Parsing of modem answers: a fixed table of verbal and numeric result
-// codes, CONNECT with a rate, echo of our own AT commands. The splitter is
-// a small state machine over single bytes (after CR or not).
+// Parsing of modem answers: a fixed table of verbose and numeric result
+// codes, CONNECT with a rate (numeric 1, 5, 9 and 10 up are connections at
+// some rate), echo of our own AT commands. The splitter is a small state
+// machine over single bytes (after CR or not).
 #include "telephony/hayes_response.h"
 
 #include <array>
@@ -14,16 +15,35 @@ struct Code {
   HayesKind kind;
 };
 
-constexpr std::array<Code, 8> kCodes{{
+constexpr std::array<Code, 12> kCodes{{
     {"OK", "0", HayesKind::kOk},
     {"CONNECT", "1", HayesKind::kConnect},
     {"RING", "2", HayesKind::kRing},
     {"NO CARRIER", "3", HayesKind::kNoCarrier},
     {"ERROR", "4", HayesKind::kError},
     {"NO DIALTONE", "6", HayesKind::kNoDialtone},
+    {"NO DIAL TONE", "", HayesKind::kNoDialtone},
     {"BUSY", "7", HayesKind::kBusy},
     {"NO ANSWER", "8", HayesKind::kNoAnswer},
+    {"DELAYED", "", HayesKind::kDelayed},
+    {"BLACKLISTED", "", HayesKind::kBlacklisted},
+    {"VOICE", "", HayesKind::kVoice},
 }};
+
+// Numeric CONNECT codes other than 1: 5 (1200), 9 (600), 10 and up.
+std::optional<std::string> NumericConnect(std::string_view line) {
+  if (line.empty() || line.size() > 3) return std::nullopt;
+  int code = 0;
+  for (char c : line) {
+    if (c < '0' || c > '9') return std::nullopt;
+    code = code * 10 + (c - '0');
+  }
+  if (code == 5) return "1200";
+  if (code == 9) return "600";
+  if (code == 10) return "2400";
+  if (code > 10) return "code " + std::to_string(code);
+  return std::nullopt;
+}
 
 std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -42,8 +62,10 @@ HayesResponse ParseHayesLine(std::string_view line) {
       (line[1] == 'T' || line[1] == 't'))
     return {HayesKind::kEcho, {}};
   for (const Code& code : kCodes) {
-    if (line == code.verbal || line == code.numeric) return {code.kind, {}};
+    if (line == code.verbal || (!code.numeric.empty() && line == code.numeric))
+      return {code.kind, {}};
   }
+  if (auto rate = NumericConnect(line)) return {HayesKind::kConnect, *rate};
   constexpr std::string_view kConnect = "CONNECT ";
   if (line.substr(0, kConnect.size()) == kConnect) {
     return {HayesKind::kConnect,
@@ -62,6 +84,9 @@ const char* HayesKindName(HayesKind kind) {
     case HayesKind::kNoDialtone: return "NO DIALTONE";
     case HayesKind::kBusy: return "BUSY";
     case HayesKind::kNoAnswer: return "NO ANSWER";
+    case HayesKind::kDelayed: return "DELAYED";
+    case HayesKind::kBlacklisted: return "BLACKLISTED";
+    case HayesKind::kVoice: return "VOICE";
     case HayesKind::kEcho: return "echo";
     case HayesKind::kEmpty: return "empty";
     case HayesKind::kUnknown: return "unknown";

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "telephony/event_dispatch.h"
-#include "telephony/modem_line_driver.h"
+#include "telephony/configured_line_driver.h"
 
 namespace zentrel {
 namespace {
@@ -30,7 +30,7 @@ Service& TheService() {
 std::shared_ptr<ILineDriver> Driver() {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (!s.driver) s.driver = MakeModemLineDriver();
+  if (!s.driver) s.driver = MakeConfiguredLineDriver();
   return s.driver;
 }
 

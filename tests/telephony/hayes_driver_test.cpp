@@ -16,7 +16,9 @@
 #include "seriallink/trace.h"
 #include "telephony/event_dispatch.h"
 #include "telephony/line_service.h"
-#include "telephony/modem_line_driver.h"
+#include "telephony/configured_line_driver.h"
+#include "telephony/hayes_call.h"
+#include "telephony/line_problems.h"
 
 namespace zentrel {
 namespace {
@@ -47,6 +49,9 @@ class HayesDriverTest : public ::testing::Test {
     ::close(slave);
     config_ = std::filesystem::temp_directory_path() /
               ("zt_hayes_" + std::to_string(::getpid()) + ".conf");
+    locks_ = std::filesystem::temp_directory_path() /
+             ("zt_hayes_locks_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(locks_);
     std::ofstream(config_) << "# the test's modem\nmodem " << port_ << "\n";
     g_events.clear();
     SetEventDispatcher(&queue_);
@@ -57,10 +62,16 @@ class HayesDriverTest : public ::testing::Test {
     SetLineDriver(nullptr);
     if (master_ >= 0) ::close(master_);
     std::filesystem::remove(config_);
+    std::filesystem::remove_all(locks_);
   }
   void UseDriver(std::chrono::milliseconds dial_timeout) {
-    const HayesTimings t{5s, dial_timeout, 5ms, 5ms, 20ms, 50ms};
-    SetLineDriver(std::make_shared<ModemLineDriver>([path = config_.string()] { return path; }, t));
+    LineSettings settings;
+    settings.modem = {.command_timeout = 5s, .dial_timeout = dial_timeout, .escape_guard = 5ms,
+                      .dtr_hold = 5ms, .hangup_wait = 20ms, .watch_interval = 50ms,
+                      .line_end_grace = 100ms, .after_ok = 1ms};
+    settings.tty.lock_folder = locks_.string();
+    SetLineDriver(std::make_shared<ConfiguredLineDriver>(
+        [path = config_.string()] { return path; }, settings));
   }
 
   // Registers, opens line 0 and dials; the modem has not answered yet.
@@ -74,9 +85,11 @@ class HayesDriverTest : public ::testing::Test {
     ASSERT_GT(lineMakeCall(line_, &call_, number, 0, nullptr), 0);
     ASSERT_NE(call_, 0u);
   }
-  // Init answered OK, the dial command read; returns it.
+  // Init and settings answered OK, the dial command read; returns it.
   std::string PassInit() {
     EXPECT_EQ(ModemReads("\r"), "ATZ\r");
+    ModemSays("\r\nOK\r\n");
+    EXPECT_EQ(ModemReads("\r"), std::string(kHayesSettings) + "\r");
     ModemSays("\r\nOK\r\n");
     return ModemReads("\r");
   }
@@ -141,6 +154,7 @@ class HayesDriverTest : public ::testing::Test {
   int master_ = -1;
   std::string port_;
   std::filesystem::path config_;
+  std::filesystem::path locks_;
   PumpedQueue queue_;
   HLINEAPP app_ = 0;
   HLINE line_ = 0;
@@ -268,8 +282,8 @@ TEST_F(HayesDriverTest, DevicesAndCapabilities) {
   count = 0;
   EXPECT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), LINEERR_INIFILECORRUPT);
   EXPECT_EQ(count, 0u);
-  EXPECT_TRUE(trace.Contains("Line devices: " + config_.string() +
-                             " line 2: unknown device type \"modme\"\n"));
+  EXPECT_TRUE(trace.Contains("Line devices: the device list " + config_.string() +
+                             " line 2: unknown device type \"modme\" (modem, serial, tcp or tls)\n"));
 }
 
 // The program registers anew for every send and keeps the registrations:

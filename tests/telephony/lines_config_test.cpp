@@ -1,6 +1,6 @@
-// The device list: the parser from a table (good, empty, comments, default
-// init, malformed lines with their numbers), the file's path from the
-// environment, and the loader on real files, present, empty and missing.
+// The device list: the parser from one table over the four kinds (options,
+// defaults, malformed lines with their numbers), the file's path from the
+// environment, and the loader on real files, saying why a file gave no line.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,35 +14,78 @@
 namespace zentrel {
 namespace {
 
+// One parsed line as text, every field the kind uses.
+std::string Describe(const LineConfig& l) {
+  std::string text = std::string(KindWord(l.kind)) + "@" + std::to_string(l.line_number) + " ";
+  switch (l.kind) {
+    case LineConfig::Kind::kModem:
+      return text + l.port + " " + l.format.Text() + " [" + l.init + "]";
+    case LineConfig::Kind::kSerial:
+      return text + l.port + " " + l.format.Text();
+    case LineConfig::Kind::kTcp:
+      return text + l.host + " " + l.service;
+    case LineConfig::Kind::kTls:
+      return text + l.host + " " + l.service + " ca=" + l.ca_file + " name=" + l.server_name +
+             (l.insecure ? " insecure" : "");
+  }
+  return text;
+}
+
 TEST(LinesConfig, Parses) {
   struct Row {
-    const char* what;
     const char* text;
-    std::vector<std::pair<std::string, std::string>> modems;
+    std::vector<std::string> lines;
     std::string error;
   };
   const std::vector<Row> rows = {
-      {"empty", "", {}, ""},
-      {"comments and blanks", "# none\n\n   \n", {}, ""},
-      {"one modem, default init", "modem /dev/ttyUSB0\n",
-       {{"/dev/ttyUSB0", "ATZ"}}, ""},
-      {"init given, comment after", "modem /dev/ttyS0 AT&F E1 # mine\n",
-       {{"/dev/ttyS0", "AT&F E1"}}, ""},
-      {"order kept, no final LF", "modem /dev/a\n  modem\t/dev/b ATZ",
-       {{"/dev/a", "ATZ"}, {"/dev/b", "ATZ"}}, ""},
-      {"unknown type", "modem /dev/a\n\nfax /dev/b\n", {},
-       "line 3: unknown device type \"fax\""},
-      {"port missing", "# list\nmodem\n", {}, "line 2: modem without a port"},
+      {"", {}, ""},
+      {"# none\n\n   \n", {}, ""},
+      {"modem /dev/ttyUSB0\n", {"modem@1 /dev/ttyUSB0 300 7E1 [ATZ]"}, ""},
+      {"modem /dev/ttyS0 AT&F E1 S7=45 # mine\n", {"modem@1 /dev/ttyS0 300 7E1 [AT&F E1 S7=45]"}, ""},
+      {"modem /dev/a\n  modem\t/dev/b ATZ", {"modem@1 /dev/a 300 7E1 [ATZ]", "modem@2 /dev/b 300 7E1 [ATZ]"}, ""},
+      {"modem /dev/a --speed=1200 ATZ", {"modem@1 /dev/a 1200 7E1 [ATZ]"}, ""},
+      {"modem /dev/a --speed=2400 --format=8N1", {"modem@1 /dev/a 2400 8N1 [ATZ]"}, ""},
+      {"modem /dev/a AT --speed=1200", {"modem@1 /dev/a 300 7E1 [AT --speed=1200]"}, ""},
+      {"serial /dev/ttyS1 9600 8n1\nserial /dev/ttyS2 1200 7E1 rtscts",
+       {"serial@1 /dev/ttyS1 9600 8N1", "serial@2 /dev/ttyS2 1200 7E1 rtscts"}, ""},
+      {"serial /dev/ttyS1 9600 7O2 xonxoff", {"serial@1 /dev/ttyS1 9600 7O2 xonxoff"}, ""},
+      {"tcp paging.example:444", {"tcp@1 paging.example 444"}, ""},
+      {"tcp [::1]:444", {"tcp@1 ::1 444"}, ""},
+      {"tls tap.example:443 ca=/etc/ca.pem name=tap insecure",
+       {"tls@1 tap.example 443 ca=/etc/ca.pem name=tap insecure"}, ""},
+      {"tls tap.example:443", {"tls@1 tap.example 443 ca= name="}, ""},
+      {"modem /dev/a\n\nfax /dev/b\n", {}, "line 3: unknown device type \"fax\" (modem, serial, tcp or tls)"},
+      {"# list\nmodem\n", {}, "line 2: modem without a port"},
+      {"modem /dev/a --speed=1300", {}, "line 1: unsupported speed \"1300\""},
+      {"modem /dev/a --speed=fast", {}, "line 1: bad speed \"fast\""},
+      {"modem /dev/a --parity=E", {}, "line 1: unknown modem option \"--parity=E\" (--speed=N, --format=7E1)"},
+      {"serial /dev/a 9600", {}, "line 1: serial needs PORT SPEED FORMAT, like: serial /dev/ttyS0 9600 8N1"},
+      {"serial /dev/a 9600 9N1", {}, "line 1: bad format \"9N1\" (like 8N1)"},
+      {"serial /dev/a 9600 8N1 dtrdsr", {}, "line 1: unknown flow control \"dtrdsr\" (rtscts or xonxoff)"},
+      {"tcp host", {}, "line 1: address \"host\" is not HOST:PORT"},
+      {"tcp host:0", {}, "line 1: bad port number in \"host:0\""},
+      {"tcp host:99999", {}, "line 1: bad port number in \"host:99999\""},
+      {"tcp host:444 extra", {}, "line 1: unexpected \"extra\""},
+      {"tls", {}, "line 1: tls without HOST:PORT"},
+      {"tls h:443 ca=", {}, "line 1: unknown tls option \"ca=\" (ca=FILE, name=SERVER, insecure)"},
   };
   for (const Row& row : rows) {
     LinesConfig config = ParseLinesConfig(row.text);
-    std::vector<std::pair<std::string, std::string>> got;
-    for (const auto& m : config.modems) got.emplace_back(m.port, m.init);
-    EXPECT_EQ(got, row.modems) << row.what;
-    EXPECT_EQ(config.error, row.error) << row.what;
+    std::vector<std::string> got;
+    for (const auto& l : config.lines) got.push_back(Describe(l));
+    EXPECT_EQ(got, row.lines) << row.text;
+    EXPECT_EQ(config.error, row.error) << row.text;
   }
-  const ModemConfig modem{"/dev/ttyUSB0", "ATZ"};
-  EXPECT_EQ(modem.LineName(), "Modem on /dev/ttyUSB0");
+}
+
+TEST(LinesConfig, Names) {
+  const LinesConfig config = ParseLinesConfig(
+      "modem /dev/ttyUSB0\nserial /dev/ttyS0 9600 8N1\ntcp h:1\ntls h:2\n");
+  ASSERT_EQ(config.lines.size(), 4u);
+  EXPECT_EQ(config.lines[0].LineName(), "Modem on /dev/ttyUSB0");
+  EXPECT_EQ(config.lines[1].LineName(), "Serial line on /dev/ttyS0");
+  EXPECT_EQ(config.lines[2].LineName(), "TCP to h:1");
+  EXPECT_EQ(config.lines[3].LineName(), "TLS to h:2");
 }
 
 TEST(LinesConfig, PathFromEnvironment) {
@@ -56,22 +99,31 @@ TEST(LinesConfig, PathFromEnvironment) {
   EXPECT_EQ(LinesConfigPath(), "/home/u/.config/zentrel/lines.conf");
 }
 
-TEST(LinesConfig, LoadsFiles) {
+TEST(LinesConfig, LoadSaysWhyNoLine) {
   const auto dir = std::filesystem::temp_directory_path() /
                    ("zt_lines_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  std::filesystem::create_directories(dir / "folder");
   auto write = [&](const char* name, const char* text) {
     std::ofstream(dir / name) << text;
     return (dir / name).string();
   };
   LinesConfig good = LoadLinesConfig(write("good", "modem /dev/pts/9 ATZ\n"));
-  ASSERT_EQ(good.modems.size(), 1u);
-  EXPECT_EQ(good.modems[0].port, "/dev/pts/9");
-  EXPECT_TRUE(LoadLinesConfig(write("empty", "")).modems.empty());
-  LinesConfig missing = LoadLinesConfig((dir / "none").string());
-  EXPECT_TRUE(missing.modems.empty());
-  EXPECT_TRUE(missing.error.empty());
-  // A malformed file: the modem driver's test of lineInitialize.
+  ASSERT_EQ(good.lines.size(), 1u);
+  EXPECT_EQ(good.lines[0].port, "/dev/pts/9");
+  EXPECT_EQ(good.why_none, "");
+  const std::string d = dir.string();
+  const std::pair<std::string, std::string> rows[] = {
+      {write("empty", "# nothing yet\n"), "the device list " + d + "/empty has no lines"},
+      {d + "/none", "the device list " + d + "/none does not exist"},
+      {d + "/folder", "the device list " + d + "/folder is a folder, not a file"},
+      {write("bad", "modem\n"), "the device list " + d + "/bad line 1: modem without a port"},
+      {"", "no device list: neither ZENTREL_LINES nor HOME is set"},
+  };
+  for (const auto& [path, why] : rows) {
+    const LinesConfig config = LoadLinesConfig(path);
+    EXPECT_TRUE(config.lines.empty()) << path;
+    EXPECT_EQ(config.why_none, why) << path;
+  }
   std::filesystem::remove_all(dir);
 }
 

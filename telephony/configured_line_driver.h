@@ -1,8 +1,10 @@
-// The real line driver: one line device per modem of the configuration
-// file, a tty held open from lineOpen to lineClose, one HayesCall (one
-// thread) per call, joined when the call is deallocated or its line closed.
-// The call's data connection ("comm/datamodem") is a dup() of the port's
-// descriptor, which the caller then owns.
+// The real line driver: one line device per line of the configuration file,
+// in its order. It keeps the device list, the handles, the records and the
+// hand-over of the data connection ("comm/datamodem" is a dup() of the
+// call's descriptor, which the caller then owns); opening a line and placing
+// and dropping its calls belong to the line's kind (line_kind.h). A line that
+// cannot be used now fails the version negotiation, so the first usable line
+// is chosen; why each was skipped is noted for the user (line_problems.h).
 #pragma once
 
 #include <functional>
@@ -11,8 +13,8 @@
 #include <mutex>
 #include <string>
 
-#include "telephony/hayes_call.h"
 #include "telephony/line_driver.h"
+#include "telephony/line_kind.h"
 #include "telephony/lines_config.h"
 
 namespace zentrel {
@@ -20,11 +22,11 @@ namespace zentrel {
 // The configured devices' file; evaluated at every registration.
 using ConfigPathFn = std::function<std::string()>;
 
-class ModemLineDriver : public ILineDriver {
+class ConfiguredLineDriver : public ILineDriver {
  public:
-  explicit ModemLineDriver(ConfigPathFn config_path = LinesConfigPath,
-                           HayesTimings timings = {});
-  ~ModemLineDriver() override;
+  explicit ConfiguredLineDriver(ConfigPathFn config_path = LinesConfigPath,
+                                LineSettings settings = {});
+  ~ConfiguredLineDriver() override;
 
   LONG Initialize(DWORD* num_devs) override;
   LONG NegotiateAPIVersion(DWORD device, DWORD low, DWORD high,
@@ -46,26 +48,29 @@ class ModemLineDriver : public ILineDriver {
  private:
   struct Line {
     DWORD device = 0;
-    ModemConfig modem;
-    std::unique_ptr<HayesPort> port;
+    LineConfig config;
+    std::unique_ptr<IOpenLine> open;
     LineEventSink sink;
     HCALL call = 0;
-    std::unique_ptr<HayesCall> hayes;
+    std::unique_ptr<ILineCall> active;
   };
-  bool FindModem(DWORD device, ModemConfig* modem);
+  bool FindLine(DWORD device, LineConfig* config);
   Line* LineOfCall(HCALL call);  // with mutex_ held
   DWORD NextRequest();
 
   ConfigPathFn config_path_;
-  HayesTimings timings_;
+  LineSettings settings_;
   std::mutex mutex_;
-  std::vector<ModemConfig> modems_;
+  std::vector<LineConfig> configs_;
   std::map<HLINE, std::unique_ptr<Line>> lines_;
   DWORD next_handle_ = 1;
   DWORD next_request_ = 1;
 };
 
 // The driver the line service uses unless another is installed.
-std::shared_ptr<ILineDriver> MakeModemLineDriver();
+std::shared_ptr<ILineDriver> MakeConfiguredLineDriver();
+
+// "line 2 (modem /dev/ttyUSB0)": how messages name a configured line.
+std::string DescribeLine(const LineConfig& line);
 
 }  // namespace zentrel

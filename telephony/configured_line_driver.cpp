@@ -1,13 +1,15 @@
-// The modem line driver; see modem_line_driver.h. Calls are joined outside
-// the driver's lock, so a call thread reporting an event never waits for a
-// caller that is joining it.
-#include "telephony/modem_line_driver.h"
+// The configured line driver; see configured_line_driver.h. Calls are
+// joined outside the driver's lock, so a call thread reporting an event never
+// waits for a caller that is joining it.
+#include "telephony/configured_line_driver.h"
 
 #include <cstring>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "seriallink/trace.h"
+#include "telephony/line_problems.h"
 
 namespace zentrel {
 namespace {
@@ -18,53 +20,68 @@ constexpr const char* kDataModemClass = "comm/datamodem";
 
 }  // namespace
 
-ModemLineDriver::ModemLineDriver(ConfigPathFn config_path,
-                                 HayesTimings timings)
-    : config_path_(std::move(config_path)), timings_(timings) {}
+std::string DescribeLine(const LineConfig& line) {
+  const bool tty = line.kind == LineConfig::Kind::kModem ||
+                   line.kind == LineConfig::Kind::kSerial;
+  return "line " + std::to_string(line.line_number) + " (" +
+         KindWord(line.kind) + " " +
+         (tty ? line.port : line.host + ":" + line.service) + ")";
+}
 
-ModemLineDriver::~ModemLineDriver() {
+ConfiguredLineDriver::ConfiguredLineDriver(ConfigPathFn config_path,
+                                           LineSettings settings)
+    : config_path_(std::move(config_path)), settings_(std::move(settings)) {}
+
+ConfiguredLineDriver::~ConfiguredLineDriver() {
   std::map<HLINE, std::unique_ptr<Line>> lines;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     lines.swap(lines_);
   }
-  for (auto& [handle, line] : lines) line->hayes.reset();
+  for (auto& [handle, line] : lines) line->active.reset();
 }
 
-LONG ModemLineDriver::Initialize(DWORD* num_devs) {
-  std::string path = config_path_();
-  LinesConfig config = LoadLinesConfig(path);
-  if (!config.error.empty())
-    OutputDebugStringA("Line devices: " + path + " " + config.error + "\n");
+LONG ConfiguredLineDriver::Initialize(DWORD* num_devs) {
+  LinesConfig config = LoadLinesConfig(config_path_());
+  if (!config.why_none.empty()) {
+    OutputDebugStringA("Line devices: " + config.why_none + "\n");
+    NoteLineProblem(config.why_none);
+  }
   std::lock_guard<std::mutex> lock(mutex_);
-  modems_ = config.modems;
+  configs_ = config.lines;
   if (!config.error.empty()) return LINEERR_INIFILECORRUPT;
-  *num_devs = static_cast<DWORD>(modems_.size());
+  *num_devs = static_cast<DWORD>(configs_.size());
   return 0;
 }
 
-bool ModemLineDriver::FindModem(DWORD device, ModemConfig* modem) {
+bool ConfiguredLineDriver::FindLine(DWORD device, LineConfig* config) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (device >= modems_.size()) return false;
-  *modem = modems_[device];
+  if (device >= configs_.size()) return false;
+  *config = configs_[device];
   return true;
 }
 
-LONG ModemLineDriver::NegotiateAPIVersion(DWORD device, DWORD low,
+LONG ConfiguredLineDriver::NegotiateAPIVersion(DWORD device, DWORD low,
                                           DWORD high, DWORD* version) {
-  ModemConfig modem;
-  if (!FindModem(device, &modem)) return LINEERR_BADDEVICEID;
+  LineConfig config;
+  if (!FindLine(device, &config)) return LINEERR_BADDEVICEID;
   if (low > kVersionHigh || high < kVersionLow)
     return LINEERR_INCOMPATIBLEAPIVERSION;
+  // A line that cannot be used now is passed over for the next one.
+  const std::string why = CheckLineOfKind(config, settings_);
+  if (!why.empty()) {
+    NoteLineProblem(DescribeLine(config) + " skipped: " + why);
+    return LINEERR_NODEVICE;
+  }
   *version = high < kVersionHigh ? high : kVersionHigh;
   return 0;
 }
 
-LONG ModemLineDriver::GetDevCaps(DWORD device, DWORD version,
+LONG ConfiguredLineDriver::GetDevCaps(DWORD device, DWORD version,
                                  LINEDEVCAPS* caps) {
-  ModemConfig modem;
-  if (!FindModem(device, &modem)) return LINEERR_BADDEVICEID;
-  const std::string name = modem.LineName();
+  LineConfig config;
+  if (!FindLine(device, &config)) return LINEERR_BADDEVICEID;
+  const std::string name = config.LineName();
   const DWORD fixed = sizeof(LINEDEVCAPS);
   const DWORD needed = fixed + static_cast<DWORD>(name.size() + 1);
   caps->dwNeededSize = needed;
@@ -81,17 +98,17 @@ LONG ModemLineDriver::GetDevCaps(DWORD device, DWORD version,
   caps->dwAddressModes = LINEADDRESSMODE_ADDRESSID;
   caps->dwNumAddresses = 1;
   caps->dwBearerModes = LINEBEARERMODE_VOICE;
-  caps->dwMaxRate = 300;
+  caps->dwMaxRate = static_cast<DWORD>(config.format.speed);
   caps->dwMediaModes = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM;
   caps->dwMaxNumActiveCalls = 1;
   if (version >= 0x10004) caps->dwLineFeatures = LINEFEATURE_MAKECALL;
   return 0;
 }
 
-LONG ModemLineDriver::GetAddressCaps(DWORD device, DWORD address, DWORD,
+LONG ConfiguredLineDriver::GetAddressCaps(DWORD device, DWORD address, DWORD,
                                      LINEADDRESSCAPS* caps) {
-  ModemConfig modem;
-  if (!FindModem(device, &modem)) return LINEERR_BADDEVICEID;
+  LineConfig config;
+  if (!FindLine(device, &config)) return LINEERR_BADDEVICEID;
   if (address != 0) return LINEERR_INVALPOINTER;
   caps->dwNeededSize = sizeof(LINEADDRESSCAPS);
   caps->dwUsedSize = sizeof(LINEADDRESSCAPS);
@@ -107,79 +124,85 @@ LONG ModemLineDriver::GetAddressCaps(DWORD device, DWORD address, DWORD,
   return 0;
 }
 
-LONG ModemLineDriver::Open(DWORD device, DWORD, HLINE* line,
+LONG ConfiguredLineDriver::Open(DWORD device, DWORD, HLINE* line,
                            LineEventSink sink) {
-  ModemConfig modem;
-  if (!FindModem(device, &modem)) return LINEERR_BADDEVICEID;
+  LineConfig config;
+  if (!FindLine(device, &config)) return LINEERR_BADDEVICEID;
   std::lock_guard<std::mutex> lock(mutex_);
   for (auto& [handle, open] : lines_)
     if (open->device == device) return LINEERR_ALLOCATED;
-  std::string error;
-  bool busy = false;
-  auto port = HayesPort::Open(modem.port, &error, &busy);
-  if (!port) {
-    OutputDebugStringA("Modem on " + modem.port + ": cannot open: " + error +
-                       "\n");
-    return busy ? LINEERR_ALLOCATED : LINEERR_NODEVICE;
+  LineOpenFailure failure;
+  auto line_open = OpenLineOfKind(config, settings_, &failure);
+  if (!line_open) {
+    NoteLineProblem(DescribeLine(config) + ": " + failure.text);
+    return failure.code;
   }
   auto opened = std::make_unique<Line>();
   opened->device = device;
-  opened->modem = modem;
-  opened->port = std::move(port);
+  opened->config = config;
+  opened->open = std::move(line_open);
   opened->sink = std::move(sink);
   *line = next_handle_++;
   lines_[*line] = std::move(opened);
   return 0;
 }
 
-DWORD ModemLineDriver::NextRequest() { return next_request_++; }
+DWORD ConfiguredLineDriver::NextRequest() { return next_request_++; }
 
-LONG ModemLineDriver::MakeCall(HLINE line, HCALL* call,
+LONG ConfiguredLineDriver::MakeCall(HLINE line, HCALL* call,
                                const char* destination,
                                const LINECALLPARAMS*) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = lines_.find(line);
   if (it == lines_.end()) return LINEERR_INVALLINEHANDLE;
   Line& open = *it->second;
-  if (open.hayes) return LINEERR_RESOURCEUNAVAIL;
-  const HCALL handle = next_handle_++;
+  if (open.active) return LINEERR_RESOURCEUNAVAIL;
+  const HCALL handle = next_handle_;
   LineEventSink sink = open.sink;
-  open.call = handle;
-  open.hayes = std::make_unique<HayesCall>(
-      *open.port, open.modem.init, destination ? destination : "", timings_,
+  std::string refused;
+  auto placed = open.open->MakeCall(
+      destination ? destination : "",
       [sink, handle](DWORD state, DWORD detail) {
         sink(handle, LINE_CALLSTATE, state, detail, 0);
-      });
+      },
+      &refused);
+  if (!placed) {
+    NoteLineProblem(refused);
+    return LINEERR_INVALADDRESS;
+  }
+  ++next_handle_;
+  open.call = handle;
+  open.active = std::move(placed);
   *call = handle;
   const DWORD request = NextRequest();
   sink(line, LINE_REPLY, request, 0, 0);
-  open.hayes->Start();
+  open.active->Start();
   return static_cast<LONG>(request);
 }
 
-ModemLineDriver::Line* ModemLineDriver::LineOfCall(HCALL call) {
+ConfiguredLineDriver::Line* ConfiguredLineDriver::LineOfCall(HCALL call) {
   for (auto& [handle, line] : lines_)
-    if (call != 0 && line->call == call && line->hayes) return line.get();
+    if (call != 0 && line->call == call && line->active) return line.get();
   return nullptr;
 }
 
-LONG ModemLineDriver::GetID(HCALL call, const char* device_class,
+LONG ConfiguredLineDriver::GetID(HCALL call, const char* device_class,
                             VARSTRING* id) {
   std::lock_guard<std::mutex> lock(mutex_);
   Line* line = LineOfCall(call);
   if (line == nullptr) return LINEERR_INVALCALLHANDLE;
   if (std::strcmp(device_class, kDataModemClass) != 0)
     return LINEERR_INVALDEVICECLASS;
-  if (line->hayes->State() != LINECALLSTATE_CONNECTED)
+  if (line->active->State() != LINECALLSTATE_CONNECTED)
     return LINEERR_INVALCALLSTATE;
-  const std::string& name = line->port->path();
+  const std::string name = line->active->DataName();
   const DWORD fixed = sizeof(VARSTRING);
   const DWORD string_size = static_cast<DWORD>(sizeof(std::int32_t) +
                                                name.size() + 1);
   id->dwNeededSize = fixed + string_size;
   id->dwUsedSize = fixed;
   if (id->dwTotalSize < id->dwNeededSize) return 0;
-  const std::int32_t handle = ::dup(line->port->fd());
+  const std::int32_t handle = ::fcntl(line->active->DataFd(), F_DUPFD_CLOEXEC, 0);
   if (handle < 0) return LINEERR_RESOURCEUNAVAIL;
   char* text = reinterpret_cast<char*>(id) + fixed;
   std::memcpy(text, &handle, sizeof handle);
@@ -191,42 +214,42 @@ LONG ModemLineDriver::GetID(HCALL call, const char* device_class,
   return 0;
 }
 
-LONG ModemLineDriver::GetCallStatus(HCALL call, LINECALLSTATUS* status) {
+LONG ConfiguredLineDriver::GetCallStatus(HCALL call, LINECALLSTATUS* status) {
   std::lock_guard<std::mutex> lock(mutex_);
   Line* line = LineOfCall(call);
   if (line == nullptr) return LINEERR_INVALCALLHANDLE;
   status->dwNeededSize = sizeof(LINECALLSTATUS);
   status->dwUsedSize = sizeof(LINECALLSTATUS);
-  status->dwCallState = line->hayes->State();
-  status->dwCallStateMode = line->hayes->StateDetail();
+  status->dwCallState = line->active->State();
+  status->dwCallStateMode = line->active->StateDetail();
   status->dwCallPrivilege = 0x4;  // owner
   return 0;
 }
 
-LONG ModemLineDriver::Drop(HCALL call) {
+LONG ConfiguredLineDriver::Drop(HCALL call) {
   std::lock_guard<std::mutex> lock(mutex_);
   Line* line = LineOfCall(call);
   if (line == nullptr) return LINEERR_INVALCALLHANDLE;
-  line->hayes->Drop();
+  line->active->Drop();
   const DWORD request = NextRequest();
   line->sink(call, LINE_REPLY, request, 0, 0);
   return static_cast<LONG>(request);
 }
 
-LONG ModemLineDriver::DeallocateCall(HCALL call) {
-  std::unique_ptr<HayesCall> ending;
+LONG ConfiguredLineDriver::DeallocateCall(HCALL call) {
+  std::unique_ptr<ILineCall> ending;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Line* line = LineOfCall(call);
     if (line == nullptr) return LINEERR_INVALCALLHANDLE;
-    ending = std::move(line->hayes);
+    ending = std::move(line->active);
     line->call = 0;
   }
   ending.reset();  // joins the call's thread
   return 0;
 }
 
-LONG ModemLineDriver::Close(HLINE line) {
+LONG ConfiguredLineDriver::Close(HLINE line) {
   std::unique_ptr<Line> closing;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -235,15 +258,15 @@ LONG ModemLineDriver::Close(HLINE line) {
     closing = std::move(it->second);
     lines_.erase(it);
   }
-  closing->hayes.reset();  // before the port it uses
+  closing->active.reset();  // before the line it uses
   closing.reset();
   return 0;
 }
 
-LONG ModemLineDriver::Shutdown() { return 0; }
+LONG ConfiguredLineDriver::Shutdown() { return 0; }
 
-std::shared_ptr<ILineDriver> MakeModemLineDriver() {
-  return std::make_shared<ModemLineDriver>();
+std::shared_ptr<ILineDriver> MakeConfiguredLineDriver() {
+  return std::make_shared<ConfiguredLineDriver>();
 }
 
 }  // namespace zentrel

@@ -1,0 +1,91 @@
+// The one serial port of the program: every tty line (a modem, a direct
+// cable to an encoder) is opened, locked, framed and closed here. Open takes
+// the UUCP lock and TIOCEXCL, never becomes the controlling terminal, sets
+// close-on-exec, saves the termios it found and applies a LineFormat raw;
+// closing restores the saved termios and releases the lock. Also the modem
+// lines (DTR, DCD, CLOCAL, HUPCL), flushing, draining and a read that a wake
+// event interrupts.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <termios.h>
+
+#include "seriallink/line_format.h"
+#include "seriallink/tty_port_lock.h"
+
+namespace zentrel {
+
+// Raw mode with `format` written into `t`; CLOCAL and HUPCL are kept as
+// they are. (A pseudo-terminal keeps only some of these flags.)
+void MakeRawTermios(termios& t, const LineFormat& format);
+
+// Why a port could not be opened, for the user and the trace.
+struct TtyOpenError {
+  enum class Kind { kNone, kMissing, kPermission, kNotTty, kHeld, kFailed };
+  Kind kind = Kind::kNone;
+  std::string text;    // one sentence naming the cause
+  LockHolder holder;   // kHeld: who has it, where known (pid 0 = unknown)
+};
+
+struct TtyPortOptions {
+  std::string lock_folder = DefaultLockFolder();
+  bool hang_up_on_close = true;  // HUPCL: closing the port drops DTR
+};
+
+class TtyPort {
+ public:
+  static std::unique_ptr<TtyPort> Open(const std::string& path,
+                                       const LineFormat& format,
+                                       const TtyPortOptions& options,
+                                       TtyOpenError* error);
+  ~TtyPort();
+  TtyPort(const TtyPort&) = delete;
+  TtyPort& operator=(const TtyPort&) = delete;
+
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  // The format last applied.
+  const LineFormat& format() const { return format_; }
+  // A real serial port; a pseudo-terminal has no DTR, DCD or CLOCAL effect.
+  bool HasModemLines() const { return modem_lines_; }
+  // Where the lock could not be taken for a reason other than a holder
+  // (no lock folder, no permission): what went wrong; else empty.
+  const std::string& lock_warning() const { return lock_warning_; }
+
+  // Raw mode with `format`; false with `error` when the driver refuses it.
+  bool Apply(const LineFormat& format, std::string* error);
+  // CLOCAL: on, the port ignores the carrier; off, losing DCD hangs it up.
+  bool IgnoreCarrier(bool ignore);
+  bool SetHangUpOnClose(bool on);
+  // DTR up or down; false where the port has no modem-control lines.
+  bool SetDtr(bool up);
+  // The carrier-detect line; false where the port has no status lines.
+  bool ReadCarrier(bool* carrier) const;
+  bool FlushInput();
+  // Waits until every written byte has left the port.
+  bool Drain();
+  // Writes all of `text` within `limit`; false if the port failed.
+  bool WriteAll(std::string_view text, std::chrono::milliseconds limit);
+
+  enum class ReadResult { kData, kTimeout, kWoken, kHangUp };
+  // Reads what is there (at most `size`), waiting up to `limit` for the
+  // first byte; `wake_fd` (an eventfd, or -1) readable ends the wait.
+  ReadResult Read(char* buffer, std::size_t size, std::size_t* got,
+                  std::chrono::milliseconds limit, int wake_fd);
+
+ private:
+  TtyPort(int fd, std::string path, const termios& saved);
+  int fd_;
+  std::string path_;
+  termios saved_;
+  LineFormat format_;
+  bool modem_lines_ = false;
+  std::string lock_warning_;
+  std::unique_ptr<PortLock> lock_;
+};
+
+}  // namespace zentrel

@@ -1,0 +1,75 @@
+// What one kind of line (a Hayes modem, a direct serial cable, TCP, TLS) must
+// provide to the line driver; everything else - the device list, handles,
+// records, the hand-over of the data connection - is the driver's and the
+// same for every kind. A kind can say whether a line is usable right now
+// (without disturbing it), open it, and place one call at a time on it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "seriallink/tty_port.h"
+#include "telephony/hayes_timings.h"
+#include "telephony/line_types.h"
+#include "telephony/lines_config.h"
+
+namespace zentrel {
+
+// New call state and its detail, reported from any thread.
+using CallStateReport = std::function<void(DWORD, DWORD)>;
+
+// One call. Start() begins it; states go to the report. Drop() asks for the
+// hang-up (idle is reported when done); Join() ends the call and waits.
+class ILineCall {
+ public:
+  virtual ~ILineCall() = default;
+  virtual void Start() = 0;
+  virtual DWORD State() const = 0;
+  virtual DWORD StateDetail() const = 0;
+  virtual void Drop() = 0;
+  virtual void Join() = 0;
+  // Connected: the descriptor the serial link gets a dup() of, and its name.
+  virtual int DataFd() const = 0;
+  virtual std::string DataName() const = 0;
+};
+
+// A line held open from lineOpen to lineClose.
+class IOpenLine {
+ public:
+  virtual ~IOpenLine() = default;
+  // A call to `destination`, not yet started; null with `refused` set when
+  // the destination cannot be dialled on this kind of line.
+  virtual std::unique_ptr<ILineCall> MakeCall(const std::string& destination,
+                                              CallStateReport report,
+                                              std::string* refused) = 0;
+};
+
+// The knobs tests turn: protocol timings and where port locks live.
+struct LineSettings {
+  HayesTimings modem;
+  TtyPortOptions tty;
+};
+
+struct LineOpenFailure {
+  LONG code = LINEERR_NODEVICE;  // LINEERR_ALLOCATED when someone holds it
+  std::string text;              // the cause, one sentence
+};
+
+// "" when `line` looks usable now; else why not. Must not open the port.
+std::string CheckLineOfKind(const LineConfig& line, const LineSettings& settings);
+std::unique_ptr<IOpenLine> OpenLineOfKind(const LineConfig& line,
+                                          const LineSettings& settings,
+                                          LineOpenFailure* failure);
+
+// The kinds, one file each; CheckLineOfKind/OpenLineOfKind pick by kind.
+std::string CheckModemLine(const LineConfig& line, const LineSettings& settings);
+std::unique_ptr<IOpenLine> OpenModemLine(const LineConfig& line,
+                                         const LineSettings& settings,
+                                         LineOpenFailure* failure);
+
+// Shared by the tty kinds: the port is there, a tty, ours to open and not
+// locked by a live process; "" or why not.
+std::string CheckTtyLine(const std::string& port, const TtyPortOptions& options);
+
+}  // namespace zentrel
