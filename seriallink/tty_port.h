@@ -32,7 +32,7 @@ struct TtyOpenError {
 };
 
 struct TtyPortOptions {
-  std::string lock_folder = DefaultLockFolder();
+  std::string lock_folder = SystemLockFolder();
   bool hang_up_on_close = true;  // HUPCL: closing the port drops DTR
 };
 

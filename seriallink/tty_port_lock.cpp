@@ -76,7 +76,7 @@ std::string WriteOwnFile(const std::string& lock_path, std::string* error) {
 
 }  // namespace
 
-std::string DefaultLockFolder() {
+std::string SystemLockFolder() {
   struct stat st{};
   if (::stat("/run/lock", &st) == 0 && S_ISDIR(st.st_mode)) return "/run/lock";
   return "/var/lock";

@@ -14,7 +14,7 @@
 namespace zentrel {
 
 // The system's lock folder (/run/lock, else /var/lock).
-std::string DefaultLockFolder();
+std::string SystemLockFolder();
 
 // The lock file's path for `port` within `folder`; empty when the port's
 // name cannot be resolved.

@@ -13,6 +13,7 @@
 #include "seriallink/trace.h"
 #include "store/dao.h"
 #include "telephony/event_dispatch.h"
+#include "telephony/line_problems.h"
 #include "telephony/lines_config.h"
 #include "telephony/message_box.h"
 #include "telephony/telephony.h"
@@ -137,6 +138,7 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
 
   // The form's "Send Page": flags first, then the one start of a send.
   ClearTransactionFlags();
+  TakeLineProblems();  // only this attempt's count
   StartedSend send = StartSend(request, view.view, [&view](CCommLink&, CTelephony& tapi) {
     view.set_tapi(&tapi);
   });
@@ -152,9 +154,13 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   SetEventDispatcher(previous_dispatcher);
   SetTraceSink(std::move(previous_sink));
 
+  // Why lines were skipped or refused, a hang-up that was not confirmed.
+  const std::vector<std::string> problems = TakeLineProblems();
+  for (const std::string& problem : problems) std::fprintf(err, "zentrel-send: %s\n", problem.c_str());
   CallEnd end = outcome.End();
   end.timed_out = !in_time;
   if (end.reason.empty()) end.reason = send.refusal.empty() ? last_box : send.refusal;
+  if (end.reason.empty() && !problems.empty()) end.reason = "no line could be used (see above)";
   return end;
 }
 
