@@ -204,6 +204,7 @@ LONG ConfiguredLineDriver::GetID(HCALL call, const char* device_class,
   if (id->dwTotalSize < id->dwNeededSize) return 0;
   const std::int32_t handle = ::fcntl(line->active->DataFd(), F_DUPFD_CLOEXEC, 0);
   if (handle < 0) return LINEERR_RESOURCEUNAVAIL;
+  RegisterHandover(handle, line->active->Handover());
   char* text = reinterpret_cast<char*>(id) + fixed;
   std::memcpy(text, &handle, sizeof handle);
   std::memcpy(text + sizeof handle, name.c_str(), name.size() + 1);

@@ -41,6 +41,7 @@ class HayesCall : public ILineCall {
   void Join() override;
   int DataFd() const override { return port_.fd(); }
   std::string DataName() const override { return port_.path(); }
+  CommHandover Handover() const override { return {port_.format(), nullptr, nullptr}; }
 
  private:
   enum class Wait { kLine, kTimeout, kStopped, kPortGone };

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "seriallink/handover.h"
 #include "seriallink/tty_port.h"
 #include "telephony/hayes_timings.h"
 #include "telephony/line_types.h"
@@ -32,6 +33,9 @@ class ILineCall {
   // Connected: the descriptor the serial link gets a dup() of, and its name.
   virtual int DataFd() const = 0;
   virtual std::string DataName() const = 0;
+  // What the link is told beside the descriptor (the line's format, a TLS
+  // session); registered for the dup() that lineGetID hands over.
+  virtual CommHandover Handover() const = 0;
 };
 
 // A line held open from lineOpen to lineClose.

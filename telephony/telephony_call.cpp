@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "seriallink/handover.h"
 #include "seriallink/trace.h"
 #include "telephony/line_service.h"
 #include "telephony/message_box.h"
@@ -18,7 +19,8 @@ constexpr std::size_t kCallParamsFixed = sizeof(LINECALLPARAMS);  // 112
 constexpr std::size_t kVarStringFirstSize = 1048;
 constexpr std::size_t kNumberLimit = sizeof(CTelephony::m_szPhoneNumber) - 1;
 
-void CloseHandle(int handle) { ::close(handle); }
+// Closes the descriptor and forgets what the driver registered with it.
+void CloseHandle(int handle) { CloseCommHandle(handle); }
 
 const char* DisconnectText(DWORD mode) {
   switch (mode) {
