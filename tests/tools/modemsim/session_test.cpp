@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "session.h"
+#include "tap/checksum.h"
 
 namespace zentrel::modemsim {
 namespace {
@@ -70,6 +71,12 @@ const std::string kLogoff = "\x04\r";
 const std::string kGoodbyeAndDrop = "115 Goodbye\r\x1b\x04\r\r\nNO CARRIER\r\n";
 const std::string kNoCarrier = "\r\nNO CARRIER\r\n";
 
+// A framed block with its checksum: STX, `data`, `end`, checksum, CR.
+std::string Framed(const std::string& data, char end) {
+  const std::string framed = "\x02" + data + end;
+  return framed + tap::BlockChecksum(framed) + "\r";
+}
+
 struct Row {
   const char* name;
   Scenario scenario;
@@ -131,6 +138,18 @@ std::vector<Row> Rows() {
        kOnlineTo + kNoCarrier + "<drop>", M::kEnded},
       {"slow: two wake-ups unanswered", Scenario::kSlow, Connected({"\r", "\r", "\r"}),
        kConnectPrefix + "ID=", M::kOnline},
+      {"a page in three blocks: US, ETB, ETX", S,
+       Connected({"\r", kLogon, Framed("1\rHI", '\x1f'), Framed(" THERE\r", '\x17'),
+                  Framed("X\r", '\x03')}),
+       kOnlineTo + "<ok>\x06\r<ok>\x06\r<ok>211 Page accepted\r\x06\r", M::kOnline},
+      {"nak-once: the resend is taken", Scenario::kNakOnce,
+       Connected({"\r", kLogon, kBlockHi, kBlockHi, kBlockHi}),
+       kOnlineTo + "<ok>\r\x15\r<ok>211 Page accepted\r\x06\r<ok>211 Page accepted\r\x06\r",
+       M::kOnline},
+      {"rs-second: only the second page is refused", Scenario::kRsSecond,
+       Connected({"\r", kLogon, kBlockHi, kBlockHi, kBlockHi}),
+       kOnlineTo + "<ok>211 Page accepted\r\x06\r<ok>Invalid Pin\r\x1e\r<ok>211 Page accepted\r\x06\r",
+       M::kOnline},
       {"busy", Scenario::kBusy, Connected({"AT\r"}),
        "ATE0\r\r\nOK\r\n\r\nBUSY\r\n<end>\r\nOK\r\n", M::kCommand},
       {"no-answer", Scenario::kNoAnswer, Connected({}),
@@ -138,6 +157,22 @@ std::vector<Row> Rows() {
       {"no-dialtone", Scenario::kNoDialtone, Connected({}),
        "ATE0\r\r\nOK\r\n\r\nNO DIALTONE\r\n<end>", M::kCommand},
   };
+}
+
+TEST(Session, PageOverBlocksIsReadWholeWithTransparencyUndone) {
+  Session session(Scenario::kAccept, 2);
+  std::vector<BlockReceived> blocks;
+  for (const std::string& step : Connected({"\r", kLogon, Framed("12\x1a", '\x1f'),
+                                            Framed("A3\rline\x1aM\x1aJtwo\r", '\x03')})) {
+    const Actions actions = step == kDialDone ? session.DialDone() : session.Receive(step);
+    for (const Action& a : actions)
+      if (auto* b = std::get_if<BlockReceived>(&a)) blocks.push_back(*b);
+  }
+  ASSERT_EQ(blocks.size(), 2u);
+  EXPECT_EQ(blocks[0].end, "US");
+  EXPECT_EQ(blocks[1].end, "ETX");
+  EXPECT_EQ(blocks[1].pin, "12\x01" "3");  // SUB A is 01, split over the blocks' edge
+  EXPECT_EQ(blocks[1].message, "line\r\ntwo");
 }
 
 TEST(Session, RepliesWholeAndSplit) {
