@@ -1,5 +1,6 @@
 // TapView: the engine runs only on the loop's thread; the read thread merely
-// posts what it received. Texts go out as the transaction's do: a copy of
+// adds what it received to an inbox and wakes the loop. What is still in the
+// inbox when the call has ended is read before the outcomes are taken. Texts go out as the transaction's do: a copy of
 // its own per post, released here when the link refuses it.
 #include "tools/send/tap_view.h"
 
@@ -20,9 +21,21 @@ int TapView::StartLogonTimer() {
 
 int TapView::ProcessReceivedData(const char* text, std::uint32_t length) {
   if (text == nullptr) return 1;
-  std::string bytes(text, strnlen(text, length));
-  loop_.Post([this, bytes = std::move(bytes)] { session_.Receive(bytes); });
+  {
+    std::lock_guard lock(inbox_mutex_);
+    inbox_.append(text, strnlen(text, length));
+  }
+  loop_.Post([this] { TakeInbox(); });
   return 1;
+}
+
+void TapView::TakeInbox() {
+  std::string bytes;
+  {
+    std::lock_guard lock(inbox_mutex_);
+    bytes.swap(inbox_);
+  }
+  if (!bytes.empty()) session_.Receive(bytes);
 }
 
 void TapView::Send(std::string_view bytes) {
@@ -47,6 +60,7 @@ void TapView::PageDone(std::size_t index, const tap::PageReport& report) {
 }
 
 std::vector<tap::PageReport> TapView::Reports(const std::string& why) {
+  TakeInbox();  // an answer that came just before the hang-up still counts
   session_.CallEnded(why);
   std::vector<tap::PageReport> all;
   for (const auto& r : reports_) all.push_back(r.value_or(tap::PageReport{tap::PageStatus::kNotSent, "", why}));

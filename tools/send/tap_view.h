@@ -31,16 +31,21 @@ class TapView : public ILinkView, public tap::ISessionIo {
   void Finished() override { finished_ = true; }
 
   bool over() const { return finished_.load(); }
-  // After the call: pages without an outcome get `why`; then every report.
+  // After the call (its link gone): pages without an outcome get `why`;
+  // then every report.
   std::vector<tap::PageReport> Reports(const std::string& why);
 
   ILinkTelephony* m_pTapi = nullptr;
 
  private:
+  void TakeInbox();  // UI loop
+
   UiLoop& loop_;
   tap::TapSession session_;
   std::atomic<bool> finished_{false};
   std::vector<std::optional<tap::PageReport>> reports_;
+  std::mutex inbox_mutex_;
+  std::string inbox_;  // received, not yet given to the session
 };
 
 }  // namespace zentrel
