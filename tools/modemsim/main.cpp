@@ -28,35 +28,35 @@ int main(int argc, char** argv) {
   zentrel::UseProgramConventions(app, "zentrel-modemsim");
   std::string listen;
   std::vector<std::string> tls;
-  auto* link = app.add_option("--link", options.link, "Symlink to create to the pty's slave");
-  app.add_flag("--direct", options.direct, "The terminal alone on the pty, with no modem")->needs(link);
+  auto* link = app.add_option("--link", options.link, "symlink to create to the pty's slave");
+  app.add_flag("--direct", options.direct, "the terminal alone on the pty, with no modem")->needs(link);
   auto* listen_opt = app.add_option("--listen", listen,
-                                    "Serve the terminal over TCP on HOST:PORT (host 127.0.0.1 if left out; port 0: any)")
+                                    "serve the terminal over TCP on HOST:PORT (host 127.0.0.1 if left out; port 0: any)")
                          ->excludes(link);
-  app.add_option("--tls", tls, "With --listen: serve TLS with this certificate (PEM) and key")
+  app.add_option("--tls", tls, "with --listen: serve TLS with this certificate (PEM) and key")
       ->expected(2)
       ->needs(listen_opt);
-  app.add_option("--scenario", scenario, "How the modem and terminal behave")
+  app.add_option("--scenario", scenario, "how the modem and terminal behave")
       ->check(CLI::IsMember(names));
   app.add_option("--connect-delay-ms", options.connect_delay_ms,
-                 "Time from ATD to CONNECT (or the failure)")
+                 "time from ATD to CONNECT (or the failure)")
       ->check(CLI::NonNegativeNumber);
   app.add_option("--bits-per-second", options.bits_per_second,
-                 "Pace both directions as a line at N bit/s, 10 bits a character (0: off)")
+                 "pace both directions as a line at N bit/s, 10 bits a character (0: off)")
       ->check(CLI::NonNegativeNumber);
-  app.add_option("--log", options.log_path, "Write one JSON line per event to FILE");
-  app.add_flag("--once", options.once, "Serve one call, then exit");
+  app.add_option("--log", options.log_path, "write one JSON line per event to FILE");
+  app.add_flag("--once", options.once, "serve one call, then exit");
   app.add_option("--slow-wakeups", options.slow_wakeups,
-                 "Scenario slow: wake-up CRs left unanswered")
+                 "scenario slow: wake-up CRs left unanswered")
       ->check(CLI::NonNegativeNumber);
   app.add_option("--idle-timeout-ms", options.idle_timeout_ms,
-                 "After the log-on, the terminal disconnects after this long without input")
+                 "after the log-on, the terminal disconnects after this long without input")
       ->check(CLI::PositiveNumber);
   app.add_option("--escape-guard-ms", options.escape_guard_ms,
-                 "Silence before and after +++ that returns the modem to commands")
+                 "silence before and after +++ that returns the modem to commands")
       ->check(CLI::PositiveNumber);
   app.add_option("--linger-ms", options.linger_ms,
-                 "Before a hang-up, wait at most this long for the client to read")
+                 "before a hang-up, wait at most this long for the client to read")
       ->check(CLI::NonNegativeNumber);
   CLI11_PARSE(app, argc, argv);
   options.scenario = *ParseScenario(scenario);
