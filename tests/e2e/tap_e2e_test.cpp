@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -160,6 +161,30 @@ TEST_F(TapEndToEnd, ATurnThatNeverComesEndsTheWait) {
   EXPECT_EQ(sent.status, 1);
   EXPECT_EQ(Count(sent.err, "Waiting for the line..."), 1u) << sent.err;
   EXPECT_NE(sent.err.find("the line stayed in use for 1 seconds"), std::string::npos) << sent.err;
+}
+
+TEST_F(TapEndToEnd, APortHeldByAnotherProgramIsWaitedForThenNamed) {
+  auto modem = StartModem("accept");
+  // The port's UUCP lock, held by this test's own (live) process.
+  const fs::path device = fs::canonical(dir_ / "modem");
+  std::string name = device.string().substr(5);  // without "/dev/"
+  std::replace(name.begin(), name.end(), '/', '_');
+  const fs::path lock = fs::path(fs::exists("/run/lock") ? "/run/lock" : "/var/lock") / ("LCK.." + name);
+  {
+    std::ofstream out(lock);
+    if (!out) GTEST_SKIP() << "the system's lock folder is not writable";
+    char pid[16];
+    std::snprintf(pid, sizeof pid, "%10d\n", static_cast<int>(getpid()));
+    out << pid;
+  }
+  const auto sent = Send({"--pin", "1001", "--message", "held", "--wait", "1"});
+  fs::remove(lock);
+  EXPECT_EQ(sent.status, 1);
+  EXPECT_EQ(Count(sent.err, "Waiting for the line..."), 1u) << sent.err;
+  EXPECT_NE(sent.err.find("the line stayed in use for 1 seconds"), std::string::npos) << sent.err;
+  EXPECT_NE(sent.err.find("is in use by process " + std::to_string(getpid())), std::string::npos)
+      << sent.err;
+  EXPECT_EQ(Count(sent.err, "is in use by"), 1u) << "said once, not at every try: " << sent.err;
 }
 
 struct FullTapCase {

@@ -23,6 +23,8 @@ namespace zentrel {
 namespace {
 
 constexpr const char* kWaitingText = "Waiting for the line...";
+// How the line service says that another program holds a line's port.
+constexpr const char* kHeldByOther = " is in use by ";
 // How often a line that another program holds is tried again.
 constexpr std::chrono::milliseconds kLineRetryInterval{250};
 
@@ -154,10 +156,19 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   SetEventDispatcher(previous_dispatcher);
   SetTraceSink(std::move(previous_sink));
 
-  // Why lines were skipped or refused, a hang-up that was not confirmed.
+  // Why lines were skipped or refused, a hang-up that was not confirmed. A
+  // port that another program holds is the line in use: said once the wait
+  // for it is over, not at every try.
   const std::vector<std::string> problems = TakeLineProblems();
-  for (const std::string& problem : problems) std::fprintf(err, "zentrel-send: %s\n", problem.c_str());
   CallEnd end = outcome.End();
+  for (const std::string& problem : problems) {
+    if (problem.find(kHeldByOther) == std::string::npos) continue;
+    end.line_in_use = true;
+    end.reason = problem;
+  }
+  if (!end.line_in_use) {
+    for (const std::string& problem : problems) std::fprintf(err, "zentrel-send: %s\n", problem.c_str());
+  }
   end.timed_out = !in_time;
   if (end.reason.empty()) end.reason = send.refusal.empty() ? last_box : send.refusal;
   if (end.reason.empty() && !problems.empty()) end.reason = "no line could be used (see above)";

@@ -37,7 +37,7 @@ struct CallView {
 struct CallEnd {
   bool line_in_use = false;  // another program had the line: worth a new try
   bool timed_out = false;    // the call was ended at the time-out
-  std::string reason;        // why the call ended, when telephony said
+  std::string reason;        // why the call ended, or who holds the line
 };
 
 inline constexpr std::chrono::milliseconds kHangUpGrace{5000};

@@ -90,6 +90,7 @@ void Report(const SendOptions& options, const Prepared& p,
 std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepared& p,
                                         std::FILE* err) {
   std::vector<tap::PageReport> reports;
+  std::string holder;  // who had the line at the last try
   const std::string never = InTurn(options, [&] {
     UiLoop loop;
     TapView view(loop, p.pages, options.tap_timings);
@@ -102,10 +103,12 @@ std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepar
                                   err);
     std::string why = end.timed_out ? "the time-out of " + std::to_string(options.timeout_seconds) + " s passed" : end.reason;
     reports = view.Reports(why.empty() ? "the call ended" : why);
+    holder = end.line_in_use ? end.reason : "";
     return end.line_in_use;
   }, err);
   if (!never.empty()) {
-    for (auto& r : reports) r = {tap::PageStatus::kNotSent, "", never};
+    if (!holder.empty()) holder = " (" + holder + ")";
+    for (auto& r : reports) r = {tap::PageStatus::kNotSent, "", never + holder};
   }
   return reports;
 }

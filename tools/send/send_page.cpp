@@ -108,7 +108,7 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
     result = RunOneCall(options, request, out, err);
     return result.line_in_use;
   }, err);
-  if (!never.empty()) result.reason = never;
+  if (!never.empty()) result.reason = never + (result.line_in_use ? " (" + result.reason + ")" : "");
   journal.Finish(Logged(result));
   if (result.accepted) return kExitSent;
   std::fprintf(err, "zentrel-send: page not sent: %s\n", result.reason.c_str());
