@@ -84,14 +84,14 @@ TEST(TtySource, SevenDataBitsClearBitSevenOfWhatArrivesOnly) {
   const std::string arriving = "\xC9\xC4\xBD\x8D";  // "ID=" CR with bit 7 set
   const Row rows[] = {
       {"modem line (7E1)", std::nullopt, "ID=\r"},
-      {"direct 1200 7E1", LineFormat{1200, 7, 'E', 1}, "ID=\r"},
-      {"direct 9600 8N1", LineFormat{9600, 8, 'N', 1}, arriving},
+      {"direct 1200 7E1", LineFormat{.speed = 1200}, "ID=\r"},
+      {"direct 9600 8N1", LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N'}, arriving},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     int master = -1, slave = -1;
     ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    if (row.format) RegisterHandover(slave, {*row.format});
+    if (row.format) RegisterHandover(slave, Handover(*row.format));
     RecordingView view;
     CCommLink link(view, kShort);
     ASSERT_EQ(link.Attach(slave), 1);
@@ -108,7 +108,7 @@ TEST(TtySource, SevenDataBitsClearBitSevenOfWhatArrivesOnly) {
 TEST(TtySource, PortThatRefusesItsFormatIsNotTaken) {
   int master = -1, slave = -1;
   ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  RegisterHandover(slave, {LineFormat{12345, 8, 'N', 1}});
+  RegisterHandover(slave, Handover(LineFormat{.speed = 12345}));
   TraceRecorder trace;
   RecordingView view;
   CCommLink link(view, kShort);
@@ -125,7 +125,7 @@ TEST(SocketSource, PeerThatLeavesEndsTheLinkWithoutKillingTheProgram) {
   int sockets[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
   auto watcher = std::make_shared<Watcher>();
-  RegisterHandover(sockets[0], {LineFormat{}, nullptr, watcher});
+  RegisterHandover(sockets[0], Handover(LineFormat{}, watcher));
   TraceRecorder trace;
   RecordingView view;
   CCommLink link(view, kShort);
@@ -143,7 +143,9 @@ TEST(SocketSource, PeerThatLeavesEndsTheLinkWithoutKillingTheProgram) {
   EXPECT_TRUE(trace.Contains(kInvalidHandleText));
   EXPECT_GE(view.failure_reports.load(), 1);
   // A block for a peer that has gone fails as a write, not as a signal.
-  if (Post(link, "\x04\r") == 1) EXPECT_TRUE(link.WaitWriteThreadEnded(kGuard));
+  if (Post(link, "\x04\r") == 1) {
+    EXPECT_TRUE(link.WaitWriteThreadEnded(kGuard));
+  }
   link.Stop();
   EXPECT_FALSE(link.IsAttached());
 }

@@ -156,7 +156,7 @@ TEST(PtyLinkDefaultTimings, PausesShorterThanTheSilenceStayInOneBlockLongerOnesS
 }
 
 TEST_F(PtyLinkTest, LongStreamArrivesInBlocksOfAtMost2048) {
-  RegisterHandover(slave, {LineFormat{9600, 8, 'N', 1}});  // 8 bits: 0377 stays 0377
+  RegisterHandover(slave, Handover(LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N'}));  // 8 bits: 0377 stays 0377
   Attach();
   std::string stream(5000, '\0');
   for (std::size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<char>((i * 7) % 256);

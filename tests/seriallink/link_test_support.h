@@ -16,12 +16,22 @@
 #include <string>
 #include <vector>
 
+#include "seriallink/handover.h"
 #include "seriallink/link_view.h"
 #include "seriallink/trace.h"
 
 namespace zentrel::test {
 
 inline constexpr std::chrono::seconds kGuard{10};
+
+// What a line driver would hand over with a descriptor.
+inline CommHandover Handover(const LineFormat& format,
+                             std::shared_ptr<ITrafficWatcher> watcher = nullptr) {
+  CommHandover h;
+  h.format = format;
+  h.watcher = std::move(watcher);
+  return h;
+}
 
 // The view, and the telephony object behind it that counts link-failure reports.
 class RecordingView : public ILinkView, public ILinkTelephony {

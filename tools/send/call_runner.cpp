@@ -42,9 +42,11 @@ class CallOutcome {
  public:
   void See(std::string_view text) {
     std::lock_guard lock(mutex_);
+    if (line_failed_) return;  // the line's own reason says more than what follows
     if (text.starts_with("Line busy")) reason_ = "the line is busy";
     else if (text.starts_with("Disconnected: ")) reason_ = Trim(text.substr(14));
     else if (text.starts_with("Line is already in use")) line_in_use_ = true;
+    else if (text.starts_with("Line failed: ")) reason_ = Trim(text.substr(13)), line_failed_ = true;
   }
   CallEnd End() const {
     std::lock_guard lock(mutex_);
@@ -59,6 +61,7 @@ class CallOutcome {
   mutable std::mutex mutex_;
   std::string reason_;
   bool line_in_use_ = false;
+  bool line_failed_ = false;
 };
 
 // Runs the loop until the call has ended or the deadline passes; a call

@@ -1,0 +1,122 @@
+// The call's thread: open, report connected, watch, close. Its wake-up
+// eventfd is raised by Drop and Join; the log-off watch has its own, raised
+// from the link's threads. A line that cannot be opened ends as an
+// unreachable call, with the reason in the trace.
+#include "telephony/direct_call.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "seriallink/eventfd_signal.h"
+#include "seriallink/trace.h"
+
+namespace zentrel {
+
+DirectCall::DirectCall(std::string line_name, LineOpener open, std::string number,
+                       DirectTimings timings, DirectCallReport report)
+    : name_(std::move(line_name)),
+      open_(std::move(open)),
+      number_(std::move(number)),
+      timings_(timings),
+      report_(std::move(report)),
+      wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+DirectCall::~DirectCall() {
+  Join();
+  if (wake_fd_ >= 0) close(wake_fd_);
+}
+
+void DirectCall::Start() { thread_ = std::thread([this] { Run(); }); }
+
+void DirectCall::Trace(const std::string& text) const { OutputDebugStringA(name_ + ": " + text + "\n"); }
+
+void DirectCall::Report(DWORD state, DWORD detail) {
+  state_ = state;
+  detail_ = detail;
+  report_(state, detail);
+}
+
+void DirectCall::Run() {
+  Trace(number_.empty() ? "nothing to dial" : "nothing to dial; the number " + number_ + " is not used");
+  watch_ = LogoffWatch::Create(timings_.logoff_grace);
+  std::string error;
+  CommHandover handover;
+  const int fd = wake_fd_ < 0 || !watch_ ? -1 : open_(timings_.connect_timeout, wake_fd_, &handover, &error);
+  if (fd < 0) {
+    if (wake_fd_ < 0 || !watch_) error = "no wake-up event for the call";
+    if (!drop_.load()) {
+      OutputDebugStringA("Line failed: " + name_ + ": " + error + "\n");
+      Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE);
+    } else {
+      Report(LINECALLSTATE_IDLE, 0);
+    }
+    return;
+  }
+  handover.watcher = watch_;
+  {
+    std::lock_guard lock(mutex_);
+    fd_ = fd;
+    handover_ = handover;
+  }
+  Trace("line up");
+  Report(LINECALLSTATE_CONNECTED, 0);
+  Watch();
+  {
+    std::lock_guard lock(mutex_);
+    CloseCommHandle(fd_);
+    fd_ = -1;
+    handover_ = {};
+  }
+  if (drop_.load()) Report(LINECALLSTATE_IDLE, 0);
+}
+
+// Polls the line with no input events (only a hang-up or a close wakes it),
+// the wake-up and the log-off watch.
+void DirectCall::Watch() {
+  for (;;) {
+    int wait_ms = -1;
+    switch (watch_->Due(LogoffWatch::Clock::now(), &wait_ms)) {
+      case LogoffWatch::Verdict::kGoodbye:
+        Trace("the terminal said goodbye; ending the call");
+        return Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+      case LogoffWatch::Verdict::kNoAnswer:
+        Trace("no answer to the log-off within " + std::to_string(timings_.logoff_grace.count()) +
+              " ms; ending the call");
+        return Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+      case LogoffWatch::Verdict::kGoOn:
+        break;
+    }
+    pollfd fds[3] = {{fd_, POLLRDHUP, 0}, {wake_fd_, POLLIN, 0}, {watch_->fd(), POLLIN, 0}};
+    const int r = poll(fds, 3, wait_ms);
+    if (r < 0 && errno == EINTR) continue;
+    if (drop_.load()) return;
+    if (r < 0 || fds[0].revents != 0) {
+      Trace("the line has gone");
+      return Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+    }
+  }
+}
+
+int DirectCall::HandOver() {
+  std::lock_guard lock(mutex_);
+  if (fd_ < 0 || state_.load() != LINECALLSTATE_CONNECTED) return -1;
+  const int handle = dup(fd_);
+  if (handle >= 0) RegisterHandover(handle, handover_);
+  return handle;
+}
+
+void DirectCall::Drop() {
+  drop_ = true;
+  if (wake_fd_ >= 0) RaiseEventFd(wake_fd_);
+}
+
+void DirectCall::Join() {
+  if (!thread_.joinable()) return;
+  Drop();
+  thread_.join();
+}
+
+}  // namespace zentrel

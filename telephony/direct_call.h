@@ -1,0 +1,78 @@
+// One call on a line with no modem (a serial cable to an on-site encoder, a
+// TCP or TLS connection to a paging gateway), on a thread of its own. Nothing
+// is dialled: the line kind's opener brings the line up (opens the port, or
+// connects and shakes hands) within the connect time-out, and the call is
+// connected. It then only watches: the peer closing or the port going away,
+// the terminal's goodbye, or no answer to the log-off within the grace
+// period end the call as a terminal's hang-up would (disconnected, normal).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "seriallink/handover.h"
+#include "telephony/line_types.h"
+#include "telephony/logoff_watch.h"
+
+namespace zentrel {
+
+struct DirectTimings {
+  std::chrono::milliseconds connect_timeout{10000};  // port open, connection and handshake
+  std::chrono::milliseconds logoff_grace{3000};      // log-off out, no goodbye: the call ends
+};
+
+// Brings the line up within `limit`, giving up when `wake_fd` turns
+// readable: the descriptor, with what goes with it in `handover`; or -1 with
+// the reason in `error`.
+using LineOpener = std::function<int(std::chrono::milliseconds limit, int wake_fd,
+                                     CommHandover* handover, std::string* error)>;
+
+// New call state and its detail, reported from the call's thread.
+using DirectCallReport = std::function<void(DWORD, DWORD)>;
+
+class DirectCall {
+ public:
+  DirectCall(std::string line_name, LineOpener open, std::string number, DirectTimings timings,
+             DirectCallReport report);
+  ~DirectCall();  // Join()
+  DirectCall(const DirectCall&) = delete;
+  DirectCall& operator=(const DirectCall&) = delete;
+
+  void Start();
+  DWORD State() const { return state_.load(); }
+  DWORD StateDetail() const { return detail_.load(); }
+  // While connected: a new descriptor on the line for the serial link, its
+  // handover registered (format, TLS session, the log-off watch); else -1.
+  int HandOver();
+  // Ends the line; the call reports idle.
+  void Drop();
+  void Join();
+
+ private:
+  void Run();
+  void Watch();
+  void Report(DWORD state, DWORD detail);
+  void Trace(const std::string& text) const;
+
+  const std::string name_;
+  LineOpener open_;
+  const std::string number_;
+  const DirectTimings timings_;
+  DirectCallReport report_;
+  const int wake_fd_;
+  std::thread thread_;
+  std::mutex mutex_;  // the line's descriptor and handover
+  int fd_ = -1;
+  CommHandover handover_;
+  std::shared_ptr<LogoffWatch> watch_;
+  std::atomic<DWORD> state_{0};
+  std::atomic<DWORD> detail_{0};
+  std::atomic<bool> drop_{false};
+};
+
+}  // namespace zentrel
