@@ -64,12 +64,6 @@ void DirectCall::Run() {
   Trace("line up");
   Report(LINECALLSTATE_CONNECTED, 0);
   Watch();
-  {
-    std::lock_guard lock(mutex_);
-    CloseCommHandle(fd_);
-    fd_ = -1;
-    handover_ = {};
-  }
   if (drop_.load()) Report(LINECALLSTATE_IDLE, 0);
 }
 
@@ -113,10 +107,17 @@ void DirectCall::Drop() {
   if (wake_fd_ >= 0) RaiseEventFd(wake_fd_);
 }
 
+// The line is closed only here, once the call is over for the caller too: a
+// TLS session the link may still be using reads and writes through it.
 void DirectCall::Join() {
-  if (!thread_.joinable()) return;
-  Drop();
-  thread_.join();
+  if (thread_.joinable()) {
+    Drop();
+    thread_.join();
+  }
+  std::lock_guard lock(mutex_);
+  if (fd_ >= 0) CloseCommHandle(fd_);
+  fd_ = -1;
+  handover_ = {};
 }
 
 }  // namespace zentrel

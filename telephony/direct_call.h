@@ -49,8 +49,9 @@ class DirectCall {
   // While connected: a new descriptor on the line for the serial link, its
   // handover registered (format, TLS session, the log-off watch); else -1.
   int HandOver();
-  // Ends the line; the call reports idle.
+  // Ends the call; it reports idle.
   void Drop();
+  // Ends the call, waits for its thread and closes the line.
   void Join();
 
  private:
