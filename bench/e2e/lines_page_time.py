@@ -3,8 +3,9 @@
 memory of zentrel-send over TLS.
 
 The floor of a page on a line with no modem: the 4000 ms first wake-up, plus
-one 250 ms silence after each answer of the terminal (the link delivers a
-burst only once the line has been quiet that long), plus the time the
+one 250 ms silence after each answer the sender must act on (the link
+delivers a burst only once the line has been quiet that long; the last
+answer, the goodbye, ends the call as the line drops), plus the time the
 terminal takes to answer (counted from the emulator's log: from each burst
 it received to its answer). Line time on loopback is nil.
 
@@ -63,7 +64,7 @@ def floor_ms(log):
                 answers += 1
                 answer_ms += e["ms"] - last_rx
                 last_rx = None
-    return WAKE_MS + answers * SILENCE_MS + answer_ms, answers
+    return WAKE_MS + (answers - 1) * SILENCE_MS + answer_ms, answers
 
 
 def one_page(build, work, run, tls):
@@ -92,7 +93,7 @@ def main():
     floor = statistics.median(r[1] for r in tcp)
     print(f"pages over TCP: {runs}, answers per page: {tcp[0][2]}")
     print(f"whole page over TCP (median): {elapsed:.0f} ms")
-    print(f"floor (4000 ms wake-up + 250 ms per answer + answer time): {floor:.0f} ms")
+    print(f"floor (4000 ms wake-up + 250 ms per answer acted on + answer time): {floor:.0f} ms")
     print(f"ratio to the floor: {elapsed / floor:.3f}")
     print(f"whole page over TLS (median): {statistics.median(r[0] for r in tls):.0f} ms")
     print(f"peak resident memory of zentrel-send over TLS: {max(r[3] for r in tls) / 1024:.1f} MB")
