@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "seriallink/handover.h"
 #include "seriallink/trace.h"
 #include "telephony/line_problems.h"
 

@@ -16,7 +16,7 @@
 namespace zentrel {
 
 DirectCall::DirectCall(std::string line_name, LineOpener open, std::string number,
-                       DirectTimings timings, DirectCallReport report)
+                       DirectTimings timings, CallStateReport report)
     : name_(std::move(line_name)),
       open_(std::move(open)),
       number_(std::move(number)),
@@ -94,12 +94,14 @@ void DirectCall::Watch() {
   }
 }
 
-int DirectCall::HandOver() {
+int DirectCall::DataFd() const {
   std::lock_guard lock(mutex_);
-  if (fd_ < 0 || state_.load() != LINECALLSTATE_CONNECTED) return -1;
-  const int handle = dup(fd_);
-  if (handle >= 0) RegisterHandover(handle, handover_);
-  return handle;
+  return state_.load() == LINECALLSTATE_CONNECTED ? fd_ : -1;
+}
+
+CommHandover DirectCall::Handover() const {
+  std::lock_guard lock(mutex_);
+  return handover_;
 }
 
 void DirectCall::Drop() {

@@ -16,15 +16,11 @@
 #include <thread>
 
 #include "seriallink/handover.h"
-#include "telephony/line_types.h"
+#include "telephony/direct_timings.h"
+#include "telephony/line_kind.h"
 #include "telephony/logoff_watch.h"
 
 namespace zentrel {
-
-struct DirectTimings {
-  std::chrono::milliseconds connect_timeout{10000};  // port open, connection and handshake
-  std::chrono::milliseconds logoff_grace{3000};      // log-off out, no goodbye: the call ends
-};
 
 // Brings the line up within `limit`, giving up when `wake_fd` turns
 // readable: the descriptor, with what goes with it in `handover`; or -1 with
@@ -32,27 +28,26 @@ struct DirectTimings {
 using LineOpener = std::function<int(std::chrono::milliseconds limit, int wake_fd,
                                      CommHandover* handover, std::string* error)>;
 
-// New call state and its detail, reported from the call's thread.
-using DirectCallReport = std::function<void(DWORD, DWORD)>;
-
-class DirectCall {
+class DirectCall : public ILineCall {
  public:
   DirectCall(std::string line_name, LineOpener open, std::string number, DirectTimings timings,
-             DirectCallReport report);
-  ~DirectCall();  // Join()
+             CallStateReport report);
+  ~DirectCall() override;  // Join()
   DirectCall(const DirectCall&) = delete;
   DirectCall& operator=(const DirectCall&) = delete;
 
-  void Start();
-  DWORD State() const { return state_.load(); }
-  DWORD StateDetail() const { return detail_.load(); }
-  // While connected: a new descriptor on the line for the serial link, its
-  // handover registered (format, TLS session, the log-off watch); else -1.
-  int HandOver();
+  void Start() override;
+  DWORD State() const override { return state_.load(); }
+  DWORD StateDetail() const override { return detail_.load(); }
+  // While connected, the line's descriptor (else -1), and what goes with it:
+  // the line's format, a TLS session, the log-off watch.
+  int DataFd() const override;
+  std::string DataName() const override { return name_; }
+  CommHandover Handover() const override;
   // Ends the call; it reports idle.
-  void Drop();
+  void Drop() override;
   // Ends the call, waits for its thread and closes the line.
-  void Join();
+  void Join() override;
 
  private:
   void Run();
@@ -64,10 +59,10 @@ class DirectCall {
   LineOpener open_;
   const std::string number_;
   const DirectTimings timings_;
-  DirectCallReport report_;
+  CallStateReport report_;
   const int wake_fd_;
   std::thread thread_;
-  std::mutex mutex_;  // the line's descriptor and handover
+  mutable std::mutex mutex_;  // the line's descriptor and handover
   int fd_ = -1;
   CommHandover handover_;
   std::shared_ptr<LogoffWatch> watch_;

@@ -1,29 +1,33 @@
 // The line kinds with no modem, one file each: a serial cable to an on-site
 // encoder (serial_line.cpp), TAP over TCP (tcp_line.cpp) and over TLS
-// (tls_line.cpp). Each gives the device's name and the opener that a
-// DirectCall runs to bring its line up.
+// (tls_line.cpp). Each checks its line without disturbing it, and opens it
+// as a line whose calls are DirectCalls running the kind's opener.
 #pragma once
 
+#include <memory>
 #include <string>
 
-#include "seriallink/line_format.h"
 #include "telephony/direct_call.h"
+#include "telephony/line_kind.h"
 
 namespace zentrel {
 
-struct TlsLineOptions {
-  std::string ca_file;      // ca=FILE: trusted instead of the system store
-  std::string server_name;  // name=NAME: checked and sent instead of the host
-  bool insecure = false;    // insecure: no check at all
-};
+// An open line whose every call is a DirectCall with `opener`.
+std::unique_ptr<IOpenLine> MakeDirectOpenLine(std::string name, LineOpener opener,
+                                              DirectTimings timings);
 
-std::string SerialLineName(const std::string& port);
-LineOpener SerialOpener(std::string port, LineFormat format);
+std::string CheckSerialLine(const LineConfig& line, const LineSettings& settings);
+std::unique_ptr<IOpenLine> OpenSerialLine(const LineConfig& line, const LineSettings& settings,
+                                          LineOpenFailure* failure);
+std::string CheckTcpLine(const LineConfig& line, const LineSettings& settings);
+std::unique_ptr<IOpenLine> OpenTcpLine(const LineConfig& line, const LineSettings& settings,
+                                       LineOpenFailure* failure);
+std::string CheckTlsLine(const LineConfig& line, const LineSettings& settings);
+std::unique_ptr<IOpenLine> OpenTlsLine(const LineConfig& line, const LineSettings& settings,
+                                       LineOpenFailure* failure);
 
-std::string TcpLineName(const std::string& host_port);
-LineOpener TcpOpener(std::string host_port);
-
-std::string TlsLineName(const std::string& host_port);
-LineOpener TlsOpener(std::string host_port, TlsLineOptions options);
+// The connection both network kinds start with.
+int ConnectLine(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
+                std::string* error);
 
 }  // namespace zentrel

@@ -11,6 +11,7 @@
 
 #include "seriallink/handover.h"
 #include "seriallink/tty_port.h"
+#include "telephony/direct_timings.h"
 #include "telephony/hayes_timings.h"
 #include "telephony/line_types.h"
 #include "telephony/lines_config.h"
@@ -53,6 +54,7 @@ class IOpenLine {
 struct LineSettings {
   HayesTimings modem;
   TtyPortOptions tty;
+  DirectTimings direct;  // the kinds with no modem
 };
 
 struct LineOpenFailure {

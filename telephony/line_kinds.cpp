@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "telephony/direct_lines.h"
 #include "telephony/line_kind.h"
 #include "telephony/modem_manager.h"
 
@@ -28,10 +29,6 @@ bool IsTtyDevice(const struct stat& st) {
   return error || target.filename() == "tty";
 }
 
-std::string NotAvailable(const LineConfig& line) {
-  return std::string("the ") + KindWord(line.kind) +
-         " line kind is not available in this build";
-}
 
 }  // namespace
 
@@ -55,9 +52,14 @@ std::string CheckLineOfKind(const LineConfig& line, const LineSettings& settings
   switch (line.kind) {
     case LineConfig::Kind::kModem:
       return CheckModemLine(line, settings);
-    default:
-      return NotAvailable(line);
+    case LineConfig::Kind::kSerial:
+      return CheckSerialLine(line, settings);
+    case LineConfig::Kind::kTcp:
+      return CheckTcpLine(line, settings);
+    case LineConfig::Kind::kTls:
+      return CheckTlsLine(line, settings);
   }
+  return "unknown kind of line";
 }
 
 std::unique_ptr<IOpenLine> OpenLineOfKind(const LineConfig& line,
@@ -66,11 +68,15 @@ std::unique_ptr<IOpenLine> OpenLineOfKind(const LineConfig& line,
   switch (line.kind) {
     case LineConfig::Kind::kModem:
       return OpenModemLine(line, settings, failure);
-    default:
-      failure->code = LINEERR_NODEVICE;
-      failure->text = NotAvailable(line);
-      return nullptr;
+    case LineConfig::Kind::kSerial:
+      return OpenSerialLine(line, settings, failure);
+    case LineConfig::Kind::kTcp:
+      return OpenTcpLine(line, settings, failure);
+    case LineConfig::Kind::kTls:
+      return OpenTlsLine(line, settings, failure);
   }
+  failure->text = "unknown kind of line";
+  return nullptr;
 }
 
 }  // namespace zentrel

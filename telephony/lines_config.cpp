@@ -161,9 +161,9 @@ const char* KindWord(LineConfig::Kind kind) {
 std::string LineConfig::LineName() const {
   switch (kind) {
     case Kind::kModem: return "Modem on " + port;
-    case Kind::kSerial: return "Serial line on " + port;
-    case Kind::kTcp: return "TCP to " + host + ":" + service;
-    case Kind::kTls: return "TLS to " + host + ":" + service;
+    case Kind::kSerial: return "Serial on " + port;
+    case Kind::kTcp: return "TAP over TCP to " + host + ":" + service;
+    case Kind::kTls: return "TAP over TLS to " + host + ":" + service;
   }
   return port;
 }

@@ -1,30 +1,45 @@
-// A direct serial line to an on-site encoder: the port is opened (not as the
-// controlling terminal) and must be a tty; the serial link then sets it to
-// the line's own speed, format and flow control. The call is up as soon as
-// the port is open.
+// A direct serial line to an on-site encoder: the port is held open (locked,
+// exclusive, at the line's own speed, format and flow control, the carrier
+// ignored: a cable has none) from lineOpen to lineClose, like a modem's.
+// Nothing is dialled: a call is up as soon as it has its own descriptor on
+// the port, and the serial link keeps the line's format.
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "seriallink/trace.h"
 #include "telephony/direct_lines.h"
+#include "telephony/modem_manager.h"
 
 namespace zentrel {
 
-std::string SerialLineName(const std::string& port) { return "Serial on " + port; }
+std::string CheckSerialLine(const LineConfig& line, const LineSettings& settings) {
+  return CheckTtyLine(line.port, settings.tty);
+}
 
-LineOpener SerialOpener(std::string port, LineFormat format) {
-  return [port, format](std::chrono::milliseconds, int, CommHandover* handover, std::string* error) {
-    const int fd = open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return *error = "cannot open " + port + ": " + std::strerror(errno), -1;
-    if (isatty(fd) != 1) {
-      close(fd);
-      return *error = port + " is not a serial port", -1;
-    }
-    handover->format = format;
+std::unique_ptr<IOpenLine> OpenSerialLine(const LineConfig& line, const LineSettings& settings,
+                                          LineOpenFailure* failure) {
+  TtyOpenError error;
+  std::shared_ptr<TtyPort> port = TtyPort::Open(line.port, line.format, settings.tty, &error);
+  if (!port) {
+    const bool held = error.kind == TtyOpenError::Kind::kHeld;
+    failure->code = held ? LINEERR_ALLOCATED : LINEERR_NODEVICE;
+    failure->text = error.text + (held ? ModemManagerHint(error.holder) : "");
+    return nullptr;
+  }
+  port->IgnoreCarrier(true);
+  if (!port->lock_warning().empty())
+    OutputDebugStringA(line.LineName() + ": no lock: " + port->lock_warning() + "\n");
+  OutputDebugStringA(line.LineName() + ": " + line.format.Text() + "\n");
+  LineOpener opener = [port](std::chrono::milliseconds, int, CommHandover* handover,
+                             std::string* why) {
+    const int fd = fcntl(port->fd(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return *why = std::string("no descriptor for the port: ") + std::strerror(errno), -1;
+    handover->format = port->format();
     return fd;
   };
+  return MakeDirectOpenLine(line.LineName(), std::move(opener), settings.direct);
 }
 
 }  // namespace zentrel

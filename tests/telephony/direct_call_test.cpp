@@ -1,5 +1,5 @@
 // A call on a line with no modem, with the test as the far end of a socket
-// pair: the opener's outcome, the descriptor handed to the link with its
+// pair: the opener's outcome, the descriptor for the link with its
 // handover, and each way the call ends (the terminal's goodbye, no answer to
 // the log-off within the grace period, the peer closing, a drop). Also the
 // log-off watch on its own, fed split and whole.
@@ -55,7 +55,7 @@ TEST(LogoffWatch, GoodbyeAndLogoffFoundWholeOrSplit) {
 // The call's reports, waited for.
 class Reports {
  public:
-  DirectCallReport Sink() {
+  CallStateReport Sink() {
     return [this](DWORD state, DWORD detail) {
       std::lock_guard lock(mutex_);
       seen_.push_back({state, detail});
@@ -107,17 +107,15 @@ class DirectCallTest : public ::testing::Test {
 TEST_F(DirectCallTest, ConnectsWithoutDiallingAndHandsOverTheLine) {
   auto call = Connected();
   EXPECT_TRUE(trace_.Contains("Test line: nothing to dial; the number 5551234 is not used\n"));
-  const int handle = call->HandOver();
-  ASSERT_GE(handle, 0);
-  EXPECT_NE(handle, ends_[0]);
-  const CommHandover h = FindHandover(handle);
+  EXPECT_EQ(call->DataFd(), ends_[0]);
+  EXPECT_EQ(call->DataName(), "Test line");
+  const CommHandover h = call->Handover();
   EXPECT_EQ(h.format.speed, 9600);
   ASSERT_NE(h.watcher, nullptr);
-  CloseCommHandle(handle);
   call->Drop();
   EXPECT_TRUE(reports_.WaitFor(LINECALLSTATE_IDLE));
   call->Join();
-  EXPECT_EQ(call->HandOver(), -1);
+  EXPECT_EQ(call->DataFd(), -1);
 }
 
 TEST_F(DirectCallTest, EachEndingIsAHangUp) {
@@ -143,15 +141,13 @@ TEST_F(DirectCallTest, EachEndingIsAHangUp) {
                                              reports.Sink());
     call->Start();
     ASSERT_TRUE(reports.WaitFor(LINECALLSTATE_CONNECTED));
-    const int handle = call->HandOver();
-    const CommHandover h = FindHandover(handle);
+    const CommHandover h = call->Handover();
     row.act(*h.watcher, ends_[1]);
     if (std::string(row.name) == "peer closes") ends_[1] = -1;
     DWORD detail = 0;
     ASSERT_TRUE(reports.WaitFor(LINECALLSTATE_DISCONNECTED, &detail));
     EXPECT_EQ(detail, LINEDISCONNECTMODE_NORMAL);
     EXPECT_TRUE(trace_.Contains(row.trace));
-    CloseCommHandle(handle);
     call->Join();
     if (ends_[1] >= 0) close(ends_[1]);
     ends_[1] = -1;

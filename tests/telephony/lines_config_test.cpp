@@ -83,9 +83,9 @@ TEST(LinesConfig, Names) {
       "modem /dev/ttyUSB0\nserial /dev/ttyS0 9600 8N1\ntcp h:1\ntls h:2\n");
   ASSERT_EQ(config.lines.size(), 4u);
   EXPECT_EQ(config.lines[0].LineName(), "Modem on /dev/ttyUSB0");
-  EXPECT_EQ(config.lines[1].LineName(), "Serial line on /dev/ttyS0");
-  EXPECT_EQ(config.lines[2].LineName(), "TCP to h:1");
-  EXPECT_EQ(config.lines[3].LineName(), "TLS to h:2");
+  EXPECT_EQ(config.lines[1].LineName(), "Serial on /dev/ttyS0");
+  EXPECT_EQ(config.lines[2].LineName(), "TAP over TCP to h:1");
+  EXPECT_EQ(config.lines[3].LineName(), "TAP over TLS to h:2");
 }
 
 TEST(LinesConfig, PathFromEnvironment) {

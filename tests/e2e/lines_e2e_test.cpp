@@ -1,0 +1,226 @@
+// Pages over the lines with no modem, end to end: zentrel-send against the
+// emulated terminal on a pty as a direct cable, over TCP and over TLS (with
+// a certificate made here by the openssl command). Also what must be
+// refused, each with its reason: an untrusted certificate, a certificate for
+// another name, a refused connection; and what must end cleanly: a server
+// that never answers, one that drops the line mid-page, one that closes
+// right after the log-off, an encoder that takes the block without a log-on.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/process.h"
+
+namespace zentrel::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+enum class Kind { kDirect, kTcp, kTls };
+
+class LinesEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zentrel-lines-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", Path("vp.mdb")}, {}, 30s);
+    ASSERT_EQ(db.status, 0) << db.err;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  // A self-signed certificate for localhost and 127.0.0.1.
+  void MakeCertificate() {
+    const auto made = RunProgram(
+        {"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+         "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout",
+         Path("key.pem"), "-out", Path("cert.pem")},
+        {}, 60s);
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
+
+  // Starts the emulator for one call; returns where it listens ("" for a pty).
+  std::string StartTerminal(Kind kind, const std::string& scenario) {
+    fs::remove(Path("sim.log"));
+    std::vector<std::string> argv{ZENTREL_MODEMSIM, "--scenario", scenario, "--once",
+                                  "--idle-timeout-ms", "1500", "--log", Path("sim.log")};
+    if (kind == Kind::kDirect) {
+      argv.insert(argv.end(), {"--link", Path("direct"), "--direct"});
+    } else {
+      argv.insert(argv.end(), {"--listen", "127.0.0.1:0"});
+      if (kind == Kind::kTls) argv.insert(argv.end(), {"--tls", Path("cert.pem"), Path("key.pem")});
+    }
+    terminal_ = std::make_unique<Process>(argv);
+    const std::string ready = terminal_->WaitForLine("ready ", 30s);
+    EXPECT_NE(ready, "") << "the emulator did not start";
+    const std::string where = ready.substr(6);
+    return kind == Kind::kDirect ? "" : where.substr(where.rfind(':') + 1);
+  }
+
+  void WriteLines(const std::string& text) { std::ofstream(Path("lines.conf")) << text; }
+
+  std::string LineFor(Kind kind, const std::string& port) const {
+    switch (kind) {
+      case Kind::kDirect: return "serial " + Path("direct") + " 9600 8N1\n";
+      case Kind::kTcp: return "tcp 127.0.0.1:" + port + "\n";
+      case Kind::kTls: return "tls localhost:" + port + " ca=" + Path("cert.pem") + "\n";
+    }
+    return {};
+  }
+
+  Finished Send(int timeout_seconds = 60) {
+    return RunProgram({ZENTREL_SEND, "--db", Path("vp.mdb"), "--pin", "1001", "--message",
+                       "Pump 3 down", "--wake-interval-ms", "400", "--timeout",
+                       std::to_string(timeout_seconds), "--trace"},
+                      {"ZENTREL_LINES=" + Path("lines.conf")}, 120s);
+  }
+
+  int ValidBlocks() const {
+    int blocks = 0;
+    std::ifstream in(Path("sim.log"));
+    for (std::string line; std::getline(in, line);) {
+      const auto e = nlohmann::json::parse(line);
+      if (e["event"] == "block" && e["valid"].get<bool>() && e["pin"] == "1001") ++blocks;
+    }
+    return blocks;
+  }
+
+  fs::path dir_;
+  std::unique_ptr<Process> terminal_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+    lines.push_back(text.substr(start, nl - start));
+  return lines;
+}
+
+// The status lines with the wake-up's repeats dropped: an encoder that never
+// asks for the log-on keeps the wake-up timer going between the steps.
+std::vector<std::string> Steps(const std::string& out) {
+  std::vector<std::string> steps;
+  for (const std::string& line : Lines(out)) {
+    if (line == "Preparing to send message..." && !steps.empty()) continue;
+    steps.push_back(line);
+  }
+  return steps;
+}
+
+const std::vector<std::string> kSent{"Preparing to send message...", "Sending Message.",
+                                     "Sending Message...", "Message Sent!"};
+
+TEST_F(LinesEndToEnd, PageThroughEachLineKind) {
+  MakeCertificate();
+  struct Row {
+    const char* name;
+    Kind kind;
+    const char* scenario;
+    std::vector<std::string> statuses;
+  };
+  const Row rows[] = {
+      {"serial cable", Kind::kDirect, "accept", kSent},
+      {"tcp", Kind::kTcp, "accept", kSent},
+      {"tls", Kind::kTls, "accept", kSent},
+      {"encoder without log-on", Kind::kDirect, "no-logon",
+       {"Preparing to send message...", "Sending Message...", "Message Sent!"}},
+      {"server that closes after the log-off", Kind::kTcp, "close-after-eot", kSent},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string port = StartTerminal(row.kind, row.scenario);
+    WriteLines(LineFor(row.kind, port));
+    const auto sent = Send();
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(Steps(sent.out), row.statuses);
+    EXPECT_NE(sent.err.find("is not used"), std::string::npos) << "nothing is dialled";
+    // Goodbye, the line dropped or the link's end: the call ends as after a hang-up.
+    EXPECT_NE(sent.err.find("Call stopped\n"), std::string::npos) << sent.err;
+    EXPECT_EQ(ValidBlocks(), 1);
+    EXPECT_EQ(terminal_->Wait(30s).status, 0);
+  }
+}
+
+TEST_F(LinesEndToEnd, RefusedLinesSayWhy) {
+  MakeCertificate();
+  // A port that was free a moment ago: nothing listens there.
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  const std::string closed_port = std::to_string(ntohs(a.sin_port));
+  close(s);
+
+  struct Row {
+    const char* name;
+    bool serve;  // a TLS terminal is up
+    std::string line;
+    const char* reason;
+  };
+  const Row rows[] = {
+      {"untrusted certificate", true, "tls localhost:PORT\n", "not trusted"},
+      {"certificate for another name", true,
+       "tls localhost:PORT ca=" + Path("cert.pem") + " name=pager.example\n",
+       "not for pager.example"},
+      {"connection refused", false, "tcp 127.0.0.1:" + closed_port + "\n", "refused"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string line = row.line;
+    if (row.serve) line.replace(line.find("PORT"), 4, StartTerminal(Kind::kTls, "accept"));
+    WriteLines(line);
+    const auto sent = Send();
+    EXPECT_EQ(sent.status, 1) << sent.err;
+    EXPECT_EQ(sent.out, "");
+    const std::string verdict = sent.err.substr(sent.err.rfind("page not sent"));
+    EXPECT_NE(verdict.find(row.reason), std::string::npos) << verdict;
+    EXPECT_EQ(ValidBlocks(), 0);
+    terminal_.reset();
+  }
+}
+
+TEST_F(LinesEndToEnd, ServersThatFailMidwayEndTheCall) {
+  MakeCertificate();
+  struct Row {
+    const char* name;
+    Kind kind;
+    const char* scenario;
+    int timeout_seconds;
+  };
+  const Row rows[] = {
+      {"tcp server that never answers", Kind::kTcp, "silent", 3},
+      {"tls server that never shakes hands", Kind::kTls, "silent", 3},
+      {"server that drops the line mid-page", Kind::kTcp, "hangup-after-logon", 60},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteLines(LineFor(row.kind, StartTerminal(row.kind, row.scenario)));
+    const auto sent = Send(row.timeout_seconds);
+    EXPECT_EQ(sent.status, 1) << sent.err;
+    EXPECT_NE(sent.err.find("page not sent"), std::string::npos) << sent.err;
+    EXPECT_NE(sent.err.find("Call stopped\n"), std::string::npos) << sent.err;
+    EXPECT_EQ(ValidBlocks(), 0);
+    terminal_.reset();
+  }
+}
+
+}  // namespace
+}  // namespace zentrel::e2e
