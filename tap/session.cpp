@@ -2,6 +2,9 @@
 // doesn't belong to the step is ignored, as the terminal's own chatter is.
 #include "tap/session.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "tap/blocks.h"
 #include "tap/control_bytes.h"
 #include "tap/reply_words.h"
@@ -148,8 +151,7 @@ void TapSession::SendLogon() {
   step_ = Step::kLoggingOn;
   ++tries_;
   words_.clear();
-  io_.Send(kLogOn);
-  io_.ArmTimer(timings_.reply_timeout);
+  SendAndAwait(kLogOn);
 }
 
 void TapSession::StartPage(std::size_t index) {
@@ -166,8 +168,7 @@ void TapSession::StartPage(std::size_t index) {
 
 void TapSession::SendBlock() {
   ++tries_;
-  io_.Send(blocks_[block_]);
-  io_.ArmTimer(timings_.reply_timeout);
+  SendAndAwait(blocks_[block_]);
 }
 
 void TapSession::EndPage(PageStatus status, const std::string& reason) {
@@ -178,8 +179,14 @@ void TapSession::EndPage(PageStatus status, const std::string& reason) {
 void TapSession::LogOff() {
   step_ = Step::kLoggingOff;
   page_ = pages_.size();
-  io_.Send(kLogOff);
-  io_.ArmTimer(timings_.reply_timeout);
+  SendAndAwait(kLogOff);
+}
+
+void TapSession::SendAndAwait(std::string_view bytes) {
+  io_.Send(bytes);
+  const auto line_time = std::chrono::milliseconds(
+      static_cast<std::int64_t>(bytes.size()) * 1000 / std::max(1, timings_.chars_per_second));
+  io_.ArmTimer(timings_.reply_timeout + line_time);
 }
 
 void TapSession::FailRest(const std::string& why) {

@@ -21,6 +21,10 @@ struct SessionTimings {
   std::chrono::milliseconds reply_timeout{10000};  // for any answer after a send
   int logon_tries = 3;
   int block_tries = 3;
+  // The line's pace: a reply can't start before what was sent is on the
+  // wire, so each reply time-out also counts the sent bytes' line time
+  // (300 bit/s, 10 bits a character, by default).
+  int chars_per_second = 30;
 };
 
 struct OutgoingPage {
@@ -74,6 +78,7 @@ class TapSession {
   void SendBlock();
   void EndPage(PageStatus status, const std::string& reason);
   void LogOff();
+  void SendAndAwait(std::string_view bytes);
   void FailRest(const std::string& why);
   void Finish();
 

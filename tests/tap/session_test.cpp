@@ -118,7 +118,7 @@ struct Step {
 
 void Play(const char* name, std::vector<OutgoingPage> pages, const std::vector<Step>& steps) {
   Recorder io;
-  TapSession session(std::move(pages), io, {100ms, 3, 1000ms, 3, 3});
+  TapSession session(std::move(pages), io, {100ms, 3, 1000ms, 3, 3, 1000000});
   session.Start();
   EXPECT_EQ(io.log, (std::vector<std::string>{"send <CR>", "timer 100"})) << name;
   for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -180,6 +180,16 @@ TEST(TapSession, EveryReply) {
         {"", {Block("1001", "one"), "timer 1000"}},
         {"", {"page 0 not sent (the terminal did not answer the block)", kLogOff[0], kLogOff[1]}},
         {"", {"finished"}}});
+}
+
+TEST(TapSession, ReplyTimeOutCountsTheBlocksLineTime) {
+  Recorder io;
+  TapSession session({{"1001", std::string(300, 'x')}}, io);  // 300 bit/s, 10 s
+  session.Start();
+  session.Receive("ID=");
+  EXPECT_EQ(io.log.back(), "timer 10166") << "5 bytes of log-on";
+  session.Receive(kLogonOk);
+  EXPECT_EQ(io.log.back(), "timer 18533") << "a full block of 256 bytes";
 }
 
 TEST(TapSession, TransparencyFollowsTheAnnouncedVersion) {
