@@ -1,6 +1,8 @@
 // Send wiring over the real telephony and serial link. Line events and
 // telephony's message boxes are queued to the UI thread when they come from
-// elsewhere, so no widget is touched off it.
+// elsewhere, so no widget is touched off it. The telephony object gets the
+// send's link behind a thin wrapper that tells the form when the call's
+// teardown has stopped the link.
 #include "app/send_wiring.h"
 
 #include <QCoreApplication>
@@ -45,8 +47,28 @@ constexpr std::chrono::milliseconds kCallWatchInterval{250};
 
 }  // namespace
 
+// The link as the telephony object sees it: the same link, whose Stop (the
+// first step of every end of a call) is followed by the send's notice, once.
+class SendWiring::EndNoticeLink : public ISerialLink {
+ public:
+  EndNoticeLink(CCommLink& link, std::function<void()> notice)
+      : link_(link), notice_(std::move(notice)) {}
+  int Attach(int comm_handle) override { return link_.Attach(comm_handle); }
+  int PostWrite(char* data, std::uint32_t length) override { return link_.PostWrite(data, length); }
+  void Stop() override {
+    link_.Stop();
+    if (notice_ && !noticed_.exchange(true)) notice_();
+  }
+
+ private:
+  CCommLink& link_;
+  std::function<void()> notice_;
+  std::atomic<bool> noticed_{false};
+};
+
 struct SendWiring::Send {
   std::unique_ptr<CCommLink> link;
+  std::unique_ptr<EndNoticeLink> ending;
   std::unique_ptr<CTelephony> tapi;
 };
 
@@ -87,24 +109,31 @@ SendWiring::~SendWiring() {
   SetEventDispatcher(previous_dispatcher_);
 }
 
-int SendWiring::StartSend(const char* number) {
+int SendWiring::StartSend(const char* number, std::function<void()> call_ended) {
   const PageRequest request{form_.PinBoxText(), form_.MessageBoxText(), number};
+  std::unique_ptr<EndNoticeLink> ending;
   StartedSend started =
-      zentrel::StartSend(request, *page_log_, [this](CCommLink& link, CTelephony& tapi) {
+      zentrel::StartSend(request, *page_log_, [&](CCommLink& link, CTelephony& tapi) {
         link_slot_ = &link;
         tapi_slot_ = &tapi;
+        ending = std::make_unique<EndNoticeLink>(link, std::move(call_ended));
+        tapi.m_pSerialLink = ending.get();  // before the dial: every end of the call is heard
       });
   if (!started.refusal.empty()) {
     show_(started.refusal, QMessageBox::Warning);
     return 0;
   }
   if (!started.notice.empty()) form_.UpdateStatus(started.notice);
-  sends_.push_back(Send{std::move(started.link), std::move(started.tapi)});
+  sends_.push_back(Send{std::move(started.link), std::move(ending), std::move(started.tapi)});
   page_log_->Begin({"zentrel", CurrentUser(), request.pin, "", DialledNumber(request.phone),
                     std::string(MessageField(request.message))});
   if (started.dialled == 0) page_log_->Update(true);
   else call_watch_->start();
   return started.dialled;
+}
+
+bool SendWiring::CallUnderWay() const {
+  return !sends_.empty() && sends_.back().tapi->m_bCallInProgress.load() != 0;
 }
 
 }  // namespace zentrel

@@ -1,9 +1,11 @@
 // What "Send Page" plugs in: per send a new serial link and telephony object
 // (the newest being the current ones), the number and the dial; plus the
 // line service's event dispatcher (queued to the UI thread) and telephony's
-// message box. The objects of earlier sends are kept until the program ends,
-// then torn down before the form goes away. Each dialled page is recorded
-// in the page log.
+// message box. One call at a time: the form asks CallUnderWay before a
+// send, and hears from the send's link when its call has ended. The objects
+// of earlier sends are kept until the program ends, then torn down (the call
+// under way hung up, every thread ended) before the form goes away. Each
+// dialled page is recorded in the page log.
 #pragma once
 
 #include <QMessageBox>
@@ -42,11 +44,17 @@ class SendWiring {
 
   // The form's start of a send through the one send path; returns what Dial
   // returned. A refused page is shown in a message box and returns 0; a cut
-  // message is announced in the status box.
-  int StartSend(const char* number);
+  // message is announced in the status box. `call_ended` runs once, on
+  // whichever thread stops the link, when the send's call has ended (busy,
+  // dropped, hung up, failed) and the link's threads are done.
+  int StartSend(const char* number, std::function<void()> call_ended = {});
+
+  // True while the latest send's call is under way (dialling or connected).
+  bool CallUnderWay() const;
 
  private:
   struct Send;
+  class EndNoticeLink;
   ILinkView& view_;
   IPageForm& form_;
   ShowFn show_;

@@ -76,7 +76,10 @@ void CZTApp::PlugInSends(CZTView& view) {
       [box, parent](const std::string& text, QMessageBox::Icon icon) {
         box(parent, QString::fromStdString(text), icon);
       });
-  view.SetStartSend([this](const char* number) { return wiring_->StartSend(number); });
+  view.SetStartSend([this, &view](const char* number) {
+    return wiring_->StartSend(number, view.CallEndNotice());
+  });
+  view.SetCallUnderWay([this] { return wiring_->CallUnderWay(); });
 }
 
 bool CZTApp::ProcessShellCommand() {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "paging/page_check.h"
+#include "paging/view/enter_keys.h"
 #include "seriallink/trace.h"
 
 namespace zentrel {
@@ -25,6 +26,7 @@ CZTView::CZTView(CZTSet* document_set, QWidget* parent, int timer_interval_ms)
     : QWidget(parent), document_set_(document_set), message_box_(AppMessageBox()) {
   BuildControls();
   timer_ = new QTimer(this);
+  timer_->setTimerType(Qt::PreciseTimer);  // 4000 ms means 4000 ms, not 5% either way
   timer_->setInterval(timer_interval_ms);
   ui_queue_ = new UiQueue(this);
   transaction_ = std::make_unique<CPageTransaction>(
@@ -66,6 +68,20 @@ void CZTView::ConnectHandlers() {
   connect(m_comboPin->lineEdit(), &QLineEdit::textChanged, this,
           [this](const QString& text) { state_.SetPin(text.toLatin1().toStdString()); });
   connect(timer_, &QTimer::timeout, this, guard(&CZTView::OnTimer));
+  ConnectEnterKeys();
+}
+
+// Enter in a box presses Send Page; a focused button takes Enter itself.
+void CZTView::ConnectEnterKeys() {
+  auto* enter = new EnterKeys(m_buttonSend, this);
+  for (QWidget* box : std::initializer_list<QWidget*>{m_editPhone, m_editStatus, m_editMessage, m_editFirstName,
+                                                      m_editLastName, m_editCharCount}) {
+    enter->Watch(box);
+  }
+  enter->WatchPinBox(m_comboPin);
+  for (QPushButton* button : {m_buttonSend, m_buttonAdd, m_buttonEdit, m_buttonClear, m_buttonStored}) {
+    button->setAutoDefault(true);
+  }
 }
 
 void CZTView::OnInitialUpdate() {
@@ -135,7 +151,15 @@ void CZTView::OnClearMessage() {
 }
 
 void CZTView::OnSendPage() {
+  // One call at a time: a second press leaves the call under way, its flags
+  // and its timer alone.
+  if (call_under_way_ && call_under_way_()) {
+    message_box_(this, QString::fromLatin1(kCallUnderWayText), QMessageBox::Warning);
+    return;
+  }
   ClearTransactionFlags();
+  ++send_;
+  statuses_this_send_ = 0;
   const std::string number = DialledNumber(m_editPhone->text().toLatin1().toStdString());
   const int dialled = start_send_ ? start_send_(number.c_str()) : 0;
   if (dialled == 0) OutputDebugStringA("Dial call failed.\n");

@@ -4,6 +4,9 @@
 // application plugs in. It is also the page transaction's window onto the
 // form (IPageForm) and the serial link's view (ILinkView): the read thread
 // reads locked copies of the boxes and queues its status texts to this thread.
+// One call at a time: while a send's call is under way Send Page leaves it
+// alone, and when that call ends its timer stops and the status box tells
+// whether the page went out.
 #pragma once
 
 #include <QWidget>
@@ -29,6 +32,12 @@ class QTimer;
 
 namespace zentrel {
 
+// Shown when Send Page is pressed while a send's call is under way.
+inline constexpr const char* kCallUnderWayText = "A call is already being handled.";
+// Left in the status box when a send's call ended before the terminal
+// accepted the page and the box shows nothing that says so.
+inline constexpr const char* kStatusCallEnded = "Error, page not sent, the call ended.";
+
 class CZTView : public QWidget, public IPageForm, public ILinkView {
   Q_OBJECT
 
@@ -38,6 +47,8 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   // dials. Returns what the dial returned (0 = failed).
   using StartSendFn = std::function<int(const char* phone_number)>;
   using ButtonFn = std::function<void()>;
+  // True while the latest send's call is under way.
+  using CallUnderWayFn = std::function<bool()>;
 
   // `document_set` is the document's recipient recordset; the view takes it
   // into m_pSet at its first showing. `timer_interval_ms` is the wake-up
@@ -82,6 +93,7 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
 
   // Hooks the application plugs in.
   void SetStartSend(StartSendFn fn) { start_send_ = std::move(fn); }
+  void SetCallUnderWay(CallUnderWayFn fn) { call_under_way_ = std::move(fn); }
   void SetAddRecipient(ButtonFn fn) { on_add_ = std::move(fn); }
   void SetEditRecipient(ButtonFn fn) { on_edit_ = std::move(fn); }
   void SetStoredMessages(ButtonFn fn) { on_stored_ = std::move(fn); }
@@ -95,6 +107,11 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   int ProcessReceivedData(const char* text, std::uint32_t length) override;
   ILinkTelephony* Tapi() override { return m_pTapi.load(); }
 
+  // What the wiring calls, from any thread, once the latest send's call has
+  // ended (its link stopped, so every received block has been answered).
+  // Bound to that send: a notice that comes late for an older send is dropped.
+  std::function<void()> CallEndNotice();
+
   // IPageForm: callable from any thread.
   std::string PinBoxText() override;
   std::string MessageBoxText() override;
@@ -103,8 +120,10 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
  private:
   void BuildControls();   // zt_view_layout.cpp
   void ConnectHandlers();
+  void ConnectEnterKeys();
   void ApplyStatus(const QString& text);
   void FillPinBox();
+  void OnCallEnded(unsigned send);
 
   CZTSet* document_set_;
   QTimer* timer_ = nullptr;
@@ -112,6 +131,10 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   FormState state_;
   std::unique_ptr<CPageTransaction> transaction_;
   StartSendFn start_send_;
+  CallUnderWayFn call_under_way_;
+  unsigned send_ = 0;                    // the latest send, counted from 1
+  std::atomic<unsigned> ended_send_{0};  // the latest send whose call ended
+  int statuses_this_send_ = 0;           // status texts shown since that send began
   ButtonFn on_add_, on_edit_, on_stored_;
   MessageBoxFn message_box_;
   QString help_file_;

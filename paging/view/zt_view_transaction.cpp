@@ -1,12 +1,15 @@
 // The view's side of the page transaction. The read thread reads the locked
 // copies of the PIN and message boxes and queues its status texts to the UI
 // thread, which applies them in the order queued; nothing here makes the
-// read thread wait for the UI thread. The wake-up timer runs on the UI thread.
+// read thread wait for the UI thread. The wake-up timer runs on the UI thread
+// and stops when the log-on went out or the send's call ended; a call that
+// ended before the page was accepted leaves a status text that says so.
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 
+#include "paging/reply_rules.h"
 #include "paging/view/zt_view.h"
 
 namespace zentrel {
@@ -22,6 +25,7 @@ void CZTView::UpdateStatus(const std::string& text) {
 
 // Replaces the whole text, then scrolls down one line.
 void CZTView::ApplyStatus(const QString& text) {
+  ++statuses_this_send_;
   m_editStatus->setPlainText(text);
   m_editStatus->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
 }
@@ -41,7 +45,32 @@ int CZTView::StartLogonTimer() {
 }
 
 void CZTView::OnTimer() {
-  if (!transaction_->OnTimerTick()) timer_->stop();
+  const bool call_ended = send_ != 0 && ended_send_.load() == send_;
+  if (call_ended || !transaction_->OnTimerTick()) timer_->stop();
+}
+
+std::function<void()> CZTView::CallEndNotice() {
+  const unsigned send = send_;
+  return [this, send] {
+    // Seen at once by a timer tick; a late notice never undoes a newer one.
+    unsigned ended = ended_send_.load();
+    while (ended < send && !ended_send_.compare_exchange_weak(ended, send)) {
+    }
+    ui_queue_->Post([this, send] { OnCallEnded(send); });
+  };
+}
+
+// Queued after every status text of the call, so it sees the last one. The
+// terminal's own refusal, shown during this send, already says the page did
+// not go and why; anything else (progress, a notice, an older send's text)
+// would mislead.
+void CZTView::OnCallEnded(unsigned send) {
+  if (send != send_) return;
+  timer_->stop();
+  if (g_bPageAccepted.load() == 1) return;
+  const std::string shown = m_editStatus->toPlainText().toStdString();
+  const bool refused = shown == kStatusInvalidPin || shown == kStatusCheckPin || shown == kStatusErrorNotSent;
+  if (statuses_this_send_ == 0 || !refused) ApplyStatus(QString::fromLatin1(kStatusCallEnded));
 }
 
 }  // namespace zentrel

@@ -7,7 +7,7 @@
 namespace zentrel::modemsim {
 namespace {
 
-constexpr std::array<std::pair<Scenario, std::string_view>, 15> kNames{{
+constexpr std::array<std::pair<Scenario, std::string_view>, 16> kNames{{
     {Scenario::kAccept, "accept"},
     {Scenario::kInvalidPin, "invalid-pin"},
     {Scenario::kNak, "nak"},
@@ -23,6 +23,7 @@ constexpr std::array<std::pair<Scenario, std::string_view>, 15> kNames{{
     {Scenario::kSilent, "silent"},
     {Scenario::kNakOnce, "nak-once"},
     {Scenario::kRsSecond, "rs-second"},
+    {Scenario::kHangupAtConnect, "hangup-at-connect"},
 }};
 
 }  // namespace

@@ -25,6 +25,7 @@ enum class Scenario {
   kSilent,         // answers nothing (over TLS: not even the handshake)
   kNakOnce,        // the call's first block gets NAK, its resend is taken
   kRsSecond,       // the call's second page is refused with RS
+  kHangupAtConnect, // CONNECT, then the line drops at once
 };
 
 std::optional<Scenario> ParseScenario(std::string_view name);

@@ -166,6 +166,11 @@ Actions Session::DialDone() {
   quiet_ = false;
   pluses_ = 0;
   out.push_back(SendBytes{kConnect});
+  if (scenario_ == Scenario::kHangupAtConnect) {  // carrier lost at once
+    mode_ = Mode::kEnded;
+    out.push_back(SendBytes{kNoCarrier});
+    out.push_back(CallEnded{true});
+  }
   return out;
 }
 

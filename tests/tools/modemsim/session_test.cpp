@@ -136,6 +136,8 @@ std::vector<Row> Rows() {
        kOnlineTo + "<ok>501 error in block\r", M::kOnline},
       {"hangup-after-logon", Scenario::kHangupAfterLogon, Connected({"\r", kLogon, kBlockHi}),
        kOnlineTo + kNoCarrier + "<drop>", M::kEnded},
+      {"hangup-at-connect: input after the drop goes nowhere", Scenario::kHangupAtConnect,
+       Connected({"\r"}), kConnectPrefix + kNoCarrier + "<drop>", M::kEnded},
       {"slow: two wake-ups unanswered", Scenario::kSlow, Connected({"\r", "\r", "\r"}),
        kConnectPrefix + "ID=", M::kOnline},
       {"a page in three blocks: US, ETB, ETX", S,

@@ -1,0 +1,176 @@
+// One call at a time, through the real form and the emulated modem and
+// terminal: a second Send Page during a call leaves the call alone and the
+// first page still goes out; a call that ends before the page was accepted
+// stops the wake-up timer and says the page was not sent; closing the window
+// during a call hangs it up, ends every thread and leaves the line free.
+#include <QJsonObject>
+
+#include <csignal>
+
+#include "app/main_frame.h"
+#include "app/quit_signals.h"
+#include "tests/app/emulator_rig.h"
+#include "tests/app/form_fixture.h"
+
+namespace zentrel::testing {
+namespace {
+
+constexpr int kCallLimitMs = 60000;  // only guards against a hang
+
+class FormCall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!EmulatorRig::Available()) GTEST_SKIP() << "no emulator built";
+    folder.MakeDatabase({{"1234567", "Carl", "Dunn", "5559876"}});
+  }
+  void StartForm() {
+    statuses.clear();
+    CZTApp::Options options;
+    options.show = false;
+    options.timer_interval_ms = 500;  // longer than the 250 ms silence that ends a read
+    options.message_box = RecordInto(boxes);
+    app = std::make_unique<CZTApp>(options);
+    ASSERT_TRUE(app->InitInstance());
+    view = app->View();
+    view->m_editMessage->setPlainText("CALL 4411");
+    QObject::connect(view->m_editStatus, &QPlainTextEdit::textChanged, view, [this] {
+      const QString text = view->m_editStatus->toPlainText();
+      if (!text.isEmpty() && (statuses.isEmpty() || statuses.back() != text)) statuses << text;
+    });
+  }
+  bool StatusSeen(const char* text, int limit_ms = kCallLimitMs) {
+    return WaitUntil([&] { return statuses.contains(text); }, limit_ms);
+  }
+  // The teardown's last line: the call and its line are gone.
+  bool CallStopped() {
+    return WaitUntil([&] { return trace.Contains("Call stopped\n"); }, kCallLimitMs);
+  }
+  // What the message boxes said, and what the status box showed, in order.
+  std::string Shown() const {
+    QStringList texts;
+    for (const ShownBox& box : boxes) texts << box.text;
+    return texts.join(" | ").toStdString();
+  }
+  std::string Statuses() const { return Statuses(); }
+  QString LastStatus() const { return statuses.isEmpty() ? QString() : statuses.back(); }
+  // Hang-ups the modem was told to make (escape, then ATH).
+  int HangUps() const {
+    int count = 0;
+    for (const QJsonObject& rx : modem.Events("rx")) count += rx.value("text").toString().contains("ATH");
+    return count;
+  }
+  // "PIN:message" of each block the terminal received.
+  std::string PagesReceived() const {
+    QStringList pages;
+    for (const QJsonObject& block : modem.Events("block")) {
+      pages << block.value("pin").toString() + ":" + block.value("message").toString();
+    }
+    return pages.join(" | ").toStdString();
+  }
+
+  TestFolder folder;
+  EmulatorRig modem{folder.Path()};
+  TraceCapture trace;
+  std::vector<ShownBox> boxes;
+  QStringList statuses;
+  std::unique_ptr<CZTApp> app;
+  CZTView* view = nullptr;
+};
+
+TEST_F(FormCall, ASecondSendDuringACallLeavesItAloneAndTheFirstPageGoesOut) {
+  ASSERT_TRUE(modem.Start("slow", {"--slow-wakeups", "2"}));  // connected, not yet logged on
+  StartForm();
+  view->m_buttonSend->click();
+  ASSERT_TRUE(StatusSeen("Preparing to send message...")) << Statuses();
+  view->m_buttonSend->click();
+  EXPECT_EQ(Shown(), "A call is already being handled.");
+  ASSERT_TRUE(StatusSeen("Message Sent!")) << Statuses();
+  ASSERT_TRUE(CallStopped());
+  EXPECT_EQ(PagesReceived(), "1234567:CALL 4411");
+  EXPECT_EQ(modem.Events("call").size(), 1);
+
+  // Once the call has ended, Send Page dials again as always.
+  ASSERT_TRUE(modem.WaitReady());
+  trace.Clear();
+  view->m_editMessage->setPlainText("CALL 4412");
+  view->m_buttonSend->click();
+  ASSERT_TRUE(WaitUntil([&] { return modem.Events("block").size() == 2 && LastStatus() == "Message Sent!"; },
+                        kCallLimitMs))
+      << Statuses();
+  EXPECT_EQ(PagesReceived(), "1234567:CALL 4411 | 1234567:CALL 4412");
+  EXPECT_EQ(Shown(), "A call is already being handled.");
+}
+
+// Each terminal ends the call at its own step; the status box then holds the
+// last word on the page and the wake-up timer has stopped.
+TEST_F(FormCall, WhenTheCallEndsTheTimerStopsAndTheStatusSaysWhetherThePageWentOut) {
+  const struct {
+    const char* scenario;
+    const char* final_status;
+  } rows[] = {
+      {"hangup-at-connect", kStatusCallEnded},  // before any wake-up was answered
+      {"hangup-after-logon", kStatusCallEnded}, // after "Sending Message."
+      {"busy", kStatusCallEnded},               // the call never connected
+      {"invalid-pin", "Error, check PIN and try again!"},  // the terminal's word stays
+      {"accept", "Message Sent!"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.scenario);
+    EmulatorRig rig(folder.Path());
+    ASSERT_TRUE(rig.Start(row.scenario, {"--idle-timeout-ms", "300"}));
+    StartForm();
+    trace.Clear();
+    view->m_buttonSend->click();
+    ASSERT_TRUE(CallStopped()) << Statuses();
+    EXPECT_TRUE(StatusSeen(row.final_status)) << Statuses();
+    EXPECT_EQ(LastStatus(), row.final_status) << Statuses();
+    EXPECT_FALSE(view->LogonTimer()->isActive());
+    EXPECT_FALSE(trace.Contains("Write thread not created\n"));
+    app.reset();
+  }
+  EXPECT_EQ(Shown(), "");
+}
+
+// However the window is closed during a call, the call is hung up and every
+// thread has ended once the application object is gone; the next start
+// finds the line free and pages.
+TEST_F(FormCall, ClosingTheWindowDuringACallHangsUpAndTheNextStartPages) {
+  ASSERT_TRUE(modem.Start("slow", {"--slow-wakeups", "3"}));
+  const struct {
+    const char* how;
+    std::function<void(CMainFrame&)> close;
+  } rows[] = {
+      {"File > Exit", [](CMainFrame& frame) { frame.m_actExit->trigger(); }},
+      {"close button", [](CMainFrame& frame) { frame.close(); }},
+      {"SIGTERM", [](CMainFrame& frame) {
+         QuitSignals quit;
+         ASSERT_TRUE(quit.Installed());
+         std::raise(SIGTERM);
+         EXPECT_TRUE(WaitUntil([&] { return !frame.isVisible(); }));
+       }},
+  };
+  int hangups = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.how);
+    StartForm();
+    app->MainFrame()->show();
+    const int threads_before_call = ThreadCount();
+    view->m_buttonSend->click();
+    ASSERT_TRUE(StatusSeen("Preparing to send message..."));
+    row.close(*app->MainFrame());
+    EXPECT_FALSE(app->MainFrame()->isVisible());
+    app.reset();  // what main() does once the message loop has ended
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() <= threads_before_call; }))
+        << ThreadCount() << " threads, " << threads_before_call << " before the call";
+    ASSERT_TRUE(modem.WaitReady());
+    EXPECT_EQ(HangUps(), ++hangups);
+  }
+  StartForm();
+  view->m_buttonSend->click();
+  EXPECT_TRUE(StatusSeen("Message Sent!")) << Statuses();
+  EXPECT_EQ(PagesReceived(), "1234567:CALL 4411");
+  EXPECT_EQ(Shown(), "");
+}
+
+}  // namespace
+}  // namespace zentrel::testing
