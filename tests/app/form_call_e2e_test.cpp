@@ -15,7 +15,7 @@
 namespace zentrel::testing {
 namespace {
 
-constexpr int kCallLimitMs = 60000;  // only guards against a hang
+constexpr int kCallLimitMs = 20000;  // only guards against a hang
 
 class FormCall : public ::testing::Test {
  protected:
