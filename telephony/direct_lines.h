@@ -29,5 +29,8 @@ std::unique_ptr<IOpenLine> OpenTlsLine(const LineConfig& line, const LineSetting
 // The connection both network kinds start with.
 int ConnectLine(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
                 std::string* error);
+// Their line check: a connection made and closed within the check time-out;
+// "" or why the gateway cannot be reached.
+std::string CheckGateway(const LineConfig& line, const LineSettings& settings);
 
 }  // namespace zentrel

@@ -1,6 +1,10 @@
 // TAP over TCP to a paging gateway: nothing is held between calls; a call
 // is up once its connection is made within the connect time-out. No line
 // settings, no line errors; the gateway closing the connection ends the call.
+// The line check connects and closes at once, so a gateway that is down is
+// passed over for the next line.
+#include <unistd.h>
+
 #include "seriallink/net_connect.h"
 #include "telephony/direct_lines.h"
 
@@ -11,8 +15,16 @@ int ConnectLine(const LineConfig& line, std::chrono::milliseconds limit, int wak
   return ConnectTcp(line.host, line.service, limit, wake_fd, error);
 }
 
-std::string CheckTcpLine(const LineConfig&, const LineSettings&) {
-  return {};  // a gateway can only be tried by calling it
+std::string CheckGateway(const LineConfig& line, const LineSettings& settings) {
+  std::string error;
+  const int fd = ConnectLine(line, settings.direct.check_timeout, -1, &error);
+  if (fd < 0) return "the gateway cannot be reached: " + error;
+  close(fd);
+  return {};
+}
+
+std::string CheckTcpLine(const LineConfig& line, const LineSettings& settings) {
+  return CheckGateway(line, settings);
 }
 
 std::unique_ptr<IOpenLine> OpenTcpLine(const LineConfig& line, const LineSettings& settings,

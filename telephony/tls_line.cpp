@@ -30,8 +30,9 @@ int ConnectTls(const LineConfig& line, std::chrono::milliseconds limit, int wake
 
 }  // namespace
 
-std::string CheckTlsLine(const LineConfig&, const LineSettings&) {
-  return {};  // a gateway can only be tried by calling it
+// Only the connection is tried: the handshake and its checks are the call's.
+std::string CheckTlsLine(const LineConfig& line, const LineSettings& settings) {
+  return CheckGateway(line, settings);
 }
 
 std::unique_ptr<IOpenLine> OpenTlsLine(const LineConfig& line, const LineSettings& settings,

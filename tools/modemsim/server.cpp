@@ -60,6 +60,7 @@ void Server::NewSession() {
   rx_log_.clear();
   dial_due_.reset();
   in_call_ = false;
+  heard_ = false;
   ending_.reset();
   linger_until_.reset();
 }
@@ -146,6 +147,7 @@ bool Server::ReadClient(Clock::time_point now) {
     const ssize_t n = link_->Read(buf, sizeof buf);
     if (n < 0) return true;
     if (n == 0) return false;
+    heard_ = true;
     LineUp();
     rx_.Push(std::string_view(buf, static_cast<std::size_t>(n)), now);
   }
@@ -157,7 +159,7 @@ bool Server::EndCall(std::string_view by, bool drop_line) {
   in_call_ = false;
   ending_.reset();
   linger_until_.reset();
-  return options_.once && was_call;
+  return options_.once && was_call && heard_;
 }
 
 bool Server::FinishEnding(Clock::time_point now) {
