@@ -9,63 +9,26 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "seriallink/byte_source.h"
 #include "seriallink/line_errors.h"
+#include "seriallink/line_format.h"
+#include "seriallink/tty_port.h"
 
 namespace zentrel {
 namespace {
 
-constexpr std::array<std::pair<int, speed_t>, 10> kSpeeds{{{300, B300},
-                                                            {600, B600},
-                                                            {1200, B1200},
-                                                            {2400, B2400},
-                                                            {4800, B4800},
-                                                            {9600, B9600},
-                                                            {19200, B19200},
-                                                            {38400, B38400},
-                                                            {57600, B57600},
-                                                            {115200, B115200}}};
-
-bool SpeedOf(int bits_per_second, speed_t* speed) {
-  for (const auto& [bps, value] : kSpeeds) {
-    if (bps == bits_per_second) return *speed = value, true;
-  }
-  return false;
-}
-
-tcflag_t SizeOf(int data_bits) {
-  switch (data_bits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
-  }
-}
-
-// Raw input with parity checking and marking; the format's flow control.
+// The port's raw format, written where every tty line gets it, plus parity
+// checking with marks; nothing left over from the settings found (parity
+// errors ignored, XOFF sent or any byte restarting output).
 bool ApplyFormat(termios& t, const LineFormat& f, std::string* error) {
-  speed_t speed{};
-  if (!SpeedOf(f.speed, &speed)) return *error = "unsupported speed " + std::to_string(f.speed), false;
-  cfsetispeed(&t, speed);
-  cfsetospeed(&t, speed);
-  t.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-  t.c_cflag |= SizeOf(f.data_bits) | CREAD;
-  if (f.parity != 'N') t.c_cflag |= PARENB;
-  if (f.parity == 'O') t.c_cflag |= PARODD;
-  if (f.stop_bits == 2) t.c_cflag |= CSTOPB;
-  if (f.flow == LineFormat::Flow::kRtsCts) t.c_cflag |= CRTSCTS;
-  t.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
+  if (!IsSupportedSpeed(f.speed)) return *error = "unsupported speed " + std::to_string(f.speed), false;
+  t.c_iflag &= ~(IGNPAR | IXOFF | IXANY);
+  MakeRawTermios(t, f);
   t.c_iflag |= INPCK | PARMRK;
-  if (f.flow == LineFormat::Flow::kXonXoff) t.c_iflag |= IXON | IXOFF;
-  t.c_oflag &= ~OPOST;
-  t.c_lflag &= ~(ICANON | ECHO | ECHONL | ISIG | IEXTEN);
-  t.c_cc[VMIN] = 1;
-  t.c_cc[VTIME] = 0;
   return true;
 }
 
