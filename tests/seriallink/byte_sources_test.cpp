@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -101,6 +102,54 @@ TEST(TtySource, SevenDataBitsClearBitSevenOfWhatArrivesOnly) {
     ASSERT_EQ(Post(link, "\xC9"), 1);
     EXPECT_EQ(Take(master, 1), "\xC9");  // sent unchanged
     link.Stop();
+    close(master);
+  }
+}
+
+// What the port holds while the link has it, and after: a pty keeps the
+// speed, stop bits and input flags (it forces 8 bits, no parity).
+TEST(TtySource, PortHoldsTheLinesFormatThenWhatItHadBefore) {
+  struct Row {
+    const char* name;
+    LineFormat format;
+    speed_t speed;
+    bool two_stop_bits;
+    bool xon_xoff;
+  };
+  const Row rows[] = {
+      {"300 7E1", LineFormat{}, B300, false, false},
+      {"9600 8N2 xonxoff",
+       LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N', .stop_bits = 2,
+                  .flow = LineFormat::Flow::kXonXoff},
+       B9600, true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(slave, &before), 0);
+    before.c_iflag |= IGNPAR | IXANY | IXOFF;  // left by an earlier program
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &before), 0);
+    const int peek = dup(slave);  // the link closes its own when it stops
+    RegisterHandover(slave, Handover(row.format));
+    RecordingView view;
+    CCommLink link(view, kShort);
+    ASSERT_EQ(link.Attach(slave), 1);
+    termios held{};
+    ASSERT_EQ(tcgetattr(slave, &held), 0);
+    EXPECT_EQ(cfgetospeed(&held), row.speed);
+    EXPECT_EQ((held.c_cflag & CSTOPB) != 0, row.two_stop_bits);
+    EXPECT_EQ(held.c_iflag & (INPCK | PARMRK), static_cast<tcflag_t>(INPCK | PARMRK));
+    EXPECT_EQ((held.c_iflag & IXON) != 0, row.xon_xoff);
+    EXPECT_EQ((held.c_iflag & IXOFF) != 0, row.xon_xoff);
+    EXPECT_EQ(held.c_iflag & (IGNPAR | IXANY | ICRNL | ISTRIP), 0u);
+    EXPECT_EQ(held.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    link.Stop();
+    termios after{};
+    ASSERT_EQ(tcgetattr(peek, &after), 0);
+    EXPECT_EQ(after.c_iflag, before.c_iflag) << "the settings found are put back";
+    close(peek);
     close(master);
   }
 }
