@@ -137,6 +137,8 @@ TEST_F(BadInput, RefusedPagesDialNothingAndChangeNothing) {
        "The phone number holds the control character <CR> (character 8)"},
       {"CR in the number given", {"--pin", "1001", "--message", "hi", "--phone", "555\r1"},
        "The phone number holds the control character <CR>"},
+      {"CR in a later PIN of one call", {"--full-tap", "--pin", "1001", "--pin", "10\r02", "--message", "hi"},
+       "the PIN holds the control character <CR> (character 3)"},
       {"ETX in the message", {"--pin", "1001", "--message", "a\x03z"},
        "The message holds the control character <ETX> (character 2)"},
       {"missing message file", {"--pin", "1001", "--message-file", Path("none.txt")},

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "journal/page_journal.h"
+#include "paging/page_check.h"
 #include "store/dao.h"
 #include "tap/pages.h"
 #include "tools/send/call_runner.h"
@@ -27,6 +28,10 @@ struct Prepared {
 std::string LookUpAll(const SendOptions& options, const std::vector<PageOrder>& requests,
                       std::vector<Recipient>& found) {
   for (const PageOrder& r : requests) {
+    // A control character would split the block's PIN field: never sent.
+    if (const std::string control = FirstControlCharacter(r.pin); !control.empty()) {
+      return "page not sent: the PIN holds " + control + "; nothing was sent.";
+    }
     found.push_back(LookUp(options.db, r.pin));
     if (!found.back().found) return "Did not find Pin number in database, try again! (" + r.pin + ")";
     if (!options.phone && found.back().phone != found.front().phone) {
