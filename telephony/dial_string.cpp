@@ -11,7 +11,7 @@ std::string Describe(unsigned char c) {
   std::snprintf(hex, sizeof hex, "0x%02X", c);
   if (c == '\r') return "a carriage return (CR)";
   if (c == '\n') return "a line feed (LF)";
-  if (c == ';') return "';', which would start another modem command";
+  if (c == ';') return "a ';' (which would start another modem command)";
   if (c >= 0x80) return std::string("the non-ASCII byte ") + hex;
   return std::string("the control character ") + hex;
 }

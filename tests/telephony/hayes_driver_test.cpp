@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -173,7 +174,14 @@ TEST_F(HayesDriverTest, DialAnswers) {
       {"\r\nNO ANSWER\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER},
       {"\r\nNO DIALTONE\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE},
       {"\r\nERROR\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN},
+      {"\r\nNO DIAL TONE\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE},
+      {"\r\nDELAYED\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNAVAIL},
+      {"\r\nBLACKLISTED\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNAVAIL},
+      {"\r\nVOICE\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_INCOMPATIBLE},
+      {"6\r", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE},  // numeric, CR only
+      {"\r\nB\xd5SY\r\n", LINECALLSTATE_BUSY, LINEBUSYMODE_STATION},  // parity in bit 7
       {"ATDT5551234\r\r\n\x01\x02 garbage\r\nRING\r\nCONNECT 300\r\n", LINECALLSTATE_CONNECTED, 0},
+      {"2\r10\r", LINECALLSTATE_CONNECTED, 0},  // numeric RING, then CONNECT 2400
   };
   TraceCapture trace;
   for (const Row& row : rows) {
@@ -197,6 +205,90 @@ TEST_F(HayesDriverTest, DialAnswers) {
     }
   }
   EXPECT_TRUE(trace.Contains("Modem on " + port_ + ": ignored \"<01><02> garbage\"\n"));
+  EXPECT_TRUE(trace.Contains("Modem on " + port_ + ": the dial command answered \"DELAYED\"\n"));
+  EXPECT_TRUE(trace.Contains("Modem on " + port_ + ": CONNECT 2400\n"));
+}
+
+// A modem that refuses the settings as one command gets them one by one,
+// and the call goes on without the part it refuses.
+TEST_F(HayesDriverTest, RefusedSettingsAreSentOneByOne) {
+  TraceCapture trace;
+  StartCall("5551234");
+  EXPECT_EQ(ModemReads("\r"), "ATZ\r");
+  ModemSays("\r\nOK\r\n");
+  EXPECT_EQ(ModemReads("\r"), std::string(kHayesSettings) + "\r");
+  ModemSays("\r\nERROR\r\n");
+  for (const char* part : {"ATE0", "ATV1", "ATQ0", "ATX4", "AT&C1", "AT&D2"}) {
+    EXPECT_EQ(ModemReads("\r"), std::string(part) + "\r");
+    ModemSays(std::string(part) == "ATX4" ? "\r\nERROR\r\n" : "\r\nOK\r\n");
+  }
+  EXPECT_EQ(ModemReads("\r"), "ATDT5551234\r");
+  ModemSays("\r\nBUSY\r\n");
+  EXPECT_TRUE(AwaitState(LINECALLSTATE_BUSY));
+  EndCall();
+  EXPECT_TRUE(trace.Contains("Modem on " + port_ + ": the modem refused ATX4; going on without it\n"));
+}
+
+// A result that comes with the hang-up is read before the hang-up counts.
+TEST_F(HayesDriverTest, ResultWithTheHangUpIsReadFirst) {
+  StartCall("5551234");
+  ASSERT_EQ(PassInit(), "ATDT5551234\r");
+  ModemSays("\r\nBUSY");  // no line end: the modem hangs up at once
+  // A pty drops unread input when it hangs up, so wait until it was read.
+  const int peek = ::open(port_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  for (int pending = 1; pending > 0;) {
+    pollfd p{peek, POLLIN, 0};
+    if (::poll(&p, 1, 10) == 0 || ::ioctl(peek, FIONREAD, &pending) != 0) pending = 0;
+  }
+  ::close(peek);
+  ::close(master_);
+  master_ = -1;
+  DWORD detail = 0;
+  EXPECT_TRUE(AwaitState(LINECALLSTATE_BUSY, &detail));
+  EndCall();
+}
+
+// Numbers a dial command cannot carry are refused before the modem hears
+// anything, and the reason is kept for the user.
+TEST_F(HayesDriverTest, UnsafeNumberIsRefusedBeforeDialling) {
+  DWORD count = 0, version = 0;
+  ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
+  LINEEXTENSIONID ext{};
+  ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version, &ext), 0);
+  ASSERT_EQ(lineOpen(app_, 0, &line_, version, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
+  TakeLineProblems();
+  EXPECT_EQ(lineMakeCall(line_, &call_, "555;AT&F&W", 0, nullptr), LINEERR_INVALADDRESS);
+  const auto problems = TakeLineProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("a ';'"), std::string::npos) << problems[0];
+  pollfd p{master_, POLLIN, 0};
+  EXPECT_EQ(::poll(&p, 1, 0), 0);  // nothing was written
+  EXPECT_EQ(lineClose(line_), 0);
+  EXPECT_EQ(lineShutdown(app_), 0);
+}
+
+// Lines that cannot be used fail the negotiation (so the program's scan
+// goes on), each with its reason; the usable one after them is chosen.
+TEST_F(HayesDriverTest, UnusableLinesAreSkippedWithTheirReasons) {
+  std::ofstream(config_) << "modem /nonexistent/ttyUSB9\nmodem /dev/null\nmodem "
+                         << locks_.string() << "\nmodem " << port_ << "\n";
+  DWORD count = 0, version = 0;
+  TakeLineProblems();
+  ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
+  ASSERT_EQ(count, 4u);
+  LINEEXTENSIONID ext{};
+  for (DWORD device = 0; device < 3; ++device)
+    EXPECT_EQ(lineNegotiateAPIVersion(app_, device, 0x10003, 0x10004, &version, &ext),
+              LINEERR_NODEVICE) << device;
+  EXPECT_EQ(lineNegotiateAPIVersion(app_, 3, 0x10003, 0x10004, &version, &ext), 0);
+  const std::vector<std::string> expected = {
+      "line 1 (modem /nonexistent/ttyUSB9) skipped: there is no port /nonexistent/ttyUSB9",
+      "line 2 (modem /dev/null) skipped: /dev/null is not a serial port",
+      "line 3 (modem " + locks_.string() + ") skipped: " + locks_.string() +
+          " is a folder, not a serial port",
+  };
+  EXPECT_EQ(TakeLineProblems(), expected);
+  EXPECT_EQ(lineShutdown(app_), 0);
 }
 
 TEST_F(HayesDriverTest, ConnectHandsThePortOverAndHangUpEndsTheCall) {

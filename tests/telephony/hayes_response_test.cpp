@@ -1,6 +1,6 @@
 // The modem-answer parser and the line splitter, each from one table: every
 // result code in both forms, echo, blanks, junk, CONNECT with and without a
-// rate; CR LF, CR only, LF only and an unfinished line.
+// rate or suffix, numeric connections; CR LF, CR only, LF only and an unfinished line.
 #include <gtest/gtest.h>
 
 #include "telephony/hayes_response.h"
@@ -20,7 +20,22 @@ TEST(HayesResponse, ParsesEachAnswer) {
       {"CONNECT", HayesKind::kConnect, ""},
       {"CONNECT 300", HayesKind::kConnect, "300"},
       {"CONNECT 2400/ARQ", HayesKind::kConnect, "2400/ARQ"},
+      {"CONNECT 300/NONE", HayesKind::kConnect, "300/NONE"},
+      {"CONNECT 1200/ARQ/V42BIS", HayesKind::kConnect, "1200/ARQ/V42BIS"},
       {"1", HayesKind::kConnect, ""},
+      {"5", HayesKind::kConnect, "1200"},
+      {"9", HayesKind::kConnect, "600"},
+      {"10", HayesKind::kConnect, "2400"},
+      {"47", HayesKind::kConnect, "code 47"},
+      {"2", HayesKind::kRing, ""},
+      {"3", HayesKind::kNoCarrier, ""},
+      {"4", HayesKind::kError, ""},
+      {"8", HayesKind::kNoAnswer, ""},
+      {"NO DIAL TONE", HayesKind::kNoDialtone, ""},
+      {"DELAYED", HayesKind::kDelayed, ""},
+      {"BLACKLISTED", HayesKind::kBlacklisted, ""},
+      {"VOICE", HayesKind::kVoice, ""},
+      {"1000", HayesKind::kUnknown, ""},
       {"BUSY", HayesKind::kBusy, ""},
       {"7", HayesKind::kBusy, ""},
       {"NO CARRIER", HayesKind::kNoCarrier, ""},
