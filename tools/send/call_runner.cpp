@@ -17,6 +17,7 @@
 #include "telephony/lines_config.h"
 #include "telephony/message_box.h"
 #include "telephony/telephony.h"
+#include "tools/send/interruption.h"
 #include "tools/send/line_queue.h"
 
 namespace zentrel {
@@ -50,7 +51,7 @@ class CallOutcome {
   }
   CallEnd End() const {
     std::lock_guard lock(mutex_);
-    return {line_in_use_, false, reason_};
+    return {line_in_use_, false, false, reason_};
   }
 
  private:
@@ -71,13 +72,15 @@ bool RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds, const CallView
   const auto deadline = UiLoop::Clock::now() + std::chrono::seconds(timeout_seconds);
   std::optional<UiLoop::Clock::time_point> over_since;
   loop.SetIdleCheck([&] {
-    if (tapi.m_bCallInProgress.load() == 0) return true;
+    if (tapi.m_bCallInProgress.load() == 0 || InterruptingSignal() != 0) return true;
     if (!view.over || !view.over()) return false;
     if (!over_since) over_since = UiLoop::Clock::now();
     return UiLoop::Clock::now() - *over_since >= kHangUpGrace;
   });
   const bool in_time = loop.Run(deadline);
   if (!in_time) OutputDebugStringA("zentrel-send: time-out, ending the call\n");
+  if (InterruptingSignal() != 0)
+    OutputDebugStringA("zentrel-send: " + InterruptionText(InterruptingSignal()) + ", ending the call\n");
   if (!in_time || tapi.m_bCallInProgress.load() != 0) tapi.StopCall();
   return in_time;
 }
@@ -144,6 +147,7 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   // The form's "Send Page": flags first, then the one start of a send.
   ClearTransactionFlags();
   TakeLineProblems();  // only this attempt's count
+  const InCall in_call;  // a signal now waits for the hang-up
   StartedSend send = StartSend(request, view.view, [&view](CCommLink&, CTelephony& tapi) {
     view.set_tapi(&tapi);
   });
@@ -173,6 +177,10 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
     for (const std::string& problem : problems) std::fprintf(err, "zentrel-send: %s\n", problem.c_str());
   }
   end.timed_out = !in_time;
+  if (InterruptingSignal() != 0) {
+    end.interrupted = true;
+    end.reason = InterruptionText(InterruptingSignal()) + "; the call was ended";
+  }
   if (end.reason.empty()) end.reason = send.refusal.empty() ? last_box : send.refusal;
   if (end.reason.empty() && !problems.empty()) end.reason = "no line could be used (see above)";
   return end;
@@ -191,7 +199,7 @@ std::string InTurn(const SendOptions& options, const std::function<bool()>& atte
   if (ticket && !ticket->AwaitTurn(deadline, say_waiting)) {
     return LineStayedInUse(options.wait_seconds);
   }
-  while (attempt()) {
+  while (attempt() && InterruptingSignal() == 0) {
     if (LineTicket::Clock::now() >= deadline) return LineStayedInUse(options.wait_seconds);
     say_waiting();
     std::this_thread::sleep_for(kLineRetryInterval);

@@ -37,6 +37,7 @@ struct CallView {
 struct CallEnd {
   bool line_in_use = false;  // another program had the line: worth a new try
   bool timed_out = false;    // the call was ended at the time-out
+  bool interrupted = false;  // a signal ended the call; `reason` says which
   std::string reason;        // why the call ended, or who holds the line
 };
 

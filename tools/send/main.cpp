@@ -13,6 +13,7 @@
 #include "seriallink/trace.h"
 #include "tools/program_cli.h"
 #include "tools/send/full_tap_send.h"
+#include "tools/send/interruption.h"
 #include "tools/send/message_file.h"
 #include "tools/send/send_options.h"
 #include "tools/send/send_page.h"
@@ -63,6 +64,7 @@ std::vector<zentrel::PageOrder> Requests(const std::vector<std::string>& pins,
 
 int main(int argc, char** argv) {
   using namespace zentrel;
+  CatchInterruptions();
   SendOptions options;
   FullTapArgs tap;
   std::vector<std::string> pins;

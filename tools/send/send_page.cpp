@@ -51,7 +51,7 @@ CallResult RunOneCall(const SendOptions& options, const PageRequest& request, st
   result.line_in_use = end.line_in_use;
   result.block_sent = g_bBlockSent.load() == 1;
   result.terminal = view.TerminalWords();
-  result.reason = view.LastStatus();
+  result.reason = end.interrupted ? end.reason : view.LastStatus();
   if (end.timed_out && (result.reason.empty() || IsProgress(result.reason))) {
     result.reason = TimeOutReason(result.reason, options.timeout_seconds);
   }
