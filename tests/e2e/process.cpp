@@ -95,6 +95,19 @@ std::string Process::WaitForLine(const std::string& prefix, std::chrono::millise
   }
 }
 
+bool Process::WaitForErrText(const std::string& text, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (err_.find(text) == std::string::npos) {
+    if (out_fd_ < 0 && err_fd_ < 0) return false;
+    if (!Pump(out_fd_, out_, err_fd_, err_, deadline)) return false;
+  }
+  return true;
+}
+
+void Process::Signal(int signal) const {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
 Finished Process::Wait(std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
   while (out_fd_ >= 0 || err_fd_ >= 0) {

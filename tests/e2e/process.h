@@ -31,6 +31,11 @@ class Process {
   // (then it is killed).
   Finished Wait(std::chrono::milliseconds limit);
   void Terminate();
+  // Reads both outputs until standard error holds `text`; false on end of
+  // output or time-out.
+  bool WaitForErrText(const std::string& text, std::chrono::milliseconds limit);
+  void Signal(int signal) const;
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;

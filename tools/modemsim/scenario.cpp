@@ -7,7 +7,7 @@
 namespace zentrel::modemsim {
 namespace {
 
-constexpr std::array<std::pair<Scenario, std::string_view>, 16> kNames{{
+constexpr std::array<std::pair<Scenario, std::string_view>, 22> kNames{{
     {Scenario::kAccept, "accept"},
     {Scenario::kInvalidPin, "invalid-pin"},
     {Scenario::kNak, "nak"},
@@ -24,6 +24,12 @@ constexpr std::array<std::pair<Scenario, std::string_view>, 16> kNames{{
     {Scenario::kNakOnce, "nak-once"},
     {Scenario::kRsSecond, "rs-second"},
     {Scenario::kHangupAtConnect, "hangup-at-connect"},
+    {Scenario::kEchoNumeric, "echo-numeric"},
+    {Scenario::kNoDialTone, "no-dial-tone"},
+    {Scenario::kDelayed, "delayed"},
+    {Scenario::kConnectSuffix, "connect-suffix"},
+    {Scenario::kParity, "parity"},
+    {Scenario::kIgnoresHangup, "ignores-hangup"},
 }};
 
 }  // namespace

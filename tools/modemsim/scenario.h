@@ -26,6 +26,12 @@ enum class Scenario {
   kNakOnce,        // the call's first block gets NAK, its resend is taken
   kRsSecond,       // the call's second page is refused with RS
   kHangupAtConnect, // CONNECT, then the line drops at once
+  kEchoNumeric,    // the stored profile echoes and gives numeric results
+  kNoDialTone,     // "NO DIAL TONE", the spelling with a space
+  kDelayed,        // the modem will not dial the number again yet
+  kConnectSuffix,  // "CONNECT 1200/ARQ/V42BIS"
+  kParity,         // everything sent has even parity in bit 7
+  kIgnoresHangup,  // neither DTR nor the +++ escape brings back commands
 };
 
 std::optional<Scenario> ParseScenario(std::string_view name);

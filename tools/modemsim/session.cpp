@@ -16,6 +16,20 @@ constexpr const char* kNoAnswer = "\r\nNO ANSWER\r\n";
 constexpr const char* kNoDialtone = "\r\nNO DIALTONE\r\n";
 constexpr const char* kNoCarrier = "\r\nNO CARRIER\r\n";
 constexpr const char* kError = "\r\nERROR\r\n";
+constexpr const char* kNoDialTone = "\r\nNO DIAL TONE\r\n";
+constexpr const char* kDelayed = "\r\nDELAYED\r\n";
+
+// Numeric result codes, for a modem set to V0.
+constexpr std::pair<std::string_view, std::string_view> kNumeric[] = {
+    {"OK", "0"},          {"CONNECT 300", "1"}, {"CONNECT", "1"}, {"RING", "2"},
+    {"NO CARRIER", "3"},  {"ERROR", "4"},       {"CONNECT 1200", "5"},
+    {"NO DIALTONE", "6"}, {"BUSY", "7"},        {"NO ANSWER", "8"},
+};
+
+char WithEvenParity(char c) {
+  const auto bits = static_cast<unsigned char>(c & 0x7F);
+  return static_cast<char>(__builtin_parity(bits) ? bits | 0x80 : bits);
+}
 constexpr std::size_t kMaxLine = 256;
 
 char Upper(char c) {
@@ -48,11 +62,15 @@ CommandLine ParseCommandLine(std::string_view line) {
       break;
     }
     if (c == 'E') result.echo = i < line.size() && line[i] != '0' && IsDigit(line[i]);
-    if (c == 'Z') result.echo = true;
+    if (c == 'Z') {
+      result.echo = true;
+      result.reset = true;
+    }
+    if (c == 'V') result.verbose = !(i < line.size() && line[i] == '0');
     if (c == 'H') result.hang_up = true;
     if (c == 'O') result.go_online = true;
     if (c == '&' && i < line.size()) {
-      if (Upper(line[i]) == 'F') result.echo = true;
+      if (Upper(line[i]) == 'F') result.echo = result.verbose = true;
       ++i;
     }
     // Skip the command's argument: digits, or an S register's "=value"/"?".
@@ -65,9 +83,35 @@ CommandLine ParseCommandLine(std::string_view line) {
 }
 
 Session::Session(Scenario scenario, int slow_wakeups)
-    : scenario_(scenario), slow_wakeups_(slow_wakeups), terminal_(scenario, slow_wakeups) {}
+    : scenario_(scenario), slow_wakeups_(slow_wakeups), terminal_(scenario, slow_wakeups) {
+  verbose_ = scenario_ != Scenario::kEchoNumeric;
+}
 
-Actions Session::Receive(std::string_view bytes) {
+std::string Session::Coded(std::string_view framed) const {
+  if (verbose_) return std::string(framed);
+  const std::string_view words = framed.substr(2, framed.size() - 4);
+  for (const auto& [verbose, numeric] : kNumeric)
+    if (verbose == words) return std::string(numeric) + "\r";
+  return std::string(framed);
+}
+
+std::string Session::ConnectText() const {
+  return Coded(scenario_ == Scenario::kConnectSuffix ? "\r\nCONNECT 1200/ARQ/V42BIS\r\n"
+                                                     : kConnect);
+}
+
+Actions Session::Sent(Actions out) const {
+  if (scenario_ != Scenario::kParity) return out;
+  for (Action& action : out) {
+    if (auto* send = std::get_if<SendBytes>(&action))
+      for (char& c : send->bytes) c = WithEvenParity(c);
+  }
+  return out;
+}
+
+Actions Session::Receive(std::string_view bytes) { return Sent(ReceiveBytes(bytes)); }
+
+Actions Session::ReceiveBytes(std::string_view bytes) {
   Actions out;
   for (char byte : bytes) {
     switch (mode_) {
@@ -77,7 +121,7 @@ Actions Session::Receive(std::string_view bytes) {
         break;
       case Mode::kDialing:
         mode_ = Mode::kCommand;
-        out.push_back(SendBytes{kNoCarrier});
+        out.push_back(SendBytes{Coded(kNoCarrier)});
         out.push_back(CallEnded{false});
         break;
       case Mode::kOnline:
@@ -104,13 +148,13 @@ void Session::FeedOnline(char byte, Actions& out) {
 Actions Session::GuardSilence() {
   Actions out;
   if (mode_ != Mode::kOnline) return out;
-  if (quiet_ && pluses_ == 3) {
+  if (quiet_ && pluses_ == 3 && scenario_ != Scenario::kIgnoresHangup) {
     mode_ = Mode::kOnlineCommand;
-    out.push_back(SendBytes{kOk});
+    out.push_back(SendBytes{Coded(kOk)});
   }
   quiet_ = true;
   pluses_ = 0;
-  return out;
+  return Sent(out);
 }
 
 void Session::FeedCommand(char byte, Actions& out) {
@@ -127,16 +171,18 @@ void Session::RunCommandLine(Actions& out) {
   const CommandLine command = ParseCommandLine(line_);
   if (!command.is_at) return;  // a modem ignores what isn't a command
   if (command.echo) echo_ = *command.echo;
+  if (command.reset) verbose_ = scenario_ != Scenario::kEchoNumeric;
+  if (command.verbose) verbose_ = *command.verbose;
   if (mode_ == Mode::kOnlineCommand) {
     if (command.hang_up) {  // on hook: the terminal is gone, the port stays
       mode_ = Mode::kCommand;
-      out.push_back(SendBytes{kOk});
+      out.push_back(SendBytes{Coded(kOk)});
       out.push_back(CallEnded{false});
       return;
     }
     if (command.dial || command.go_online) {
       if (command.go_online) mode_ = Mode::kOnline;
-      out.push_back(SendBytes{command.go_online ? kConnect : kError});
+      out.push_back(SendBytes{command.go_online ? ConnectText() : Coded(kError)});
       return;
     }
   }
@@ -145,7 +191,7 @@ void Session::RunCommandLine(Actions& out) {
     out.push_back(DialStarted{*command.dial});
     return;
   }
-  out.push_back(SendBytes{kOk});
+  out.push_back(SendBytes{Coded(kOk)});
 }
 
 Actions Session::DialDone() {
@@ -154,24 +200,26 @@ Actions Session::DialDone() {
   const char* failure = scenario_ == Scenario::kBusy         ? kBusy
                         : scenario_ == Scenario::kNoAnswer   ? kNoAnswer
                         : scenario_ == Scenario::kNoDialtone ? kNoDialtone
+                        : scenario_ == Scenario::kNoDialTone ? kNoDialTone
+                        : scenario_ == Scenario::kDelayed    ? kDelayed
                                                              : nullptr;
   if (failure) {
     mode_ = Mode::kCommand;
-    out.push_back(SendBytes{failure});
+    out.push_back(SendBytes{Coded(failure)});
     out.push_back(CallEnded{false});
-    return out;
+    return Sent(out);
   }
   mode_ = Mode::kOnline;
   terminal_ = TapTerminal(scenario_, slow_wakeups_);
   quiet_ = false;
   pluses_ = 0;
-  out.push_back(SendBytes{kConnect});
+  out.push_back(SendBytes{ConnectText()});
   if (scenario_ == Scenario::kHangupAtConnect) {  // carrier lost at once
     mode_ = Mode::kEnded;
-    out.push_back(SendBytes{kNoCarrier});
+    out.push_back(SendBytes{Coded(kNoCarrier)});
     out.push_back(CallEnded{true});
   }
-  return out;
+  return Sent(out);
 }
 
 Actions Session::IdleTimeout() {
@@ -179,13 +227,13 @@ Actions Session::IdleTimeout() {
   if (mode_ != Mode::kOnline) return out;
   terminal_.IdleTimeout(out);
   EndIfTerminalGone(out);
-  return out;
+  return Sent(out);
 }
 
 void Session::EndIfTerminalGone(Actions& out) {
   if (!terminal_.gone()) return;
   mode_ = Mode::kEnded;
-  out.push_back(SendBytes{kNoCarrier});
+  out.push_back(SendBytes{Coded(kNoCarrier)});
   out.push_back(CallEnded{true});
 }
 

@@ -20,6 +20,8 @@ namespace zentrel::modemsim {
 struct CommandLine {
   bool is_at = false;                // starts with AT (any case)
   std::optional<bool> echo;          // E0/E1, or Z/&F (echo back on)
+  std::optional<bool> verbose;       // V0/V1, or &F (verbose)
+  bool reset = false;                // Z: back to the stored profile
   std::optional<std::string> dial;   // ATD: the number, T/P removed
   bool hang_up = false;              // H
   bool go_online = false;            // O: back to the call after +++
@@ -48,6 +50,7 @@ class Session : public ISession {
   bool GuardTimed() const override { return mode_ == Mode::kOnline; }
 
  private:
+  Actions ReceiveBytes(std::string_view bytes);
   void FeedCommand(char byte, Actions& out);
   void RunCommandLine(Actions& out);
   void FeedOnline(char byte, Actions& out);
@@ -58,6 +61,12 @@ class Session : public ISession {
   TapTerminal terminal_;
   Mode mode_ = Mode::kCommand;
   bool echo_ = true;
+  bool verbose_ = true;
+  // A result code as this modem gives it now: verbose, or numeric after V0.
+  std::string Coded(std::string_view framed) const;
+  std::string ConnectText() const;
+  // The scenario's touch on everything sent: parity in bit 7.
+  Actions Sent(Actions out) const;
   std::string line_;
   bool quiet_ = false;  // a guard silence passed and nothing but '+' since
   int pluses_ = 0;

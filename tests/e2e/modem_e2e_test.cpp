@@ -1,0 +1,162 @@
+// Real-modem behaviours end to end: zentrel-send against the emulated modem
+// in each of its modem scenarios (stored profile with echo and numeric codes,
+// both spellings of no dial tone, DELAYED, CONNECT with suffixes, parity in
+// bit 7), a port held by another process, a sender interrupted or killed in
+// the middle of a call, and two senders on one modem.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "seriallink/tty_port_lock.h"
+#include "tests/e2e/process.h"
+
+namespace zentrel::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class ModemEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("zentrel-modem-e2e-" + std::to_string(getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 10s);
+    ASSERT_EQ(db.status, 0) << db.err;
+    WriteLines("lines.conf", "modem " + Modem() + "\n");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Modem() const { return (dir_ / "modem").string(); }
+  void WriteLines(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name) << text;
+  }
+  std::vector<std::string> Env(const std::string& lines = "lines.conf") const {
+    return {"ZENTREL_LINES=" + (dir_ / lines).string(), "ZENTREL_LOCK_DIR=" + (dir_ / "queue").string()};
+  }
+
+  std::unique_ptr<Process> StartModem(const std::string& scenario, const char* delay_ms = "50") {
+    auto p = std::make_unique<Process>(std::vector<std::string>{
+        ZENTREL_MODEMSIM, "--link", Modem(), "--scenario", scenario, "--once", "--connect-delay-ms",
+        delay_ms, "--idle-timeout-ms", "500", "--log", (dir_ / "sim.log").string()});
+    EXPECT_NE(p->WaitForLine("ready ", 10s), "") << "the emulator did not start";
+    return p;
+  }
+
+  std::vector<std::string> SendArgs() const {
+    return {ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--wake-interval-ms", "400",
+            "--timeout", "15", "--pin", "1001", "--message", "Pump 3 down", "--trace"};
+  }
+  Finished Send(const std::string& lines = "lines.conf") {
+    return RunProgram(SendArgs(), Env(lines), 25s);
+  }
+  std::string LockPath() const { return LockPathFor(Modem(), SystemLockFolder()); }
+
+  fs::path dir_;
+};
+
+TEST_F(ModemEndToEnd, EachModemScenario) {
+  struct Row {
+    const char* scenario;
+    int status;
+    const char* said;  // on standard error
+  };
+  const Row rows[] = {
+      {"echo-numeric", 0, ""},
+      {"no-dial-tone", 1, "page not sent: No Dial Tone"},
+      {"no-dialtone", 1, "page not sent: No Dial Tone"},
+      {"delayed", 1, "the dial command answered \"DELAYED\""},
+      {"connect-suffix", 0, "CONNECT 1200/ARQ/V42BIS"},
+      {"parity", 0, ""},
+  };
+  for (const Row& row : rows) {
+    auto modem = StartModem(row.scenario);
+    const Finished sent = Send();
+    EXPECT_EQ(sent.status, row.status) << row.scenario << "\n" << sent.err;
+    EXPECT_NE(sent.err.find(row.said), std::string::npos) << row.scenario << "\n" << sent.err;
+    if (row.status == 0) EXPECT_NE(sent.out.find("Message Sent!"), std::string::npos) << row.scenario;
+    modem->Wait(10s);
+  }
+}
+
+// The port is locked by a live process (here the emulator itself): the
+// sender names it and never writes to the modem.
+TEST_F(ModemEndToEnd, PortHeldByAnotherProcessIsNamed) {
+  auto modem = StartModem("accept");
+  char pid[16];
+  std::snprintf(pid, sizeof pid, "%10d\n", static_cast<int>(modem->pid()));
+  std::ofstream(LockPath()) << pid;
+  const Finished sent = Send();
+  fs::remove(LockPath());
+  EXPECT_EQ(sent.status, 1) << sent.err;
+  EXPECT_NE(sent.err.find("is in use by process " + std::to_string(modem->pid()) + " (zentrel-modemsi"),
+            std::string::npos)
+      << sent.err;
+  std::ifstream log(dir_ / "sim.log");
+  const std::string events((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(events.find("\"rx\""), std::string::npos) << events;
+}
+
+// SIGTERM while dialling: the call is hung up, the lock removed, and the
+// user told; SIGKILL leaves a lock that the next sender sees is stale.
+TEST_F(ModemEndToEnd, InterruptedOrKilledSenderLeavesTheLineUsable) {
+  {
+    auto modem = StartModem("accept", "10000");
+    Process sender(SendArgs(), Env());
+    ASSERT_TRUE(sender.WaitForErrText("Dialing\n", 10s)) << "no dial";
+    sender.Signal(SIGTERM);
+    const Finished ended = sender.Wait(15s);
+    EXPECT_EQ(ended.status, 1) << ended.err;
+    EXPECT_NE(ended.err.find("page not sent: interrupted by SIGTERM; the call was ended"),
+              std::string::npos)
+        << ended.err;
+    EXPECT_NE(ended.err.find("hanging up"), std::string::npos) << ended.err;
+    EXPECT_FALSE(fs::exists(LockPath()));
+    modem->Wait(10s);
+  }
+  {
+    auto modem = StartModem("accept", "10000");
+    Process sender(SendArgs(), Env());
+    ASSERT_TRUE(sender.WaitForErrText("Dialing\n", 10s)) << "no dial";
+    sender.Signal(SIGKILL);
+    sender.Wait(10s);
+    EXPECT_TRUE(fs::exists(LockPath()));  // left behind by the killed sender
+    modem->Wait(10s);
+  }
+  auto modem = StartModem("accept");
+  const Finished sent = Send();
+  EXPECT_EQ(sent.status, 0) << sent.err;
+  modem->Wait(10s);
+}
+
+// Two senders with their own queues on one modem: while one has the port,
+// the other is refused with the holder's name and never talks to the modem.
+TEST_F(ModemEndToEnd, TwoSendersNeverBothTalkToTheModem) {
+  WriteLines("other.conf", "modem " + Modem() + "\n");
+  auto modem = StartModem("accept", "3000");
+  Process first(SendArgs(), Env());
+  ASSERT_TRUE(first.WaitForErrText("Dialing\n", 10s)) << "no dial";
+  std::vector<std::string> args = SendArgs();
+  args.insert(args.end(), {"--wait", "0"});
+  const Finished second = RunProgram(args, Env("other.conf"), 20s);
+  EXPECT_EQ(second.status, 1) << second.err;
+  EXPECT_NE(second.err.find("is in use by process " + std::to_string(first.pid())), std::string::npos)
+      << second.err;
+  const Finished done = first.Wait(20s);
+  EXPECT_EQ(done.status, 0) << done.err;
+  modem->Wait(10s);
+  std::ifstream log(dir_ / "sim.log");
+  int calls = 0;
+  for (std::string line; std::getline(log, line);) calls += line.find("\"call\"") != std::string::npos;
+  EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
+}  // namespace zentrel::e2e
