@@ -23,6 +23,7 @@ struct CallResult {
   bool accepted = false;
   bool line_in_use = false;
   bool block_sent = false;  // the terminal had the page: a "no" is its refusal
+  bool interrupted = false; // a signal ended the call before the page went
   std::string reason;       // why not accepted
   std::string terminal;     // the terminal's words about the page
 };
@@ -49,6 +50,7 @@ CallResult RunOneCall(const SendOptions& options, const PageRequest& request, st
   CallResult result;
   result.accepted = g_bPageAccepted.load() == 1;
   result.line_in_use = end.line_in_use;
+  result.interrupted = end.interrupted;
   result.block_sent = g_bBlockSent.load() == 1;
   result.terminal = view.TerminalWords();
   result.reason = end.interrupted ? end.reason : view.LastStatus();
@@ -69,9 +71,10 @@ PageAttempt Attempt(const SendOptions& options, const Recipient& recipient,
 
 PageResult Logged(const CallResult& call) {
   PageResult r;
-  r.outcome = call.accepted     ? PageOutcome::kAccepted
-              : call.block_sent ? PageOutcome::kRefused
-                                : PageOutcome::kNotSent;
+  r.outcome = call.accepted      ? PageOutcome::kAccepted
+              : call.interrupted ? PageOutcome::kInterrupted
+              : call.block_sent  ? PageOutcome::kRefused
+                                 : PageOutcome::kNotSent;
   if (!call.accepted) r.reason = call.reason;
   r.terminal = call.terminal;
   return r;
