@@ -22,7 +22,7 @@ std::string ModemManagerHint(const LockHolder& holder) {
   if (holder.pid != 0 && holder.program != "ModemManager") return {};
   if (holder.pid == 0 && !ModemManagerRuns()) return {};
   return "; ModemManager is running and probes serial modems: install the "
-         "udev rule 70-zentrel-modem.rules from Zentrel's examples "
+         "udev rule 99-zentrel-modem.rules from Zentrel's examples "
          "(/usr/share/doc/zentrel/examples) into /etc/udev/rules.d so that it "
          "leaves the port alone";
 }
