@@ -1,4 +1,5 @@
-// The seven reply tests, top to bottom in the order they run. The
+// The seven reply tests, top to bottom in the order they run. The log-on
+// and the block each go out at most once per call. The
 // acknowledgement test runs before the go-ahead test, so an acknowledgement
 // in the same block as the go-ahead never counts: the block has not been
 // sent yet when it is looked at.
@@ -22,7 +23,11 @@ void RunRejectionTests(std::string_view readable, IReplyActions& actions) {
 }
 
 void RunProgressTests(std::string_view readable, IReplyActions& actions) {
-  if (Has(readable, "ID=")) {  // the terminal asks for the log-on
+  // The terminal asks for the log-on. It is sent once per call: a terminal
+  // slower than the wake-up answers each CR with its own ID=, and a second
+  // log-on's reply (ACK, then the go-ahead) arriving after the block would
+  // read as the page's acceptance and send the block again.
+  if (Has(readable, "ID=") && g_bLogonSent == 0) {
     g_bLogonSent = 1;
     actions.Post(kLogOnText);
     actions.Status(kStatusLogOnSent);
@@ -32,7 +37,8 @@ void RunProgressTests(std::string_view readable, IReplyActions& actions) {
     actions.Status(kStatusMessageSent);
     g_bPageAccepted = 1;
   }
-  if (Has(readable, "<ESC>[p<CR>")) {  // go-ahead for the message block
+  // The go-ahead for the message block; one block per call, never a page twice.
+  if (Has(readable, "<ESC>[p<CR>") && g_bBlockSent == 0) {
     const IReplyActions::Block block = actions.MessageBlock();
     if (!block.refusal.empty()) {  // never a cut PIN or a broken block
       actions.Status(block.refusal);

@@ -70,7 +70,8 @@ TEST_F(TransactionTest, EachReplyInOneBlock) {
       {"RS", {1, 1, 0}, "x\r\x1e\r", none, {"Error, check PIN and try again!"}, {1, 1, 0}},
       {"NAK", {1, 1, 0}, "\r\x15\rx", none, {"Error, check PIN and try again!"}, {1, 1, 0}},
       {"ID=", {0, 0, 0}, "\r\nID=", {kLogOn}, {"Sending Message."}, {1, 0, 0}},
-      {"ID= again", {1, 1, 1}, "ID=", {kLogOn}, {"Sending Message."}, {1, 1, 1}},
+      {"ID= again", {1, 1, 1}, "ID=", none, {}, {1, 1, 1}},
+      {"go-ahead again after the block", {1, 1, 0}, "\r\x1b[p\r", none, {}, {1, 1, 0}},
       {"go-ahead", {1, 0, 0}, "\r\x1b[p\r", {kBlockHi}, {"Sending Message..."}, {1, 1, 0}},
       {"go-ahead without log-on", {0, 0, 0}, "\x1b[p\r", {kBlockHi}, {"Sending Message..."}, {0, 1, 0}},
       {"ACK after block", {1, 1, 0}, "\r\x06\r", {kLogOff}, {"Message Sent!"}, {1, 1, 1}},
@@ -84,10 +85,10 @@ TEST_F(TransactionTest, EachReplyInOneBlock) {
       {"INVALID ACCOUNT and error, last wins", {0, 0, 0}, "INVALID ACCOUNT error", none,
        {"Invalid PIN Number", "Error, page not sent, check PIN number."}, {0, 0, 0}},
       {"all seven, in order", {0, 1, 0},
-       "Invalid Pin\r\x1e\r\x15\rID=\r\x06\r\x1b[p\r error", {kLogOn, kLogOff, kBlockHi},
+       "Invalid Pin\r\x1e\r\x15\rID=\r\x06\r\x1b[p\r error", {kLogOn, kLogOff},
        {"Invalid PIN Number", "Error, check PIN and try again!",
         "Error, check PIN and try again!", "Sending Message.", "Message Sent!",
-        "Sending Message...", "Error, but page sent."},
+        "Error, but page sent."},
        {1, 1, 1}},
       {"leading NUL", {0, 0, 0}, std::string("\0ID=", 4), none, {}, {0, 0, 0}},
       {"lower-case id=", {0, 0, 0}, "id=", none, {}, {0, 0, 0}},
@@ -121,10 +122,25 @@ TEST_F(TransactionTest, SplitAckIsNotRecognised) {
   EXPECT_EQ(g_bPageAccepted, 0);
 }
 
+// A terminal slower than the wake-up answers two CRs with two prompts. A
+// second log-on would bring a second ACK and go-ahead after the block: the
+// page would be sent twice and a refused one shown as sent.
+TEST_F(TransactionTest, ASecondPromptGetsNoSecondLogOn) {
+  Receive("ID=");
+  Receive("\rID=");
+  Receive("110 1.8\r\x06\r\x1b[p\r");
+  Receive("\r\x15\r");
+  EXPECT_THAT(link_.offered, ElementsAre(kLogOn, kBlockHi));
+  EXPECT_THAT(form_.statuses, ElementsAre("Sending Message.", "Sending Message...",
+                                          "Error, check PIN and try again!"));
+  EXPECT_EQ(g_bPageAccepted, 0);
+}
+
 TEST_F(TransactionTest, BlockIsComposedFromTheBoxesAsTheyAreNow) {
   Receive("\x1b[p\r");
   form_.pin = "";
   form_.message = "HI";
+  g_bBlockSent = 0;  // one block per call: a new call's go-ahead
   Receive("\x1b[p\r");
   EXPECT_THAT(link_.offered, ElementsAre(kBlockHi, "\x02\rHI\r\x03" "0;0\r"));
 }
