@@ -69,6 +69,7 @@ CommandLine ParseCommandLine(std::string_view line) {
     if (c == 'V') result.verbose = !(i < line.size() && line[i] == '0');
     if (c == 'H') result.hang_up = true;
     if (c == 'O') result.go_online = true;
+    if (c == 'I') result.identify = true;
     if (c == '&' && i < line.size()) {
       if (Upper(line[i]) == 'F') result.echo = result.verbose = true;
       ++i;
@@ -191,6 +192,7 @@ void Session::RunCommandLine(Actions& out) {
     out.push_back(DialStarted{*command.dial});
     return;
   }
+  if (command.identify) out.push_back(SendBytes{"\r\nZentrel emulated modem\r\n"});
   out.push_back(SendBytes{Coded(kOk)});
 }
 

@@ -25,6 +25,7 @@ struct CommandLine {
   std::optional<std::string> dial;   // ATD: the number, T/P removed
   bool hang_up = false;              // H
   bool go_online = false;            // O: back to the call after +++
+  bool identify = false;             // I: the modem's name before OK
 };
 CommandLine ParseCommandLine(std::string_view line);
 
