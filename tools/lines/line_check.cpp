@@ -19,11 +19,13 @@ LineCheck CheckTty(const LineConfig& line, const CheckOptions& options) {
   TtyOpenError error;
   auto tty = TtyPort::Open(line.port, line.format, options.port, &error);
   if (!tty) return Verdict(line, false, error.text);
-  if (line.kind == LineConfig::Kind::kSerial) return Verdict(line, true, "opened");
+  const std::string warning =
+      tty->lock_warning().empty() ? "" : " (not locked: " + tty->lock_warning() + ")";
+  if (line.kind == LineConfig::Kind::kSerial) return Verdict(line, true, "opened" + warning);
   const ChatAnswer answer = Chat(*tty, line.init, options.limit);
   const std::string said = ChatEndText(answer, options.limit);
   const bool ok = answer.end == ChatAnswer::End::kResult && answer.result == HayesKind::kOk;
-  return Verdict(line, ok, line.init + (ok ? " answered OK" : " got " + said));
+  return Verdict(line, ok, line.init + (ok ? " answered OK" : " got " + said) + warning);
 }
 
 LineCheck CheckGateway(const LineConfig& line, const CheckOptions& options) {

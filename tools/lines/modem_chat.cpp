@@ -1,7 +1,10 @@
 // Talking to a modem one command at a time: every byte goes through the
 // line splitter and the response parser the dialler uses, with bit 7
-// cleared on a 7-bit line. The whole exchange keeps to one deadline.
+// cleared on a 7-bit line. The whole exchange keeps to one deadline; a
+// line ended by CR alone counts once no LF has followed within a grace.
 #include "tools/lines/modem_chat.h"
+
+#include <algorithm>
 
 #include "telephony/hayes_call.h"
 
@@ -31,7 +34,8 @@ bool Take(const std::string& line, ChatAnswer* answer) {
 
 }  // namespace
 
-ChatAnswer Chat(TtyPort& port, const std::string& command, milliseconds limit) {
+ChatAnswer Chat(TtyPort& port, const std::string& command, milliseconds limit,
+               milliseconds line_end_grace) {
   ChatAnswer answer;
   const auto deadline = Clock::now() + limit;
   port.FlushInput();
@@ -43,13 +47,19 @@ ChatAnswer Chat(TtyPort& port, const std::string& command, milliseconds limit) {
   HayesLineSplitter splitter;
   char buffer[256];
   for (;;) {
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return answer;
+    const bool after_cr = splitter.AwaitingLineFeed();
+    if (after_cr) left = std::min(left, line_end_grace);
     std::size_t got = 0;
     const auto read = port.Read(buffer, sizeof buffer, &got, left, -1);
     if (read == TtyPort::ReadResult::kHangUp) {
+      if (splitter.HasPartial() && Take(*splitter.Flush(), &answer)) return answer;
       answer.end = ChatAnswer::End::kPortFailed;
       return answer;
+    }
+    if (read == TtyPort::ReadResult::kTimeout && after_cr) {
+      if (Take(*splitter.Flush(), &answer)) return answer;  // a modem ending lines with CR
     }
     if (read != TtyPort::ReadResult::kData) continue;
     for (std::size_t i = 0; i < got; ++i) {

@@ -21,7 +21,8 @@ struct ChatAnswer {
   std::vector<std::string> lines;          // the other lines, printable
 };
 
-ChatAnswer Chat(TtyPort& port, const std::string& command, std::chrono::milliseconds limit);
+ChatAnswer Chat(TtyPort& port, const std::string& command, std::chrono::milliseconds limit,
+               std::chrono::milliseconds line_end_grace = std::chrono::milliseconds(100));
 
 // "OK", "ERROR", "no answer within 2000 ms", "the port failed".
 std::string ChatEndText(const ChatAnswer& answer, std::chrono::milliseconds limit);
