@@ -174,7 +174,9 @@ TEST(LineFormat, FrameWords) {
     LineFormat format{.data_bits = 1};
     const bool ok = ParseFrame(word, &format);
     EXPECT_EQ(ok, *text != '\0') << word;
-    if (ok) EXPECT_EQ(format.Text(), text) << word;
+    if (ok) {
+      EXPECT_EQ(format.Text(), text) << word;
+    }
   }
 }
 
