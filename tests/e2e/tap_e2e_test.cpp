@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "tests/e2e/process.h"
-#include "tools/send/line_queue.h"
+#include "delivery/line_queue.h"
 
 namespace zentrel::e2e {
 namespace {

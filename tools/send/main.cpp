@@ -10,13 +10,13 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "delivery/full_tap_send.h"
+#include "delivery/interruption.h"
+#include "delivery/send_options.h"
+#include "delivery/send_page.h"
 #include "seriallink/trace.h"
 #include "tools/program_cli.h"
-#include "tools/send/full_tap_send.h"
-#include "tools/send/interruption.h"
 #include "tools/send/message_file.h"
-#include "tools/send/send_options.h"
-#include "tools/send/send_page.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tools/send/line_queue.h"
+#include "delivery/line_queue.h"
 
 namespace zentrel {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "paging/send_request.h"
 #include "seriallink/link_view.h"
-#include "tools/send/send_options.h"
-#include "tools/send/ui_loop.h"
+#include "delivery/send_options.h"
+#include "delivery/ui_loop.h"
 
 namespace zentrel {
 

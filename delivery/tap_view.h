@@ -11,7 +11,7 @@
 
 #include "seriallink/link_view.h"
 #include "tap/session.h"
-#include "tools/send/ui_loop.h"
+#include "delivery/ui_loop.h"
 
 namespace zentrel {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/send/send_options.h"
+#include "delivery/send_options.h"
 
 namespace zentrel {
 

@@ -1,5 +1,5 @@
 // The message box holds line breaks as CR LF; a file or argument has LF.
-#include "tools/send/send_options.h"
+#include "delivery/send_options.h"
 
 namespace zentrel {
 

@@ -2,7 +2,7 @@
 // a send, then the same steps as the form's "Send Page" and the form's
 // transaction, in the line's turn, with the attempt written to the page log
 // before the call and completed after.
-#include "tools/send/send_page.h"
+#include "delivery/send_page.h"
 
 #include <string>
 
@@ -12,9 +12,9 @@
 #include "paging/send_request.h"
 #include "paging/transaction_flags.h"
 #include "store/dao.h"
-#include "tools/send/call_runner.h"
-#include "tools/send/console_view.h"
-#include "tools/send/ui_loop.h"
+#include "delivery/call_runner.h"
+#include "delivery/console_view.h"
+#include "delivery/ui_loop.h"
 
 namespace zentrel {
 namespace {

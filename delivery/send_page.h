@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "tools/send/send_options.h"
+#include "delivery/send_options.h"
 
 namespace zentrel {
 

@@ -1,6 +1,6 @@
 // The full-TAP run: look-ups and the number, the pages as they will go out,
 // their page-log records, one call in the line's turn, the report.
-#include "tools/send/full_tap_send.h"
+#include "delivery/full_tap_send.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,8 +11,8 @@
 #include "paging/page_check.h"
 #include "store/dao.h"
 #include "tap/pages.h"
-#include "tools/send/call_runner.h"
-#include "tools/send/tap_view.h"
+#include "delivery/call_runner.h"
+#include "delivery/tap_view.h"
 
 namespace zentrel {
 namespace {

@@ -12,7 +12,7 @@
 #include "paging/transaction.h"
 #include "seriallink/link_view.h"
 #include "tap/reply_words.h"
-#include "tools/send/ui_loop.h"
+#include "delivery/ui_loop.h"
 
 namespace zentrel {
 

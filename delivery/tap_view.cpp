@@ -2,7 +2,7 @@
 // adds what it received to an inbox and wakes the loop. What is still in the
 // inbox when the call has ended is read before the outcomes are taken. Texts go out as the transaction's do: a copy of
 // its own per post, released here when the link refuses it.
-#include "tools/send/tap_view.h"
+#include "delivery/tap_view.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // UiLoop: a locked queue plus a condition variable whose wait ends at the
 // earlier of the next timer tick and the deadline.
-#include "tools/send/ui_loop.h"
+#include "delivery/ui_loop.h"
 
 #include <algorithm>
 

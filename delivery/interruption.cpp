@@ -1,6 +1,6 @@
 // The signal thread; see interruption.h. sigwait() runs on an ordinary
 // thread, so nothing here is restricted to async-signal-safe calls.
-#include "tools/send/interruption.h"
+#include "delivery/interruption.h"
 
 #include <atomic>
 #include <csignal>

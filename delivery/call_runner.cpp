@@ -1,6 +1,6 @@
 // The call runner: trace texts tell why a call ended, the line service's
 // events run on the loop, telephony's message boxes become lines on stderr.
-#include "tools/send/call_runner.h"
+#include "delivery/call_runner.h"
 
 #include <filesystem>
 #include <memory>
@@ -17,8 +17,8 @@
 #include "telephony/lines_config.h"
 #include "telephony/message_box.h"
 #include "telephony/telephony.h"
-#include "tools/send/interruption.h"
-#include "tools/send/line_queue.h"
+#include "delivery/interruption.h"
+#include "delivery/line_queue.h"
 
 namespace zentrel {
 namespace {

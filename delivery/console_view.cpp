@@ -1,7 +1,7 @@
 // ConsoleView: status lines are printed under a lock so that texts from the
 // read thread and the UI loop keep their order and never interleave. The
 // terminal's answer to the block is kept for the page log.
-#include "tools/send/console_view.h"
+#include "delivery/console_view.h"
 
 #include "seriallink/comm_link.h"
 #include "tap/reply_words.h"

@@ -1,7 +1,7 @@
 // The ticket counter lives in the folder's "queue" file, read and bumped
 // under its flock; tickets are made and swept only under that same lock, so
 // a ticket is never seen between its creation and its holder's flock.
-#include "tools/send/line_queue.h"
+#include "delivery/line_queue.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
