@@ -51,7 +51,7 @@ class FormCall : public ::testing::Test {
     for (const ShownBox& box : boxes) texts << box.text;
     return texts.join(" | ").toStdString();
   }
-  std::string Statuses() const { return Statuses(); }
+  std::string Statuses() const { return statuses.join(" | ").toStdString(); }
   QString LastStatus() const { return statuses.isEmpty() ? QString() : statuses.back(); }
   // Hang-ups the modem was told to make (escape, then ATH).
   int HangUps() const {
