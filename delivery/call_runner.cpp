@@ -24,8 +24,6 @@ namespace zentrel {
 namespace {
 
 constexpr const char* kWaitingText = "Waiting for the line...";
-// How the line service says that another program holds a line's port.
-constexpr const char* kHeldByOther = " is in use by ";
 // How often a line that another program holds is tried again.
 constexpr std::chrono::milliseconds kLineRetryInterval{250};
 
@@ -166,15 +164,16 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   // Why lines were skipped or refused, a hang-up that was not confirmed. A
   // port that another program holds is the line in use: said once the wait
   // for it is over, not at every try.
-  const std::vector<std::string> problems = TakeLineProblems();
+  const std::vector<LineProblem> problems = TakeLineProblems();
   CallEnd end = outcome.End();
-  for (const std::string& problem : problems) {
-    if (problem.find(kHeldByOther) == std::string::npos) continue;
+  for (const LineProblem& problem : problems) {
+    if (problem.kind != LineProblemKind::kHeld) continue;
     end.line_in_use = true;
-    end.reason = problem;
+    end.reason = problem.Text();
   }
   if (!end.line_in_use) {
-    for (const std::string& problem : problems) std::fprintf(err, "zentrel-send: %s\n", problem.c_str());
+    for (const LineProblem& problem : problems)
+      std::fprintf(err, "zentrel-send: %s\n", problem.Text().c_str());
   }
   end.timed_out = !in_time;
   if (InterruptingSignal() != 0) {

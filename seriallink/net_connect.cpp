@@ -62,13 +62,18 @@ bool SplitHostPort(const std::string& text, std::string* host, std::string* port
 }
 
 int ConnectTcp(const std::string& host, const std::string& port, std::chrono::milliseconds limit,
-               int wake_fd, std::string* error) {
+               int wake_fd, std::string* error, int* error_number) {
+  int ignored = 0;
+  if (error_number == nullptr) error_number = &ignored;
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
   addrinfo* found = nullptr;
   const int g = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-  if (g != 0) return *error = std::string("unknown host: ") + gai_strerror(g), -1;
+  if (g != 0) {
+    *error_number = EHOSTUNREACH;
+    return *error = std::string("unknown host: ") + gai_strerror(g), -1;
+  }
   const Clock::time_point deadline = Clock::now() + limit;
   int last = ECONNREFUSED;
   int fd = -1;
@@ -77,7 +82,7 @@ int ConnectTcp(const std::string& host, const std::string& port, std::chrono::mi
     if (last == ETIMEDOUT || last == ECANCELED) break;
   }
   freeaddrinfo(found);
-  if (fd < 0) *error = Reason(last, limit);
+  if (fd < 0) *error = Reason(last, limit), *error_number = last;
   return fd;
 }
 

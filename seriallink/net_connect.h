@@ -13,8 +13,10 @@ namespace zentrel {
 bool SplitHostPort(const std::string& text, std::string* host, std::string* port);
 
 // The connected socket, or -1 with the reason in `error` ("connection
-// refused", "no answer within 10 s", "unknown host").
+// refused", "no answer within 10 s", "unknown host") and, where given, the
+// errno in `error_number` (ETIMEDOUT, ECANCELED on wake-up, EHOSTUNREACH
+// for a host name that gives no address).
 int ConnectTcp(const std::string& host, const std::string& port, std::chrono::milliseconds limit,
-               int wake_fd, std::string* error);
+               int wake_fd, std::string* error, int* error_number = nullptr);
 
 }  // namespace zentrel

@@ -9,13 +9,18 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace zentrel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr off_t kCaFileLimit = 4 * 1024 * 1024;
+constexpr const char* kNoHandshake = "no TLS handshake within the connect time-out";
 
 bool IsAddressLiteral(const std::string& name) {
   unsigned char buf[16];
@@ -30,13 +35,29 @@ std::string LibraryError(const char* fallback) {
   return text;
 }
 
+// A CA file must be a regular file of a sane size: a FIFO or a device would
+// block the handshake's set-up (or fill memory) before any time limit runs.
+std::string CaFileProblem(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) return "cannot use the CA file " + path + ": " + std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return "the CA file " + path + " is not a regular file";
+  if (st.st_size > kCaFileLimit)
+    return "the CA file " + path + " is larger than " + std::to_string(kCaFileLimit / 1024) + " KiB";
+  return {};
+}
+
 SSL_CTX* MakeContext(const TlsClientOptions& o, std::string* error) {
+  if (!o.ca_file.empty() && !o.insecure) {
+    *error = CaFileProblem(o.ca_file);
+    if (!error->empty()) return nullptr;
+  }
   SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
   if (ctx == nullptr) return *error = LibraryError("cannot create a TLS context"), nullptr;
   SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
   SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_NO_RENEGOTIATION);
   SSL_CTX_set_verify(ctx, o.insecure ? SSL_VERIFY_NONE : SSL_VERIFY_PEER, nullptr);
-  const bool loaded = o.ca_file.empty()
+  // With `insecure` the CA file is never read: nothing would be checked.
+  const bool loaded = (o.insecure || o.ca_file.empty())
                           ? SSL_CTX_set_default_verify_paths(ctx) == 1
                           : SSL_CTX_load_verify_locations(ctx, o.ca_file.c_str(), nullptr) == 1;
   if (!loaded && !o.insecure) {
@@ -57,15 +78,29 @@ bool SetUpName(SSL* ssl, const TlsClientOptions& o) {
   return SSL_set1_host(ssl, name.c_str()) == 1;
 }
 
-std::string RefusalReason(SSL* ssl, const TlsClientOptions& o) {
+bool IsVersionRefusal(unsigned long e) {
+  const int reason = ERR_GET_REASON(e);
+  return reason == SSL_R_UNSUPPORTED_PROTOCOL || reason == SSL_R_TLSV1_ALERT_PROTOCOL_VERSION ||
+         reason == SSL_R_NO_PROTOCOLS_AVAILABLE;
+}
+
+std::string RefusalReason(SSL* ssl, const TlsClientOptions& o, TlsFailure* failure) {
   const long verify = SSL_get_verify_result(ssl);
   const std::string& name = o.server_name.empty() ? o.host : o.server_name;
-  if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH)
+  if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+    *failure = TlsFailure::kWrongName;
     return "the server's certificate is not for " + name;
-  if (verify != X509_V_OK)
+  }
+  if (verify != X509_V_OK) {
+    *failure = TlsFailure::kUntrusted;
     return std::string("the server's certificate is not trusted (") +
            X509_verify_cert_error_string(verify) + ")";
-  return "TLS handshake failed: " + LibraryError("the server closed the connection");
+  }
+  *failure = IsVersionRefusal(ERR_peek_error()) ? TlsFailure::kVersion : TlsFailure::kOther;
+  const std::string words = LibraryError("the server closed the connection");
+  return *failure == TlsFailure::kVersion
+             ? "the server speaks no TLS version from 1.2 up (" + words + ")"
+             : "TLS handshake failed: " + words;
 }
 
 // Waits for `events` on fd, or the wake-up, until `deadline`; false on
@@ -73,7 +108,7 @@ std::string RefusalReason(SSL* ssl, const TlsClientOptions& o) {
 bool AwaitSocket(int fd, short events, int wake_fd, Clock::time_point deadline, std::string* error) {
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return *error = "no TLS handshake within the connect time-out", false;
+    if (left <= 0) return *error = kNoHandshake, false;
     pollfd fds[2] = {{fd, events, 0}, {wake_fd, POLLIN, 0}};
     const int r = poll(fds, wake_fd >= 0 ? 2 : 1, static_cast<int>(left));
     if (r < 0 && errno == EINTR) continue;
@@ -87,7 +122,10 @@ bool AwaitSocket(int fd, short events, int wake_fd, Clock::time_point deadline, 
 
 std::shared_ptr<TlsSession> TlsSession::Connect(int fd, const TlsClientOptions& o,
                                                 std::chrono::milliseconds limit, int wake_fd,
-                                                std::string* error) {
+                                                std::string* error, TlsFailure* failure) {
+  TlsFailure ignored = TlsFailure::kNone;
+  if (failure == nullptr) failure = &ignored;
+  *failure = TlsFailure::kOther;
   ERR_clear_error();
   SSL_CTX* ctx = MakeContext(o, error);
   if (ctx == nullptr) return nullptr;
@@ -100,14 +138,16 @@ std::shared_ptr<TlsSession> TlsSession::Connect(int fd, const TlsClientOptions& 
   const Clock::time_point deadline = Clock::now() + limit;
   for (;;) {
     const int r = SSL_connect(ssl);
-    if (r == 1) return session;
+    if (r == 1) return *failure = TlsFailure::kNone, session;
     const int e = SSL_get_error(ssl, r);
     if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) {
-      *error = RefusalReason(ssl, o);
+      *error = RefusalReason(ssl, o, failure);
       return nullptr;
     }
-    if (!AwaitSocket(fd, e == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, wake_fd, deadline, error))
+    if (!AwaitSocket(fd, e == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, wake_fd, deadline, error)) {
+      if (*error == kNoHandshake) *failure = TlsFailure::kTimeout;
       return nullptr;
+    }
   }
 }
 

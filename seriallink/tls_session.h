@@ -26,15 +26,19 @@ struct TlsClientOptions {
   bool insecure = false;    // no certificate or name check at all
 };
 
+// Why a handshake failed, for a caller that acts on it.
+enum class TlsFailure { kNone, kUntrusted, kWrongName, kVersion, kTimeout, kOther };
+
 class TlsSession {
  public:
   // The handshake on connected socket `fd` (left non-blocking), within
   // `limit`; `wake_fd` (or -1) turning readable gives up at once. Null, with
   // the reason in `error`, when the server is not trusted, is not the one
-  // named, or the handshake fails or times out.
+  // named, or the handshake fails or times out; `failure` (when given)
+  // says which.
   static std::shared_ptr<TlsSession> Connect(int fd, const TlsClientOptions& options,
                                              std::chrono::milliseconds limit, int wake_fd,
-                                             std::string* error);
+                                             std::string* error, TlsFailure* failure = nullptr);
   ~TlsSession();
   TlsSession(const TlsSession&) = delete;
   TlsSession& operator=(const TlsSession&) = delete;

@@ -46,10 +46,11 @@ LONG ConfiguredLineDriver::Initialize(DWORD* num_devs) {
   LinesConfig config = LoadLinesConfig(config_path_());
   if (!config.why_none.empty()) {
     OutputDebugStringA("Line devices: " + config.why_none + "\n");
-    NoteLineProblem(config.why_none);
+    NoteLineProblem(LineProblem{.kind = LineProblemKind::kNoDeviceList, .cause = config.why_none});
   }
   std::lock_guard<std::mutex> lock(mutex_);
   configs_ = config.lines;
+  ready_.clear();
   if (!config.error.empty()) return LINEERR_INIFILECORRUPT;
   *num_devs = static_cast<DWORD>(configs_.size());
   return 0;
@@ -69,10 +70,16 @@ LONG ConfiguredLineDriver::NegotiateAPIVersion(DWORD device, DWORD low,
   if (low > kVersionHigh || high < kVersionLow)
     return LINEERR_INCOMPATIBLEAPIVERSION;
   // A line that cannot be used now is passed over for the next one.
-  const std::string why = CheckLineOfKind(config, settings_);
-  if (!why.empty()) {
-    NoteLineProblem(DescribeLine(config) + " skipped: " + why);
+  LineCheck check = CheckLineOfKind(config, settings_);
+  if (!check.usable) {
+    check.problem.line = DescribeLine(config);
+    check.problem.skipped = true;
+    NoteLineProblem(std::move(check.problem));
     return LINEERR_NODEVICE;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ready_[device] = std::move(check.ready);
   }
   *version = high < kVersionHigh ? high : kVersionHigh;
   return 0;
@@ -132,10 +139,16 @@ LONG ConfiguredLineDriver::Open(DWORD device, DWORD, HLINE* line,
   std::lock_guard<std::mutex> lock(mutex_);
   for (auto& [handle, open] : lines_)
     if (open->device == device) return LINEERR_ALLOCATED;
+  std::shared_ptr<LineReady> ready;
+  if (auto it = ready_.find(device); it != ready_.end()) {
+    ready = std::move(it->second);
+    ready_.erase(it);
+  }
   LineOpenFailure failure;
-  auto line_open = OpenLineOfKind(config, settings_, &failure);
+  auto line_open = OpenLineOfKind(config, settings_, std::move(ready), &failure);
   if (!line_open) {
-    NoteLineProblem(DescribeLine(config) + ": " + failure.text);
+    failure.problem.line = DescribeLine(config);
+    NoteLineProblem(std::move(failure.problem));
     return failure.code;
   }
   auto opened = std::make_unique<Line>();
@@ -168,7 +181,7 @@ LONG ConfiguredLineDriver::MakeCall(HLINE line, HCALL* call,
       },
       &refused);
   if (!placed) {
-    NoteLineProblem(refused);
+    NoteLineProblem(LineProblem{.kind = LineProblemKind::kBadNumber, .cause = refused});
     return LINEERR_INVALADDRESS;
   }
   ++next_handle_;
@@ -265,7 +278,14 @@ LONG ConfiguredLineDriver::Close(HLINE line) {
   return 0;
 }
 
-LONG ConfiguredLineDriver::Shutdown() { return 0; }
+LONG ConfiguredLineDriver::Shutdown() {
+  std::map<DWORD, std::shared_ptr<LineReady>> ready;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ready.swap(ready_);
+  }
+  return 0;
+}
 
 std::shared_ptr<ILineDriver> MakeConfiguredLineDriver() {
   return std::make_shared<ConfiguredLineDriver>();

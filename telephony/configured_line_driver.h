@@ -62,6 +62,8 @@ class ConfiguredLineDriver : public ILineDriver {
   LineSettings settings_;
   std::mutex mutex_;
   std::vector<LineConfig> configs_;
+  // What each device's last check brought up, until its line is opened.
+  std::map<DWORD, std::shared_ptr<LineReady>> ready_;
   std::map<HLINE, std::unique_ptr<Line>> lines_;
   DWORD next_handle_ = 1;
   DWORD next_request_ = 1;

@@ -1,7 +1,9 @@
 // The line kinds with no modem, one file each: a serial cable to an on-site
 // encoder (serial_line.cpp), TAP over TCP (tcp_line.cpp) and over TLS
-// (tls_line.cpp). Each checks its line without disturbing it, and opens it
-// as a line whose calls are DirectCalls running the kind's opener.
+// (tls_line.cpp). A serial line is checked without disturbing its port; a
+// network line is checked by bringing it up (net_line.cpp), and its first
+// call takes that connection over. Each opens as a line whose calls are
+// DirectCalls running the kind's opener.
 #pragma once
 
 #include <memory>
@@ -16,21 +18,32 @@ namespace zentrel {
 std::unique_ptr<IOpenLine> MakeDirectOpenLine(std::string name, LineOpener opener,
                                               DirectTimings timings);
 
-std::string CheckSerialLine(const LineConfig& line, const LineSettings& settings);
+LineCheck CheckSerialLine(const LineConfig& line, const LineSettings& settings);
 std::unique_ptr<IOpenLine> OpenSerialLine(const LineConfig& line, const LineSettings& settings,
                                           LineOpenFailure* failure);
-std::string CheckTcpLine(const LineConfig& line, const LineSettings& settings);
+LineCheck CheckTcpLine(const LineConfig& line, const LineSettings& settings);
 std::unique_ptr<IOpenLine> OpenTcpLine(const LineConfig& line, const LineSettings& settings,
-                                       LineOpenFailure* failure);
-std::string CheckTlsLine(const LineConfig& line, const LineSettings& settings);
+                                       std::shared_ptr<LineReady> ready, LineOpenFailure* failure);
+LineCheck CheckTlsLine(const LineConfig& line, const LineSettings& settings);
 std::unique_ptr<IOpenLine> OpenTlsLine(const LineConfig& line, const LineSettings& settings,
-                                       LineOpenFailure* failure);
+                                       std::shared_ptr<LineReady> ready, LineOpenFailure* failure);
 
-// The connection both network kinds start with.
+// How a network kind brings its line up within `limit` (`wake_fd`, or -1,
+// gives up): the connected descriptor with what goes with it in `handover`,
+// or -1 with the problem.
+using NetBringUp = int (*)(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
+                           CommHandover* handover, LineProblem* problem);
+
+// The TCP connection both network kinds start with; its failure as a problem
+// ("the gateway cannot be reached: Connection refused").
 int ConnectLine(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
-                std::string* error);
-// Their line check: a connection made and closed within the check time-out;
-// "" or why the gateway cannot be reached.
-std::string CheckGateway(const LineConfig& line, const LineSettings& settings);
+                LineProblem* problem);
+// The network kinds' check: the line brought up within the check time-out
+// and kept (LineReady) for the first call.
+LineCheck CheckNetLine(const LineConfig& line, const LineSettings& settings, NetBringUp bring_up);
+// Their open line: the first call takes the connection the check made, each
+// later call brings the line up anew.
+std::unique_ptr<IOpenLine> OpenNetLine(const LineConfig& line, const LineSettings& settings,
+                                       std::shared_ptr<LineReady> ready, NetBringUp bring_up);
 
 }  // namespace zentrel

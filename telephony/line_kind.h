@@ -2,7 +2,9 @@
 // provide to the line driver; everything else - the device list, handles,
 // records, the hand-over of the data connection - is the driver's and the
 // same for every kind. A kind can say whether a line is usable right now
-// (without disturbing it), open it, and place one call at a time on it.
+// (a tty kind without disturbing the port; a network kind by bringing its
+// connection up, which the first call then uses: a gateway sees exactly one
+// connection per call), open it, and place one call at a time on it.
 #pragma once
 
 #include <functional>
@@ -13,6 +15,7 @@
 #include "seriallink/tty_port.h"
 #include "telephony/direct_timings.h"
 #include "telephony/hayes_timings.h"
+#include "telephony/line_problems.h"
 #include "telephony/line_types.h"
 #include "telephony/lines_config.h"
 
@@ -59,23 +62,42 @@ struct LineSettings {
 
 struct LineOpenFailure {
   LONG code = LINEERR_NODEVICE;  // LINEERR_ALLOCATED when someone holds it
-  std::string text;              // the cause, one sentence
+  LineProblem problem;           // its kind and cause; `line` left to the driver
 };
 
-// "" when `line` looks usable now; else why not. Must not open the port.
-std::string CheckLineOfKind(const LineConfig& line, const LineSettings& settings);
+// What a line's check brought up for its first call (a network line's
+// connection); the kind that made it takes it back in its open.
+class LineReady {
+ public:
+  virtual ~LineReady() = default;
+};
+
+// The outcome of a check: usable (no problem), or why not; a usable line may
+// come with what the check brought up.
+struct LineCheck {
+  bool usable = true;
+  LineProblem problem;  // !usable: its kind and cause; `line` left to the driver
+  std::shared_ptr<LineReady> ready;
+};
+LineCheck Unusable(LineProblemKind kind, std::string cause, std::string system = {});
+
+LineCheck CheckLineOfKind(const LineConfig& line, const LineSettings& settings);
+// `ready`: what this line's check brought up, or null.
 std::unique_ptr<IOpenLine> OpenLineOfKind(const LineConfig& line,
                                           const LineSettings& settings,
+                                          std::shared_ptr<LineReady> ready,
                                           LineOpenFailure* failure);
 
 // The kinds, one file each; CheckLineOfKind/OpenLineOfKind pick by kind.
-std::string CheckModemLine(const LineConfig& line, const LineSettings& settings);
+LineCheck CheckModemLine(const LineConfig& line, const LineSettings& settings);
 std::unique_ptr<IOpenLine> OpenModemLine(const LineConfig& line,
                                          const LineSettings& settings,
                                          LineOpenFailure* failure);
 
 // Shared by the tty kinds: the port is there, a tty, ours to open and not
-// locked by a live process; "" or why not.
-std::string CheckTtyLine(const std::string& port, const TtyPortOptions& options);
+// locked by a live process.
+LineCheck CheckTtyLine(const std::string& port, const TtyPortOptions& options);
+// A port that could not be opened, as a line's open failure.
+LineOpenFailure TtyOpenFailure(const TtyOpenError& error);
 
 }  // namespace zentrel

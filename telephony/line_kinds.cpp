@@ -30,25 +30,67 @@ bool IsTtyDevice(const struct stat& st) {
 }
 
 
+// The terminal's own devices that are ttys but never a line: the
+// pseudo-terminal multiplexer (every open makes a new master nobody answers
+// on) and the controlling terminal.
+bool IsTerminalDevice(const struct stat& st) {
+  return major(st.st_rdev) == 5 && (minor(st.st_rdev) == 0 || minor(st.st_rdev) == 2);
+}
+
 }  // namespace
 
-std::string CheckTtyLine(const std::string& port, const TtyPortOptions& options) {
+LineCheck Unusable(LineProblemKind kind, std::string cause, std::string system) {
+  LineCheck check;
+  check.usable = false;
+  check.problem.kind = kind;
+  check.problem.cause = std::move(cause);
+  check.problem.system = std::move(system);
+  return check;
+}
+
+LineCheck CheckTtyLine(const std::string& port, const TtyPortOptions& options) {
+  using K = LineProblemKind;
   struct stat st{};
-  if (::stat(port.c_str(), &st) != 0)
-    return errno == ENOENT ? "there is no port " + port
-                           : "cannot look at " + port + ": " + std::strerror(errno);
-  if (S_ISDIR(st.st_mode)) return port + " is a folder, not a serial port";
-  if (!S_ISCHR(st.st_mode)) return port + " is a file, not a serial port";
-  if (!IsTtyDevice(st)) return port + " is not a serial port";
-  if (::access(port.c_str(), R_OK | W_OK) != 0)
-    return "no permission to open " + port + " (" + std::strerror(errno) + ")";
+  if (::stat(port.c_str(), &st) != 0) {
+    const std::string system = std::strerror(errno);
+    return errno == ENOENT ? Unusable(K::kMissingPort, "there is no port " + port, system)
+                           : Unusable(K::kOther, "cannot look at " + port + ": " + system, system);
+  }
+  if (S_ISDIR(st.st_mode)) return Unusable(K::kNotSerialPort, port + " is a folder, not a serial port");
+  if (!S_ISCHR(st.st_mode)) return Unusable(K::kNotSerialPort, port + " is a file, not a serial port");
+  if (!IsTtyDevice(st) || IsTerminalDevice(st))
+    return Unusable(K::kNotSerialPort, port + " is not a serial port");
+  if (::access(port.c_str(), R_OK | W_OK) != 0) {
+    const std::string system = std::strerror(errno);
+    return Unusable(K::kPermission, "no permission to open " + port + " (" + system + ")", system);
+  }
   LockHolder holder;
-  if (FindLockHolder(port, options.lock_folder, &holder))
-    return port + " is in use by " + holder.Text() + ModemManagerHint(holder);
+  if (FindLockHolder(port, options.lock_folder, &holder)) {
+    LineCheck held = Unusable(K::kHeld, port + " is in use by " + holder.Text() + ModemManagerHint(holder));
+    held.problem.holder = holder.Text();
+    return held;
+  }
   return {};
 }
 
-std::string CheckLineOfKind(const LineConfig& line, const LineSettings& settings) {
+LineOpenFailure TtyOpenFailure(const TtyOpenError& error) {
+  using K = LineProblemKind;
+  LineOpenFailure failure;
+  const bool held = error.kind == TtyOpenError::Kind::kHeld;
+  failure.code = held ? LINEERR_ALLOCATED : LINEERR_NODEVICE;
+  failure.problem.cause = error.text + (held ? ModemManagerHint(error.holder) : "");
+  switch (error.kind) {
+    case TtyOpenError::Kind::kMissing: failure.problem.kind = K::kMissingPort; break;
+    case TtyOpenError::Kind::kPermission: failure.problem.kind = K::kPermission; break;
+    case TtyOpenError::Kind::kNotTty: failure.problem.kind = K::kNotSerialPort; break;
+    case TtyOpenError::Kind::kHeld: failure.problem.kind = K::kHeld; break;
+    default: failure.problem.kind = K::kOther; break;
+  }
+  if (held) failure.problem.holder = error.holder.Text();
+  return failure;
+}
+
+LineCheck CheckLineOfKind(const LineConfig& line, const LineSettings& settings) {
   switch (line.kind) {
     case LineConfig::Kind::kModem:
       return CheckModemLine(line, settings);
@@ -59,11 +101,12 @@ std::string CheckLineOfKind(const LineConfig& line, const LineSettings& settings
     case LineConfig::Kind::kTls:
       return CheckTlsLine(line, settings);
   }
-  return "unknown kind of line";
+  return Unusable(LineProblemKind::kOther, "unknown kind of line");
 }
 
 std::unique_ptr<IOpenLine> OpenLineOfKind(const LineConfig& line,
                                           const LineSettings& settings,
+                                          std::shared_ptr<LineReady> ready,
                                           LineOpenFailure* failure) {
   switch (line.kind) {
     case LineConfig::Kind::kModem:
@@ -71,11 +114,11 @@ std::unique_ptr<IOpenLine> OpenLineOfKind(const LineConfig& line,
     case LineConfig::Kind::kSerial:
       return OpenSerialLine(line, settings, failure);
     case LineConfig::Kind::kTcp:
-      return OpenTcpLine(line, settings, failure);
+      return OpenTcpLine(line, settings, std::move(ready), failure);
     case LineConfig::Kind::kTls:
-      return OpenTlsLine(line, settings, failure);
+      return OpenTlsLine(line, settings, std::move(ready), failure);
   }
-  failure->text = "unknown kind of line";
+  failure->problem.cause = "unknown kind of line";
   return nullptr;
 }
 

@@ -1,4 +1,5 @@
-// The process-wide list of line problems; see line_problems.h.
+// The process-wide list of line problems, and how one reads; see
+// line_problems.h.
 #include "telephony/line_problems.h"
 
 #include <mutex>
@@ -9,19 +10,50 @@ namespace zentrel {
 namespace {
 
 std::mutex g_mutex;
-std::vector<std::string> g_problems;
+std::vector<LineProblem> g_problems;
 
 }  // namespace
 
-void NoteLineProblem(const std::string& text) {
-  OutputDebugStringA("Line problem: " + text + "\n");
-  std::lock_guard lock(g_mutex);
-  g_problems.push_back(text);
+const char* LineProblemWord(LineProblemKind kind) {
+  switch (kind) {
+    case LineProblemKind::kNoDeviceList: return "no-device-list";
+    case LineProblemKind::kMissingPort: return "missing-port";
+    case LineProblemKind::kNotSerialPort: return "not-serial-port";
+    case LineProblemKind::kPermission: return "permission";
+    case LineProblemKind::kHeld: return "held";
+    case LineProblemKind::kNoAnswer: return "no-answer";
+    case LineProblemKind::kBadAnswer: return "bad-answer";
+    case LineProblemKind::kTlsUntrusted: return "tls-untrusted";
+    case LineProblemKind::kTlsWrongName: return "tls-wrong-name";
+    case LineProblemKind::kTlsVersion: return "tls-version";
+    case LineProblemKind::kTlsFailed: return "tls-failed";
+    case LineProblemKind::kRefused: return "refused";
+    case LineProblemKind::kUnreachable: return "unreachable";
+    case LineProblemKind::kBadNumber: return "bad-number";
+    case LineProblemKind::kHangUpUnconfirmed: return "hang-up-unconfirmed";
+    case LineProblemKind::kOther: break;
+  }
+  return "other";
 }
 
-std::vector<std::string> TakeLineProblems() {
+std::string LineProblem::Text() const {
+  if (line.empty()) return cause;
+  return line + (skipped ? " skipped: " : ": ") + cause;
+}
+
+void NoteLineProblem(LineProblem problem) {
+  OutputDebugStringA("Line problem: " + problem.Text() + "\n");
   std::lock_guard lock(g_mutex);
-  std::vector<std::string> taken;
+  g_problems.push_back(std::move(problem));
+}
+
+void NoteLineProblem(const std::string& text) {
+  NoteLineProblem(LineProblem{.cause = text});
+}
+
+std::vector<LineProblem> TakeLineProblems() {
+  std::lock_guard lock(g_mutex);
+  std::vector<LineProblem> taken;
   taken.swap(g_problems);
   return taken;
 }

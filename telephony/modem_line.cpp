@@ -37,7 +37,7 @@ class ModemOpenLine : public IOpenLine {
 
 }  // namespace
 
-std::string CheckModemLine(const LineConfig& line, const LineSettings& settings) {
+LineCheck CheckModemLine(const LineConfig& line, const LineSettings& settings) {
   return CheckTtyLine(line.port, settings.tty);
 }
 
@@ -47,9 +47,7 @@ std::unique_ptr<IOpenLine> OpenModemLine(const LineConfig& line,
   TtyOpenError error;
   auto port = TtyPort::Open(line.port, line.format, settings.tty, &error);
   if (!port) {
-    const bool held = error.kind == TtyOpenError::Kind::kHeld;
-    failure->code = held ? LINEERR_ALLOCATED : LINEERR_NODEVICE;
-    failure->text = error.text + (held ? ModemManagerHint(error.holder) : "");
+    *failure = TtyOpenFailure(error);
     return nullptr;
   }
   if (!port->lock_warning().empty())

@@ -14,7 +14,7 @@
 
 namespace zentrel {
 
-std::string CheckSerialLine(const LineConfig& line, const LineSettings& settings) {
+LineCheck CheckSerialLine(const LineConfig& line, const LineSettings& settings) {
   return CheckTtyLine(line.port, settings.tty);
 }
 
@@ -23,9 +23,7 @@ std::unique_ptr<IOpenLine> OpenSerialLine(const LineConfig& line, const LineSett
   TtyOpenError error;
   std::shared_ptr<TtyPort> port = TtyPort::Open(line.port, line.format, settings.tty, &error);
   if (!port) {
-    const bool held = error.kind == TtyOpenError::Kind::kHeld;
-    failure->code = held ? LINEERR_ALLOCATED : LINEERR_NODEVICE;
-    failure->text = error.text + (held ? ModemManagerHint(error.holder) : "");
+    *failure = TtyOpenFailure(error);
     return nullptr;
   }
   port->IgnoreCarrier(true);

@@ -1,37 +1,26 @@
-// TAP over TCP to a paging gateway: nothing is held between calls; a call
-// is up once its connection is made within the connect time-out. No line
-// settings, no line errors; the gateway closing the connection ends the call.
-// The line check connects and closes at once, so a gateway that is down is
-// passed over for the next line.
-#include <unistd.h>
-
-#include "seriallink/net_connect.h"
+// TAP over TCP to a paging gateway: a call is up once its connection is
+// made. No line settings, no line errors; the gateway closing the connection
+// ends the call. The check makes the connection the first call pages over
+// (net_line.cpp), so a gateway that is down is passed over for the next line.
 #include "telephony/direct_lines.h"
 
 namespace zentrel {
+namespace {
 
-int ConnectLine(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
-                std::string* error) {
-  return ConnectTcp(line.host, line.service, limit, wake_fd, error);
+int BringUpTcp(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd, CommHandover*,
+               LineProblem* problem) {
+  return ConnectLine(line, limit, wake_fd, problem);
 }
 
-std::string CheckGateway(const LineConfig& line, const LineSettings& settings) {
-  std::string error;
-  const int fd = ConnectLine(line, settings.direct.check_timeout, -1, &error);
-  if (fd < 0) return "the gateway cannot be reached: " + error;
-  close(fd);
-  return {};
-}
+}  // namespace
 
-std::string CheckTcpLine(const LineConfig& line, const LineSettings& settings) {
-  return CheckGateway(line, settings);
+LineCheck CheckTcpLine(const LineConfig& line, const LineSettings& settings) {
+  return CheckNetLine(line, settings, BringUpTcp);
 }
 
 std::unique_ptr<IOpenLine> OpenTcpLine(const LineConfig& line, const LineSettings& settings,
-                                       LineOpenFailure*) {
-  LineOpener opener = [line](std::chrono::milliseconds limit, int wake_fd, CommHandover*,
-                             std::string* error) { return ConnectLine(line, limit, wake_fd, error); };
-  return MakeDirectOpenLine(line.LineName(), std::move(opener), settings.direct);
+                                       std::shared_ptr<LineReady> ready, LineOpenFailure*) {
+  return OpenNetLine(line, settings, std::move(ready), BringUpTcp);
 }
 
 }  // namespace zentrel

@@ -1,8 +1,9 @@
 // TAP over TLS to a paging gateway: the connection, then the TLS handshake,
-// both within the connect time-out; the call is up once the server has been
+// both within one time limit; the line is up once the server has been
 // checked (its certificate against the system's trusted store or ca=, its
-// name against the host or name=). With `insecure` nothing is checked, and
-// the trace says so on every call.
+// name against the host or name=). A handshake that fails (an expired or
+// unknown certificate, another name, no common version) skips the line with
+// that reason. With `insecure` nothing is checked, and the trace says so.
 #include <unistd.h>
 
 #include "seriallink/tls_session.h"
@@ -12,34 +13,43 @@
 namespace zentrel {
 namespace {
 
-int ConnectTls(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
-               CommHandover* handover, std::string* error) {
+LineProblemKind HandshakeProblemKind(TlsFailure failure) {
+  switch (failure) {
+    case TlsFailure::kUntrusted: return LineProblemKind::kTlsUntrusted;
+    case TlsFailure::kWrongName: return LineProblemKind::kTlsWrongName;
+    case TlsFailure::kVersion: return LineProblemKind::kTlsVersion;
+    case TlsFailure::kTimeout: return LineProblemKind::kNoAnswer;
+    default: return LineProblemKind::kTlsFailed;
+  }
+}
+
+int BringUpTls(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
+               CommHandover* handover, LineProblem* problem) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  const int fd = ConnectLine(line, limit, wake_fd, error);
+  const int fd = ConnectLine(line, limit, wake_fd, problem);
   if (fd < 0) return -1;
   if (line.insecure)
     OutputDebugStringA(line.LineName() + ": insecure: the server's certificate and name are not checked\n");
   const auto left =
       std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
   const TlsClientOptions tls{line.host, line.server_name, line.ca_file, line.insecure};
-  handover->tls = TlsSession::Connect(fd, tls, left, wake_fd, error);
+  TlsFailure failure = TlsFailure::kNone;
+  handover->tls = TlsSession::Connect(fd, tls, left, wake_fd, &problem->cause, &failure);
   if (handover->tls) return fd;
+  problem->kind = HandshakeProblemKind(failure);
   close(fd);
   return -1;
 }
 
 }  // namespace
 
-// Only the connection is tried: the handshake and its checks are the call's.
-std::string CheckTlsLine(const LineConfig& line, const LineSettings& settings) {
-  return CheckGateway(line, settings);
+LineCheck CheckTlsLine(const LineConfig& line, const LineSettings& settings) {
+  return CheckNetLine(line, settings, BringUpTls);
 }
 
 std::unique_ptr<IOpenLine> OpenTlsLine(const LineConfig& line, const LineSettings& settings,
-                                       LineOpenFailure*) {
-  LineOpener opener = [line](std::chrono::milliseconds limit, int wake_fd, CommHandover* handover,
-                             std::string* error) { return ConnectTls(line, limit, wake_fd, handover, error); };
-  return MakeDirectOpenLine(line.LineName(), std::move(opener), settings.direct);
+                                       std::shared_ptr<LineReady> ready, LineOpenFailure*) {
+  return OpenNetLine(line, settings, std::move(ready), BringUpTls);
 }
 
 }  // namespace zentrel

@@ -54,10 +54,12 @@ class LinesEndToEnd : public ::testing::Test {
   }
 
   // Starts the emulator for one call; returns where it listens ("" for a pty).
-  std::string StartTerminal(Kind kind, const std::string& scenario) {
+  std::string StartTerminal(Kind kind, const std::string& scenario,
+                            std::vector<std::string> options = {}) {
     fs::remove(Path("sim.log"));
     std::vector<std::string> argv{ZENTREL_MODEMSIM, "--scenario", scenario, "--once",
                                   "--idle-timeout-ms", "1500", "--log", Path("sim.log")};
+    argv.insert(argv.end(), options.begin(), options.end());
     if (kind == Kind::kDirect) {
       argv.insert(argv.end(), {"--link", Path("direct"), "--direct"});
     } else {
@@ -97,6 +99,14 @@ class LinesEndToEnd : public ::testing::Test {
       if (e["event"] == "block" && e["valid"].get<bool>() && e["pin"] == "1001") ++blocks;
     }
     return blocks;
+  }
+
+  int Connections() const {
+    int connections = 0;
+    std::ifstream in(Path("sim.log"));
+    for (std::string line; std::getline(in, line);)
+      if (nlohmann::json::parse(line)["event"] == "connection") ++connections;
+    return connections;
   }
 
   fs::path dir_;
@@ -174,6 +184,50 @@ TEST_F(LinesEndToEnd, PageThroughEachLineKind) {
     // Goodbye, the line dropped or the link's end: the call ends as after a hang-up.
     EXPECT_NE(sent.err.find("Call stopped\n"), std::string::npos) << sent.err;
     EXPECT_EQ(ValidBlocks(), 1);
+    EXPECT_EQ(terminal_->Wait(30s).status, 0);
+  }
+}
+
+// A gateway sees one connection per page: the connection that finds it
+// there is the one the page goes over. A device server that takes a single
+// session (here: a terminal that refuses every caller after the first) gets
+// its page. A dead first line is passed over with its reason.
+TEST_F(LinesEndToEnd, OnePagePerConnection) {
+  MakeCertificate();
+  struct Row {
+    const char* name;
+    Kind kind;
+    std::string first_line;  // tried first; it must be passed over
+    const char* skipped;     // why
+  };
+  const Row rows[] = {
+      {"tcp", Kind::kTcp, "", nullptr},
+      {"tls", Kind::kTls, "", nullptr},
+      {"tcp after a tls gateway whose certificate is not trusted", Kind::kTcp, "tls localhost:PORT\n",
+       "line 1 (tls localhost:PORT) skipped: the server's certificate is not trusted"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::unique_ptr<Process> dead;
+    std::string first = row.first_line;
+    std::string why = row.skipped ? row.skipped : "";
+    if (!first.empty()) {
+      // Its own terminal, whose certificate nobody trusts.
+      dead = std::make_unique<Process>(std::vector<std::string>{
+          ZENTREL_MODEMSIM, "--listen", "127.0.0.1:0", "--tls", Path("cert.pem"), Path("key.pem")});
+      const std::string ready = dead->WaitForLine("ready ", 30s);
+      const std::string port = ready.substr(ready.rfind(':') + 1);
+      first.replace(first.find("PORT"), 4, port);
+      why.replace(why.find("PORT"), 4, port);
+    }
+    const std::string port = StartTerminal(row.kind, "accept", {"--max-connections", "1"});
+    WriteLines(first + LineFor(row.kind, port));
+    const auto sent = Send();
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(Steps(sent.out), kSent);
+    EXPECT_EQ(ValidBlocks(), 1);
+    EXPECT_EQ(Connections(), 1) << "one connection per page";
+    EXPECT_NE(sent.err.find(why), std::string::npos) << sent.err;
     EXPECT_EQ(terminal_->Wait(30s).status, 0);
   }
 }

@@ -260,7 +260,8 @@ TEST_F(HayesDriverTest, UnsafeNumberIsRefusedBeforeDialling) {
   EXPECT_EQ(lineMakeCall(line_, &call_, "555;AT&F&W", 0, nullptr), LINEERR_INVALADDRESS);
   const auto problems = TakeLineProblems();
   ASSERT_EQ(problems.size(), 1u);
-  EXPECT_NE(problems[0].find("a ';'"), std::string::npos) << problems[0];
+  EXPECT_EQ(problems[0].kind, LineProblemKind::kBadNumber);
+  EXPECT_NE(problems[0].cause.find("a ';'"), std::string::npos) << problems[0].cause;
   pollfd p{master_, POLLIN, 0};
   EXPECT_EQ(::poll(&p, 1, 0), 0);  // nothing was written
   EXPECT_EQ(lineClose(line_), 0);
@@ -270,24 +271,41 @@ TEST_F(HayesDriverTest, UnsafeNumberIsRefusedBeforeDialling) {
 // Lines that cannot be used fail the negotiation (so the program's scan
 // goes on), each with its reason; the usable one after them is chosen.
 TEST_F(HayesDriverTest, UnusableLinesAreSkippedWithTheirReasons) {
-  std::ofstream(config_) << "modem /nonexistent/ttyUSB9\nmodem /dev/null\nmodem "
-                         << locks_.string() << "\nmodem " << port_ << "\n";
+  using K = LineProblemKind;
+  struct Row {
+    std::string port;
+    K kind;
+    std::string text;
+  };
+  const std::vector<Row> rows = {
+      {"/nonexistent/ttyUSB9", K::kMissingPort,
+       "line 1 (modem /nonexistent/ttyUSB9) skipped: there is no port /nonexistent/ttyUSB9"},
+      {"/dev/null", K::kNotSerialPort, "line 2 (modem /dev/null) skipped: /dev/null is not a serial port"},
+      {locks_.string(), K::kNotSerialPort,
+       "line 3 (modem " + locks_.string() + ") skipped: " + locks_.string() + " is a folder, not a serial port"},
+      // A tty, but every open makes a new master that nobody answers on.
+      {"/dev/ptmx", K::kNotSerialPort, "line 4 (modem /dev/ptmx) skipped: /dev/ptmx is not a serial port"},
+  };
+  std::ofstream config(config_);
+  for (const Row& row : rows) config << "modem " << row.port << "\n";
+  config << "modem " << port_ << "\n";
+  config.close();
   DWORD count = 0, version = 0;
   TakeLineProblems();
   ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
-  ASSERT_EQ(count, 4u);
+  ASSERT_EQ(count, rows.size() + 1);
   LINEEXTENSIONID ext{};
-  for (DWORD device = 0; device < 3; ++device)
+  for (DWORD device = 0; device < rows.size(); ++device)
     EXPECT_EQ(lineNegotiateAPIVersion(app_, device, 0x10003, 0x10004, &version, &ext),
-              LINEERR_NODEVICE) << device;
-  EXPECT_EQ(lineNegotiateAPIVersion(app_, 3, 0x10003, 0x10004, &version, &ext), 0);
-  const std::vector<std::string> expected = {
-      "line 1 (modem /nonexistent/ttyUSB9) skipped: there is no port /nonexistent/ttyUSB9",
-      "line 2 (modem /dev/null) skipped: /dev/null is not a serial port",
-      "line 3 (modem " + locks_.string() + ") skipped: " + locks_.string() +
-          " is a folder, not a serial port",
-  };
-  EXPECT_EQ(TakeLineProblems(), expected);
+              LINEERR_NODEVICE) << rows[device].port;
+  EXPECT_EQ(lineNegotiateAPIVersion(app_, rows.size(), 0x10003, 0x10004, &version, &ext), 0);
+  const std::vector<LineProblem> problems = TakeLineProblems();
+  ASSERT_EQ(problems.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(problems[i].kind, rows[i].kind) << rows[i].port;
+    EXPECT_TRUE(problems[i].skipped) << rows[i].port;
+    EXPECT_EQ(problems[i].Text(), rows[i].text);
+  }
   EXPECT_EQ(lineShutdown(app_), 0);
 }
 

@@ -1,21 +1,20 @@
 // The line check. A modem's INIT is sent as the line has it; a port the
 // driver cannot open says why (missing, held by a process, permission).
-// The gateway check connects and closes at once.
+// The gateway check brings the line up as a page would (the connection, the
+// TLS handshake) and closes it at once.
 #include "tools/lines/line_check.h"
 
-#include <unistd.h>
-
-#include "seriallink/net_connect.h"
+#include "telephony/line_kind.h"
 #include "tools/lines/modem_chat.h"
 
 namespace zentrel {
 namespace {
 
-LineCheck Verdict(const LineConfig& line, bool usable, const std::string& what) {
+LineReport Verdict(const LineConfig& line, bool usable, const std::string& what) {
   return {usable, line.LineName() + ": " + what};
 }
 
-LineCheck CheckTty(const LineConfig& line, const CheckOptions& options) {
+LineReport CheckTty(const LineConfig& line, const CheckOptions& options) {
   TtyOpenError error;
   auto tty = TtyPort::Open(line.port, line.format, options.port, &error);
   if (!tty) return Verdict(line, false, error.text);
@@ -28,17 +27,16 @@ LineCheck CheckTty(const LineConfig& line, const CheckOptions& options) {
   return Verdict(line, ok, line.init + (ok ? " answered OK" : " got " + said) + warning);
 }
 
-LineCheck CheckGateway(const LineConfig& line, const CheckOptions& options) {
-  std::string error;
-  const int fd = ConnectTcp(line.host, line.service, options.limit, -1, &error);
-  if (fd < 0) return Verdict(line, false, "gateway not reachable: " + error);
-  ::close(fd);
-  return Verdict(line, true, "gateway reachable");
+LineReport CheckGateway(const LineConfig& line, const CheckOptions& options) {
+  LineSettings settings;
+  settings.direct.check_timeout = options.limit;
+  const LineCheck check = CheckLineOfKind(line, settings);
+  return Verdict(line, check.usable, check.usable ? "gateway reachable" : check.problem.cause);
 }
 
 }  // namespace
 
-LineCheck CheckLine(const LineConfig& line, const CheckOptions& options) {
+LineReport CheckLine(const LineConfig& line, const CheckOptions& options) {
   switch (line.kind) {
     case LineConfig::Kind::kModem:
     case LineConfig::Kind::kSerial: return CheckTty(line, options);

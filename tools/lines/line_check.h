@@ -1,7 +1,8 @@
 // Whether each configured line can be used now, the way a page would use it:
 // a modem is opened, locked and sent its INIT (which must answer OK), a
-// serial line is opened and locked, a tcp or tls line's gateway must accept
-// a connection. Nothing is dialled and nothing is sent to a terminal.
+// serial line is opened and locked, a tcp line's gateway must accept a
+// connection and a tls line's must also pass the TLS handshake and its
+// checks. Nothing is dialled and nothing is sent to a terminal.
 #pragma once
 
 #include <chrono>
@@ -12,7 +13,7 @@
 
 namespace zentrel {
 
-struct LineCheck {
+struct LineReport {
   bool usable = false;
   std::string text;  // "Modem on /dev/ttyUSB0: INIT answered OK"
 };
@@ -22,6 +23,6 @@ struct CheckOptions {
   TtyPortOptions port;
 };
 
-LineCheck CheckLine(const LineConfig& line, const CheckOptions& options);
+LineReport CheckLine(const LineConfig& line, const CheckOptions& options);
 
 }  // namespace zentrel

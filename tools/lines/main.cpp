@@ -40,7 +40,7 @@ int Check(const CheckOptions& options) {
   }
   bool all = true;
   for (const LineConfig& line : config.lines) {
-    const LineCheck check = CheckLine(line, options);
+    const LineReport check = CheckLine(line, options);
     std::cout << (check.usable ? "ok    " : "FAILED ") << check.text << std::endl;
     all = all && check.usable;
   }

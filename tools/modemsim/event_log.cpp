@@ -34,6 +34,10 @@ void EventLog::Call(const std::string& number) {
   Write(json{{"event", "call"}, {"number", number}});
 }
 
+void EventLog::Connection(int count) {
+  Write(json{{"event", "connection"}, {"count", count}});
+}
+
 void EventLog::Rx(std::string_view bytes) {
   Write(json{{"event", "rx"}, {"hex", Hex(bytes)}, {"text", Readable(bytes)}});
 }

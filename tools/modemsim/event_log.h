@@ -20,6 +20,8 @@ class EventLog {
 
   void Ready(const std::string& slave_path);
   void Call(const std::string& number);
+  // A caller connected over TCP (the `count`th since the start).
+  void Connection(int count);
   void Rx(std::string_view bytes);
   void Tx(std::string_view bytes);
   void Block(const BlockReceived& block);

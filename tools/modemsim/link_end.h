@@ -33,6 +33,8 @@ class LinkEnd {
   virtual std::string Where() const = 0;
   // A dropped pty is a new one to announce; a listener is the same.
   virtual bool AnnounceAfterDrop() const = 0;
+  // Connections accepted so far (a pty has none).
+  virtual int Accepted() const { return 0; }
 };
 
 std::unique_ptr<LinkEnd> MakePtyLinkEnd(const std::string& link);
@@ -44,6 +46,7 @@ struct ListenOptions {
   std::string key;
   bool handshake = true;  // false: accept TLS callers but never answer them
   int linger_ms = 2000;   // after our shutdown, at most this long for the caller to close
+  int max_connections = 0;  // > 0: the listener closes after this many (later callers are refused)
 };
 std::unique_ptr<LinkEnd> MakeTcpLinkEnd(const ListenOptions& options);
 

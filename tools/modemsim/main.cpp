@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
   app.add_option("--linger-ms", options.linger_ms,
                  "before a hang-up, wait at most this long for the client to read")
       ->check(CLI::NonNegativeNumber);
+  app.add_option("--max-connections", options.listen_on.max_connections,
+                 "with --listen: accept this many connections in all, then refuse every caller")
+      ->check(CLI::PositiveNumber)
+      ->needs(listen_opt);
   CLI11_PARSE(app, argc, argv);
   options.scenario = *ParseScenario(scenario);
   options.listen = !listen.empty();

@@ -217,7 +217,9 @@ int Server::Run() {
     if (fds[1].revents != 0) return 0;
     const short revents = fds[0].revents;
     if (!link_->HasClient()) {
-      if (revents != 0 && link_->Progress(revents)) {
+      const bool up = revents != 0 && link_->Progress(revents);
+      for (; connections_ < link_->Accepted(); ++connections_) log_.Connection(connections_ + 1);
+      if (up) {
         NewSession();
         LineUp();
       }

@@ -74,6 +74,7 @@ class Server {
   Clock::time_point last_seen_{};
   bool guard_told_ = false;  // the session heard of this quiet spell
   bool in_call_ = false;
+  int connections_ = 0;  // TCP connections logged so far
   bool heard_ = false;  // the caller sent something: a connect-and-close is not the one call
   std::optional<CallEnded> ending_;
   std::optional<Clock::time_point> linger_until_;

@@ -1,7 +1,9 @@
 // A TCP listener serving one caller at a time, with TLS when a certificate
 // and key are given (OpenSSL, the handshake driven by the poll loop). A drop
 // says goodbye (close_notify), shuts the sending side, then waits a little
-// for the caller to close, so that nothing unread turns into a reset.
+// for the caller to close, so that nothing unread turns into a reset. With a
+// connection limit the listener is closed once it is reached, as a device
+// server that takes one session refuses every later caller.
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -69,7 +71,7 @@ class TcpLinkEnd : public LinkEnd {
   }
   ~TcpLinkEnd() override {
     Drop();
-    ::close(listener_);
+    if (listener_ >= 0) ::close(listener_);
     if (ctx_ != nullptr) SSL_CTX_free(ctx_);
   }
 
@@ -90,6 +92,7 @@ class TcpLinkEnd : public LinkEnd {
     return (v6 ? "[" + options_.host + "]" : options_.host) + ":" + std::to_string(port_);
   }
   bool AnnounceAfterDrop() const override { return false; }
+  int Accepted() const override { return accepted_; }
 
  private:
   bool Handshake();
@@ -103,6 +106,7 @@ class TcpLinkEnd : public LinkEnd {
   SSL* ssl_ = nullptr;
   bool up_ = false;
   short handshake_wants_ = POLLIN;
+  int accepted_ = 0;
 };
 
 bool TcpLinkEnd::Progress(short revents) {
@@ -110,6 +114,10 @@ bool TcpLinkEnd::Progress(short revents) {
     if ((revents & POLLIN) == 0) return false;
     client_ = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (client_ < 0) return false;
+    if (++accepted_ == options_.max_connections) {
+      ::close(listener_);
+      listener_ = -1;
+    }
     if (ctx_ == nullptr || !options_.handshake) return up_ = true;
     ssl_ = SSL_new(ctx_);
     SSL_set_fd(ssl_, client_);

@@ -127,7 +127,7 @@ TEST_F(LinesTool, CheckReportsEachLine) {
       {"modem " + Modem(), "ok    Modem on " + Modem() + ": ATZ answered OK"},
       {"modem " + Modem("second") + " HELLO", "FAILED Modem on " + Modem("second") + ": HELLO got no answer within 1500 ms"},
       {"modem " + (dir_ / "absent").string(), "FAILED Modem on " + (dir_ / "absent").string()},
-      {"tcp 127.0.0.1:1", "FAILED TAP over TCP to 127.0.0.1:1: gateway not reachable"},
+      {"tcp 127.0.0.1:1", "FAILED TAP over TCP to 127.0.0.1:1: the gateway cannot be reached"},
   };
   std::string text;
   for (const Row& row : rows) text += row.config + "\n";
