@@ -46,7 +46,7 @@ LONG ConfiguredLineDriver::Initialize(DWORD* num_devs) {
   LinesConfig config = LoadLinesConfig(config_path_());
   if (!config.why_none.empty()) {
     OutputDebugStringA("Line devices: " + config.why_none + "\n");
-    NoteLineProblem(LineProblem{.kind = LineProblemKind::kNoDeviceList, .cause = config.why_none});
+    NoteLineProblem(MakeLineProblem(LineProblemKind::kNoDeviceList, config.why_none));
   }
   std::lock_guard<std::mutex> lock(mutex_);
   configs_ = config.lines;
@@ -181,7 +181,7 @@ LONG ConfiguredLineDriver::MakeCall(HLINE line, HCALL* call,
       },
       &refused);
   if (!placed) {
-    NoteLineProblem(LineProblem{.kind = LineProblemKind::kBadNumber, .cause = refused});
+    NoteLineProblem(MakeLineProblem(LineProblemKind::kBadNumber, refused));
     return LINEERR_INVALADDRESS;
   }
   ++next_handle_;

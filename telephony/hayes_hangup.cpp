@@ -55,10 +55,10 @@ void HayesCall::HangUp() {
   data_mode_ = false;
   if (done) return;
   Trace("the call could not be hung up");
-  NoteLineProblem(LineProblem{.kind = LineProblemKind::kHangUpUnconfirmed,
-                              .cause = "the modem on " + port_.path() +
-                                       " did not confirm the hang-up and may still hold the "
-                                       "telephone line; switch it off or unplug it if it does"});
+  NoteLineProblem(MakeLineProblem(LineProblemKind::kHangUpUnconfirmed,
+                                  "the modem on " + port_.path() +
+                                      " did not confirm the hang-up and may still hold the "
+                                      "telephone line; switch it off or unplug it if it does"));
 }
 
 // DTR low: in a call, DCD falling proves the hang-up; while dialling, the

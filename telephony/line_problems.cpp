@@ -41,6 +41,13 @@ std::string LineProblem::Text() const {
   return line + (skipped ? " skipped: " : ": ") + cause;
 }
 
+LineProblem MakeLineProblem(LineProblemKind kind, std::string cause) {
+  LineProblem problem;
+  problem.kind = kind;
+  problem.cause = std::move(cause);
+  return problem;
+}
+
 void NoteLineProblem(LineProblem problem) {
   OutputDebugStringA("Line problem: " + problem.Text() + "\n");
   std::lock_guard lock(g_mutex);
@@ -48,7 +55,7 @@ void NoteLineProblem(LineProblem problem) {
 }
 
 void NoteLineProblem(const std::string& text) {
-  NoteLineProblem(LineProblem{.cause = text});
+  NoteLineProblem(MakeLineProblem(LineProblemKind::kOther, text));
 }
 
 std::vector<LineProblem> TakeLineProblems() {

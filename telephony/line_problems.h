@@ -48,6 +48,9 @@ struct LineProblem {
   std::string Text() const;
 };
 
+// A problem about no one line in particular.
+LineProblem MakeLineProblem(LineProblemKind kind, std::string cause);
+
 void NoteLineProblem(LineProblem problem);
 // A problem known only by its words (kind kOther).
 void NoteLineProblem(const std::string& text);
