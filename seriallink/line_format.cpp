@@ -1,7 +1,6 @@
-// The line format's text form and the frame-word parser.
+// The line format's text form, the frame-word parser and the one table of
+// speeds with their tty constants.
 #include "seriallink/line_format.h"
-
-#include <array>
 
 namespace zentrel {
 
@@ -27,13 +26,27 @@ bool ParseFrame(std::string_view word, LineFormat* format) {
   return true;
 }
 
-bool IsSupportedSpeed(int speed) {
-  constexpr std::array<int, 12> kSpeeds{300,   600,   1200,  2400,
-                                        4800,  9600,  19200, 38400,
-                                        57600, 115200, 230400, 460800};
-  for (int s : kSpeeds)
-    if (s == speed) return true;
+bool SpeedConstant(int speed, speed_t* constant) {
+  struct Speed {
+    int bits_per_second;
+    speed_t constant;
+  };
+  static constexpr Speed kSpeeds[] = {
+      {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
+      {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+      {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},
+  };
+  for (const Speed& s : kSpeeds) {
+    if (s.bits_per_second != speed) continue;
+    *constant = s.constant;
+    return true;
+  }
   return false;
+}
+
+bool IsSupportedSpeed(int speed) {
+  speed_t unused;
+  return SpeedConstant(speed, &unused);
 }
 
 }  // namespace zentrel

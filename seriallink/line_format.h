@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <termios.h>
+
 namespace zentrel {
 
 struct LineFormat {
@@ -25,7 +27,9 @@ struct LineFormat {
 // bits; false (and `format` untouched) when it is not one.
 bool ParseFrame(std::string_view word, LineFormat* format);
 
-// The speeds a line may ask for; the tty driver knows each as a B constant.
+// The speeds a line may ask for, each with the tty driver's B constant; the
+// one table of them. False for any other speed (never a fallback).
+bool SpeedConstant(int speed, speed_t* constant);
 bool IsSupportedSpeed(int speed);
 
 }  // namespace zentrel

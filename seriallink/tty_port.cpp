@@ -14,25 +14,10 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "seriallink/trace.h"
+
 namespace zentrel {
 namespace {
-
-speed_t SpeedConstant(int speed) {
-  switch (speed) {
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    default: return B300;
-  }
-}
 
 tcflag_t SizeFlag(int data_bits) {
   switch (data_bits) {
@@ -45,7 +30,12 @@ tcflag_t SizeFlag(int data_bits) {
 
 }  // namespace
 
-void MakeRawTermios(termios& t, const LineFormat& f) {
+bool MakeRawTermios(termios& t, const LineFormat& f, std::string* error) {
+  speed_t speed = B0;
+  if (!SpeedConstant(f.speed, &speed)) {
+    *error = "unsupported speed " + std::to_string(f.speed);
+    return false;
+  }
   const tcflag_t kept = t.c_cflag & (CLOCAL | HUPCL);
   cfmakeraw(&t);
   t.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS | CLOCAL | HUPCL);
@@ -55,10 +45,11 @@ void MakeRawTermios(termios& t, const LineFormat& f) {
   if (f.stop_bits == 2) t.c_cflag |= CSTOPB;
   if (f.flow == LineFormat::Flow::kRtsCts) t.c_cflag |= CRTSCTS;
   if (f.flow == LineFormat::Flow::kXonXoff) t.c_iflag |= IXON | IXOFF;
-  cfsetispeed(&t, SpeedConstant(f.speed));
-  cfsetospeed(&t, SpeedConstant(f.speed));
+  cfsetispeed(&t, speed);
+  cfsetospeed(&t, speed);
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
+  return true;
 }
 
 namespace {
@@ -121,17 +112,21 @@ std::unique_ptr<TtyPort> TtyPort::Open(const std::string& path,
   if (!CheckPath(path, &st, error)) return nullptr;
   std::unique_ptr<PortLock> lock;
   LockHolder holder;
-  std::string lock_warning;
-  switch (PortLock::Take(path, options.lock_folder, &lock, &holder,
-                         &lock_warning)) {
+  std::string lock_warning, note;
+  switch (PortLock::Take(path, options.lock_folder, &lock, &holder, &lock_warning, &note)) {
     case PortLock::Result::kHeld:
-      *error = {TtyOpenError::Kind::kHeld,
-                path + " is in use by " + holder.Text(), holder};
+      *error = {TtyOpenError::Kind::kHeld, path + " is in use by " + holder.Text(), holder};
+      return nullptr;
+    case PortLock::Result::kRefused:
+      *error = Fail(TtyOpenError::Kind::kFailed,
+                    "cannot lock " + path + ": " + lock_warning +
+                        " (remove it if no program uses the port)");
       return nullptr;
     case PortLock::Result::kFailed:
     case PortLock::Result::kLocked:
       break;
   }
+  if (!note.empty()) OutputDebugStringA(path + ": " + note + "\n");
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     *error = OpenFailure(path, st, errno);
@@ -177,7 +172,7 @@ bool TtyPort::Apply(const LineFormat& format, std::string* error) {
     *error = std::strerror(errno);
     return false;
   }
-  MakeRawTermios(t, format);
+  if (!MakeRawTermios(t, format, error)) return false;
   if (::tcsetattr(fd_, TCSANOW, &t) != 0) {
     *error = "the driver refuses " + format.Text() + ": " + std::strerror(errno);
     return false;

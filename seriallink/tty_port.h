@@ -20,8 +20,9 @@
 namespace zentrel {
 
 // Raw mode with `format` written into `t`; CLOCAL and HUPCL are kept as
-// they are. (A pseudo-terminal keeps only some of these flags.)
-void MakeRawTermios(termios& t, const LineFormat& format);
+// they are. (A pseudo-terminal keeps only some of these flags.) False, with
+// `error` naming it and `t` untouched, for a speed the port does not know.
+bool MakeRawTermios(termios& t, const LineFormat& format, std::string* error);
 
 // Why a port could not be opened, for the user and the trace.
 struct TtyOpenError {

@@ -25,9 +25,8 @@ namespace {
 // checking with marks; nothing left over from the settings found (parity
 // errors ignored, XOFF sent or any byte restarting output).
 bool ApplyFormat(termios& t, const LineFormat& f, std::string* error) {
-  if (!IsSupportedSpeed(f.speed)) return *error = "unsupported speed " + std::to_string(f.speed), false;
   t.c_iflag &= ~(IGNPAR | IXOFF | IXANY);
-  MakeRawTermios(t, f);
+  if (!MakeRawTermios(t, f, error)) return false;
   t.c_iflag |= INPCK | PARMRK;
   return true;
 }

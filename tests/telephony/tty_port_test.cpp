@@ -139,7 +139,8 @@ TEST_F(TtyPortTest, FormatAppliedAndSettingsRestored) {
     const std::string name = row.format.Text();
     termios t = before;
     t.c_cflag |= CLOCAL;
-    MakeRawTermios(t, row.format);
+    std::string why;
+    ASSERT_TRUE(MakeRawTermios(t, row.format, &why)) << name << ": " << why;
     EXPECT_EQ(t.c_cflag & CSIZE, row.size) << name;
     EXPECT_EQ((t.c_cflag & PARENB) != 0, row.parity) << name;
     EXPECT_EQ((t.c_cflag & PARODD) != 0, row.odd) << name;
@@ -163,6 +164,14 @@ TEST_F(TtyPortTest, FormatAppliedAndSettingsRestored) {
     EXPECT_EQ(after.c_cflag, before.c_cflag) << name;
     EXPECT_EQ(after.c_lflag, before.c_lflag) << name;
   }
+}
+
+// A speed outside the table is refused, never set as some other speed.
+TEST_F(TtyPortTest, UnknownSpeedIsRefused) {
+  TtyOpenError error;
+  EXPECT_EQ(TtyPort::Open(pty_, LineFormat{.speed = 1234}, options_, &error), nullptr);
+  EXPECT_EQ(error.kind, TtyOpenError::Kind::kFailed);
+  EXPECT_EQ(error.text, "cannot set up " + pty_ + ": unsupported speed 1234");
 }
 
 TEST(LineFormat, FrameWords) {
