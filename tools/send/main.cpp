@@ -16,6 +16,7 @@
 #include "delivery/send_page.h"
 #include "seriallink/trace.h"
 #include "tools/program_cli.h"
+#include "tools/send/gateway_submit.h"
 #include "tools/send/message_file.h"
 
 namespace {
@@ -102,6 +103,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(8, 10000))
       ->needs(full);
   app.add_flag("--json", options.json, "each page's outcome as JSON")->needs(full);
+  GatewayArgs gateway;
+  AddGatewayOptions(app, gateway);
   std::vector<PageOrder> requests;
   try {
     app.parse(argc, argv);
@@ -118,6 +121,7 @@ int main(int argc, char** argv) {
     } else if (pins.size() != 1) {
       throw CLI::ValidationError("--pin", "give one --pin (several need --full-tap)");
     }
+    CheckGatewayOptions(app, gateway);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : kExitUsage;
@@ -126,6 +130,12 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (*phone_opt) options.phone = phone;
+  if (UsesGateway(gateway)) {
+    std::vector<GatewayPage> pages;
+    if (!tap.on) requests = {{pins.front(), message}};
+    for (const auto& r : requests) pages.push_back({r.pin, r.text});
+    return SubmitToGateway(gateway, options, pages, stdout, stderr);
+  }
   if (tap.on) {
     if (*wake_opt) options.tap_timings.wake_interval = std::chrono::milliseconds(options.timer_interval_ms);
     return SendFullTap(options, requests, stdout, stderr);
