@@ -9,6 +9,8 @@
 #include <iostream>
 
 #include "journal/page_log.h"
+#include "tools/log/gateway_log.h"
+#include "tools/log/gateway_pages.h"
 #include "tools/log/log_format.h"
 #include "tools/program_cli.h"
 
@@ -25,6 +27,8 @@ int main(int argc, char** argv) {
   app.add_flag("--failed", filter.failed_only, "only pages that were not accepted");
   auto* csv_flag = app.add_flag("--csv", csv, "CSV with a header row");
   app.add_flag("--json", json, "a JSON array of records")->excludes(csv_flag);
+  GatewayLogArgs gateway;
+  AddGatewayLogOptions(app, gateway);
   try {
     app.parse(argc, argv);
     if (!since.empty()) {
@@ -36,11 +40,19 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : 2;
   }
   try {
+    if (gateway.only) {
+      std::cout << GatewayListing(gateway, filter, csv, json);
+      return 0;
+    }
     const PageLog log(path);
     const auto records = log.List(filter);
     std::cout << (csv ? AsCsv(records) : json ? AsJson(records) : AsTable(records));
+    if (!csv && !json) std::cout << GatewaySection(gateway, filter);
     return 0;
   } catch (const JournalError& e) {
+    std::fprintf(stderr, "zentrel-log: %s\n", e.what());
+    return 1;
+  } catch (const QueueFileError& e) {
     std::fprintf(stderr, "zentrel-log: %s\n", e.what());
     return 1;
   }
