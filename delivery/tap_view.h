@@ -23,6 +23,7 @@ class TapView : public ILinkView, public tap::ISessionIo {
   int StartLogonTimer() override;  // UI loop
   int ProcessReceivedData(const char* text, std::uint32_t length) override;  // read thread
   ILinkTelephony* Tapi() override { return m_pTapi; }
+  bool FramesAnswers() const override { return true; }  // the engine acts on each answer's CR
 
   // tap::ISessionIo, all on the UI loop
   void Send(std::string_view bytes) override;

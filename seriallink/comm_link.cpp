@@ -52,7 +52,9 @@ int CCommLink::Attach(int comm_handle) {
   }
   // A port that refuses the line's settings would garble every byte.
   std::string error;
-  if (!device->Configure(core_->timings().read_silence, &error)) {
+  const auto silence = core_->view().FramesAnswers() ? std::chrono::milliseconds(0)
+                                                     : core_->timings().read_silence;
+  if (!device->Configure(silence, &error)) {
     OutputDebugStringA("Attach: cannot set up the port: " + error + "\n");
     return FailAttach(*device);
   }

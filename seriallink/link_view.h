@@ -25,6 +25,11 @@ class ILinkView {
   // Every received block and every line-error report, on the read thread.
   // `text` is NUL-terminated; returns 1 to go on reading.
   virtual int ProcessReceivedData(const char* text, std::uint32_t length) = 0;
+  // How the link ends a read: false (the form's transaction) after the
+  // line's silence, so that a whole block arrives at once; true for a view
+  // that finds where each answer ends itself: every read is handed over as
+  // soon as its bytes are in.
+  virtual bool FramesAnswers() const { return false; }
   // The view's m_pTapi: the telephony object of the latest send, or null.
   virtual ILinkTelephony* Tapi() = 0;
 };

@@ -155,6 +155,33 @@ TEST(PtyLinkDefaultTimings, PausesShorterThanTheSilenceStayInOneBlockLongerOnesS
   ADD_FAILURE() << "expected blocks [ID=] [A<NUL>B]; every run differed:\n" << runs;
 }
 
+// A view that frames the answers itself gets each read as soon as its bytes
+// are in: with a silence far longer than the test's guard, a reply still
+// arrives, and two replies written apart stay apart.
+class FramingView : public RecordingView {
+ public:
+  bool FramesAnswers() const override { return true; }
+};
+
+TEST(PtyLinkFramingView, EachReadIsHandedOverWithoutWaitingForTheSilence) {
+  int master = -1;
+  int slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  TraceRecorder trace;
+  FramingView view;
+  CCommLink link(view, LinkTimings{std::chrono::hours(1), milliseconds(5000)});
+  ASSERT_EQ(link.Attach(slave), 1);
+  WriteAll(master, "211 Page accepted\r\x06\r");
+  EXPECT_TRUE(view.WaitBytes(20));
+  WriteAll(master, "\x1b[p\r");
+  EXPECT_TRUE(view.WaitBytes(24));
+  const std::vector<std::string> blocks = view.Blocks();
+  ASSERT_GE(blocks.size(), 2u);
+  EXPECT_EQ(blocks.back(), "\x1b[p\r");  // the second answer is a read of its own
+  link.Stop();
+  close(master);
+}
+
 TEST_F(PtyLinkTest, LongStreamArrivesInBlocksOfAtMost2048) {
   RegisterHandover(slave, Handover(LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N'}));  // 8 bits: 0377 stays 0377
   Attach();

@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <poll.h>
@@ -118,6 +119,10 @@ bool TcpLinkEnd::Progress(short revents) {
       ::close(listener_);
       listener_ = -1;
     }
+    // A paced line hands out one byte at a time: each must leave at once,
+    // not wait for the caller's delayed acknowledgement of the one before.
+    const int one = 1;
+    ::setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (ctx_ == nullptr || !options_.handshake) return up_ = true;
     ssl_ = SSL_new(ctx_);
     SSL_set_fd(ssl_, client_);
