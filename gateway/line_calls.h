@@ -1,0 +1,72 @@
+// The lines and their calls: one slot per configured line, each either idle,
+// resting (its port was missing or held: tried again later) or in a call
+// with one worker process. Due pages are claimed per line (a modem line
+// takes one terminal's pages; a serial, TCP or TLS line is its terminal),
+// each worker event is committed to the queue before the worker hears "ok",
+// and the pages a call never reached go back to the queue when it ends.
+#pragma once
+
+#include <poll.h>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gateway/settings.h"
+#include "gateway/worker_call.h"
+#include "queue/page_queue.h"
+#include "telephony/lines_config.h"
+
+namespace zentrel::gateway {
+
+class LineCalls {
+ public:
+  // `changed` is told when pages may have reached a final state.
+  LineCalls(const GatewaySettings& settings, queue::PageQueue& queue,
+            std::function<void()> changed);
+  ~LineCalls();
+
+  // A new list of lines (at start and on SIGHUP); calls under way go on.
+  void SetLines(const std::vector<LineConfig>& lines);
+  // Starts a call on every free line that has pages due.
+  void Dispatch(double now);
+  void AddFds(std::vector<pollfd>& fds) const;
+  void Serve(const std::vector<pollfd>& fds, double now);
+  void ChildExited(double now);  // SIGCHLD
+  void Signal(int signal);       // to every worker
+  void Stopping() { stopping_ = true; }  // calls ended now are not the pages' fault
+  bool Busy() const;             // a call is under way
+  double NextDeadline() const;   // the end of the earliest rest
+
+ private:
+  struct Call {
+    std::unique_ptr<WorkerCall> worker;
+    std::string line_name;
+    std::vector<queue::PageId> ids;
+    std::set<queue::PageId> answered;
+    bool ended = false;  // the "end" event came
+    EndEvent end;
+    std::string trouble;  // why the daemon stopped listening to it
+    double started = 0;
+  };
+  struct Slot {
+    std::optional<LineConfig> line;  // none: dropped at a reload, its call still running
+    std::unique_ptr<Call> call;
+    double rest_until = 0;
+    int failures = 0;
+  };
+  bool Start(std::size_t index, Slot& slot, double now);
+  void OnEvent(Call& call, const WorkerEvent& event, double now);
+  void Finish(Slot& slot, double now);
+
+  const GatewaySettings& settings_;
+  queue::PageQueue& queue_;
+  std::function<void()> changed_;
+  std::string lines_file_;  // absolute, for the workers
+  std::vector<Slot> slots_;
+  bool stopping_ = false;
+};
+
+}  // namespace zentrel::gateway

@@ -1,0 +1,34 @@
+// zentrel-gateway's settings: the command line and gateway.conf (the same
+// keys, "key = value" lines; the command line wins). Defaults follow the
+// XDG folders of the user running it; the service passes its own paths.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <variant>
+
+#include "queue/retry_policy.h"
+
+namespace zentrel::gateway {
+
+struct GatewaySettings {
+  std::string queue_path;          // the queue's SQLite file
+  std::string lines_path;          // lines.conf
+  std::string db_path = "vp.mdb";  // the recipients
+  std::string socket_path;
+  std::string worker_program;  // runs one call: "zentrel-send" beside this program
+  queue::RetryPolicy policy;
+  std::size_t max_pages_per_call = 20;
+  int call_timeout_s = 120;      // given to each worker
+  double client_timeout_s = 60;  // a socket client that says nothing
+  double stop_grace_s = 10;      // SIGTERM: a call's time to end before it is killed
+};
+
+// The settings, or the process's exit status when the command line asked for
+// --help or --version (0) or was wrong (2, with the message on stderr).
+std::variant<GatewaySettings, int> ParseSettings(int argc, char** argv);
+
+// $XDG_RUNTIME_DIR/zentrel/gateway.sock; "" when XDG_RUNTIME_DIR is unset.
+std::string DefaultSocketPath();
+
+}  // namespace zentrel::gateway

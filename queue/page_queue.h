@@ -1,0 +1,91 @@
+// The durable queue of pages behind one interface, so the daemon never sees
+// how it is stored (SQLite now, another database later). Every call that
+// changes something is one transaction, committed to disk before it returns:
+// a submitter is told "queued" and a worker is told "ok" only after that.
+// Time comes in as an argument (`now`, Unix seconds), so tests set the clock.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "queue/page_record.h"
+#include "queue/retry_policy.h"
+
+namespace zentrel::queue {
+
+// The one error type of the queue: the storage's own words.
+class QueueError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class Change { kCancel, kRetry, kHold, kRelease };
+
+struct ChangeResult {
+  enum class Status { kDone, kNoSuchPage, kFinal, kOnTheLine };
+  Status status = Status::kDone;
+  std::optional<Page> page;  // as it is now (absent for kNoSuchPage)
+};
+
+// Which pages one call takes.
+struct ClaimRequest {
+  std::string line;         // the line's name, recorded with the tries
+  bool same_number = true;  // a modem line: only pages for one terminal number
+  std::size_t max_pages = 20;
+};
+
+// How a call ended for the pages it took but never reported on.
+struct CallEnd {
+  std::string line;
+  std::string reason;  // the call's reason code
+  std::string words;
+  double at = 0;
+  std::int64_t duration_ms = 0;
+  bool counts = true;  // false when the gateway itself stopped the call
+};
+
+class PageQueue {
+ public:
+  virtual ~PageQueue() = default;
+
+  // Stores the pages, all or none; their ids in order. A page with the same
+  // PIN and text as one submitted within the dedupe window is stored as a
+  // submission merged into that page and is not sent again.
+  virtual std::vector<PageId> Submit(const std::vector<NewPage>& pages, double now) = 0;
+  virtual std::optional<Page> Find(PageId id) = 0;
+  virtual std::vector<Page> Newest(std::size_t limit) = 0;
+  // A person's change; a merged submission's change applies to its page.
+  virtual ChangeResult Apply(PageId id, Change change, double now) = 0;
+
+  // Takes the pages that are due for one call: highest priority, then oldest
+  // first, and marks them on the line.
+  virtual std::vector<Page> Claim(const ClaimRequest& request, double now) = 0;
+  // The page's first block is about to go out.
+  virtual void MarkSending(PageId id) = 0;
+  // The terminal answered the page: accepted, refused for good, or queued
+  // again for its next try (expired once past its expiry).
+  virtual void RecordAnswer(PageId id, const Attempt& attempt) = 0;
+  // The call is over: its pages still on the line go back to the queue (or
+  // end refused when the call's reason is final). A page whose block went out
+  // unanswered is marked "may be a duplicate". Returns the pages changed.
+  virtual std::vector<PageId> EndCall(const std::vector<PageId>& ids, const CallEnd& end) = 0;
+
+  // At start: every page left on the line goes back to the queue. Returns
+  // how many.
+  virtual int Recover(double now) = 0;
+  // Ends the pages past their expiry; returns them.
+  virtual std::vector<PageId> ExpireDue(double now) = 0;
+  // The earliest time after which a Claim or ExpireDue may find something.
+  virtual std::optional<double> NextDue() = 0;
+};
+
+// Opens (creating when missing) the SQLite queue at `path`; throws QueueError.
+std::unique_ptr<PageQueue> OpenSqliteQueue(const std::string& path, const RetryPolicy& policy);
+
+// $XDG_STATE_HOME/zentrel/queue.db, else ~/.local/state/zentrel/queue.db.
+std::string DefaultQueuePath();
+
+}  // namespace zentrel::queue
