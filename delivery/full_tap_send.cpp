@@ -21,6 +21,7 @@ struct Prepared {
   std::vector<tap::OutgoingPage> pages;
   std::vector<std::string> names;  // per page
   std::string number;
+  std::string refusal;  // not empty: a message that cannot go as asked
 };
 
 // Looks every PIN up; all must be served by one terminal (one number)
@@ -48,12 +49,18 @@ Prepared Prepare(const SendOptions& options, const std::vector<PageOrder>& reque
   p.number = options.phone.value_or(found.front().phone);
   for (std::size_t i = 0; i < requests.size(); ++i) {
     const std::string& text = requests[i].text;
-    std::vector<std::string> parts{text.substr(0, options.max_chars)};
+    std::vector<std::string> parts{std::string(tap::CutMessage(text, options.max_chars))};
     if (text.size() > options.max_chars && options.split) {
-      parts = tap::SplitMessage(text, options.max_chars);
+      tap::SplitPages split = tap::SplitMessage(text, options.max_chars);
+      if (!split.refusal.empty()) {
+        p.refusal = "the message to " + requests[i].pin + " cannot be split: " + split.refusal +
+                    "; nothing was sent.";
+        return p;
+      }
+      parts = std::move(split.pages);
     } else if (text.size() > options.max_chars) {
       std::fprintf(err, "zentrel-send: the message to %s has %zu characters; cut at %zu (--split sends it all)\n",
-                   requests[i].pin.c_str(), text.size(), options.max_chars);
+                   requests[i].pin.c_str(), text.size(), parts.front().size());
     }
     for (const std::string& part : parts) {
       p.pages.push_back({requests[i].pin, part});
@@ -151,6 +158,10 @@ int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& reques
     return kExitUsage;
   }
   const Prepared p = Prepare(options, requests, found, err);
+  if (!p.refusal.empty()) {
+    std::fprintf(err, "zentrel-send: %s\n", p.refusal.c_str());
+    return kExitUsage;
+  }
   auto warn = [err](const std::string& text) { std::fprintf(err, "zentrel-send: %s\n", text.c_str()); };
   std::vector<std::unique_ptr<PageJournal>> records;
   for (std::size_t i = 0; i < p.pages.size(); ++i) {

@@ -5,7 +5,6 @@
 
 #include "tap/blocks.h"
 #include "tap/checksum.h"
-#include "tap/pages.h"
 #include "tap/session.h"
 
 namespace zentrel::tap {
@@ -57,22 +56,6 @@ TEST(TapBlocks, Transparency) {
   EXPECT_EQ(EncodeField("a\r\nb\x01", true), "a\x1aM\x1aJ" "b\x1a" "A");
   EXPECT_EQ(EncodeField("a\r\nb\x7f", false), "a  b ");
   EXPECT_EQ(EncodeField("plain", true), "plain");
-}
-
-TEST(TapPages, SplitAndCut) {
-  struct Row {
-    std::string text;
-    std::size_t max;
-    std::vector<std::string> pages;
-  };
-  const Row rows[] = {
-      {"short", 10, {"short"}},
-      {"abcdefghijkl", 10, {"1/2 abcdef", "2/2 ghijkl"}},
-      {"one two three four", 12, {"1/3 one two", "2/3 three", "3/3 four"}},
-      {"abcdef", 4, {"abcd"}},  // no room for a prefix: cut
-  };
-  for (const Row& row : rows) EXPECT_EQ(SplitMessage(row.text, row.max), row.pages) << row.text;
-  for (const auto& page : SplitMessage(std::string(1000, 'y'), 199)) EXPECT_LE(page.size(), 199u);
 }
 
 // Records what the engine does, one line per action.
