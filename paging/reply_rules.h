@@ -9,12 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "tap/control_bytes.h"
+
 namespace zentrel {
 
 // The fixed texts sent to the terminal.
-inline constexpr std::string_view kWakeUpText = "\r";          // CR
-inline constexpr std::string_view kLogOnText = "\x1bPG1\r";    // ESC "PG1" CR
-inline constexpr std::string_view kLogOffText = "\x04\r";      // EOT CR
+inline constexpr std::string_view kWakeUpText = tap::kWakeUp;  // CR
+inline constexpr std::string_view kLogOnText = tap::kLogOn;    // ESC "PG1" CR
+inline constexpr std::string_view kLogOffText = tap::kLogOff;  // EOT CR
 
 // The status texts of the transaction.
 inline constexpr std::string_view kStatusPreparing = "Preparing to send message...";

@@ -12,8 +12,6 @@
 namespace zentrel::tap {
 namespace {
 
-constexpr std::string_view kLogOn = "\x1bPG1\r";
-constexpr std::string_view kLogOff = "\x04\r";
 constexpr int kTransparentFrom = 18;  // version 1.8
 
 }  // namespace
@@ -40,7 +38,7 @@ TapSession::TapSession(std::vector<OutgoingPage> pages, ISessionIo& io, SessionT
 void TapSession::Start() {
   step_ = Step::kWaking;
   tries_ = 1;
-  io_.Send("\r");
+  io_.Send(kWakeUp);
   io_.ArmTimer(timings_.wake_interval);
 }
 
@@ -67,8 +65,8 @@ void TapSession::OnLine(std::string_view line) {
   if (line.find(kAck) != std::string_view::npos) return OnReply(Reply::kAck);
   if (line.find(kNak) != std::string_view::npos) return OnReply(Reply::kNak);
   if (line.find(kRs) != std::string_view::npos) return OnReply(Reply::kRs);
-  if (line.find("\x1b\x04") != std::string_view::npos) return OnReply(Reply::kDisconnect);
-  if (line.find("\x1b[p") != std::string_view::npos) return OnReply(Reply::kGoAhead);
+  if (line.find(kDisconnect) != std::string_view::npos) return OnReply(Reply::kDisconnect);
+  if (line.find(kGoAhead) != std::string_view::npos) return OnReply(Reply::kGoAhead);
   if (const int version = AnnouncedVersion(line); version > 0) {
     transparent_ = version >= kTransparentFrom;
   }
@@ -120,7 +118,7 @@ void TapSession::TimerExpired() {
     case Step::kWaking:
       if (tries_ < timings_.wake_tries) {
         ++tries_;
-        io_.Send("\r");
+        io_.Send(kWakeUp);
         io_.ArmTimer(timings_.wake_interval);
         return;
       }

@@ -1,27 +1,25 @@
-// Byte pairs are matched across chunks by keeping the last byte of each
-// direction. The eventfd is only a wake-up; the state is read under the mutex.
+// Sequences are matched across chunks by keeping, per direction, the last
+// bytes that could begin one. The eventfd is only a wake-up; the state is
+// read under the mutex.
 #include "telephony/logoff_watch.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "seriallink/eventfd_signal.h"
+#include "tap/control_bytes.h"
 
 namespace zentrel {
 namespace {
 
-constexpr char kEot = 0x04;
-constexpr char kEsc = 0x1B;
-constexpr char kCr = 0x0D;
-
-// True when `first` followed by `second` occurs in `bytes`, with `*last`
-// the byte before them; *last becomes the final byte.
-bool Pair(std::string_view bytes, char first, char second, char* last) {
-  bool found = false;
-  for (char c : bytes) {
-    if (*last == first && c == second) found = true;
-    *last = c;
-  }
+// True when `sequence` occurs in `*tail` followed by `bytes`; *tail becomes
+// the last bytes, as many as a match across the next chunk could need.
+bool Seen(std::string_view bytes, std::string_view sequence, std::string* tail) {
+  tail->append(bytes);
+  const bool found = tail->find(sequence) != std::string::npos;
+  tail->erase(0, tail->size() - std::min(tail->size(), sequence.size() - 1));
   return found;
 }
 
@@ -38,7 +36,7 @@ LogoffWatch::~LogoffWatch() { close(fd_); }
 void LogoffWatch::Sent(std::string_view bytes) {
   {
     std::lock_guard lock(mutex_);
-    if (!Pair(bytes, kEot, kCr, &last_sent_) || logoff_at_) return;
+    if (!Seen(bytes, tap::kLogOff, &sent_tail_) || logoff_at_) return;
     logoff_at_ = Clock::now();
   }
   Wake();
@@ -47,7 +45,7 @@ void LogoffWatch::Sent(std::string_view bytes) {
 void LogoffWatch::Received(std::string_view bytes) {
   {
     std::lock_guard lock(mutex_);
-    if (!Pair(bytes, kEsc, kEot, &last_received_) || goodbye_) return;
+    if (!Seen(bytes, tap::kGoodbye, &received_tail_) || goodbye_) return;
     goodbye_ = true;
   }
   Wake();

@@ -1,14 +1,15 @@
 // How a call on a line with no modem learns that the page is over. A cable
 // never hangs up and some servers never close, so the call watches the
-// link's traffic: the terminal's goodbye (ESC EOT) ends the call at once;
-// the log-off (EOT CR) going out starts a grace period after which the call
-// ends anyway. Runs on the link's threads; its eventfd wakes the call's
+// link's traffic: the terminal's goodbye (ESC EOT and its CR) ends the call
+// as soon as it is complete; the log-off (EOT CR) going out starts a grace
+// period after which the call ends anyway. Runs on the link's threads; its eventfd wakes the call's
 // thread, which asks Due() what to do.
 #pragma once
 
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "seriallink/handover.h"
 
@@ -37,8 +38,8 @@ class LogoffWatch : public ITrafficWatcher {
   const int fd_;
   const std::chrono::milliseconds grace_;
   std::mutex mutex_;
-  char last_sent_ = 0;
-  char last_received_ = 0;
+  std::string sent_tail_;      // the last bytes sent, for a log-off cut in two
+  std::string received_tail_;  // the last bytes received, for a goodbye cut in two
   bool goodbye_ = false;
   std::optional<Clock::time_point> logoff_at_;
 };

@@ -32,6 +32,8 @@ TEST(LogoffWatch, GoodbyeAndLogoffFoundWholeOrSplit) {
       {"nothing yet", {"\r", "\x1bPG1\r"}, {"ID="}, LogoffWatch::Verdict::kGoOn, false},
       {"goodbye", {}, {"115 Goodbye\r\x1b\x04\r"}, LogoffWatch::Verdict::kGoodbye, false},
       {"goodbye split", {}, {"115 Goodbye\r\x1b", "\x04\r"}, LogoffWatch::Verdict::kGoodbye, false},
+      {"goodbye in three", {}, {"\x1b", "\x04", "\r"}, LogoffWatch::Verdict::kGoodbye, false},
+      {"goodbye before its CR", {}, {"115 Goodbye\r\x1b\x04"}, LogoffWatch::Verdict::kGoOn, false},
       {"log-off out", {"\x04\r"}, {}, LogoffWatch::Verdict::kGoOn, true},
       {"log-off split", {"\x04", "\r"}, {}, LogoffWatch::Verdict::kGoOn, true},
       {"EOT alone is no log-off", {"\x04"}, {}, LogoffWatch::Verdict::kGoOn, false},
