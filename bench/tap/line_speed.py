@@ -10,7 +10,8 @@ emulator's log) and the target:
   - ten pages in one call over TCP (connect to log-off, and the wall time
     beside ten calls of one page);
   - 1000 pages in one call over TCP paced as a fast line: peak resident
-    memory of zentrel-send, connect to log-off against the line time.
+    memory of zentrel-send, connect to log-off against the line time;
+  - a 64 KiB message sent with --split: CPU time and memory.
 
 The floor of the long call is the time the emulator held the turn: the
 line time and its answers (all but the sender's own turn-arounds, measured
@@ -59,7 +60,7 @@ class Rig:
         return sim, ready[1], log
 
     def send(self, line, args):
-        """One zentrel-send run: (wall ms, peak RSS KB)."""
+        """One zentrel-send run: (wall ms, peak RSS KB); self.cpu_ms its CPU time."""
         conf = os.path.join(self.work, "lines.conf")
         with open(conf, "w") as f:
             f.write(line + "\n")
@@ -74,6 +75,7 @@ class Rig:
                                       "--full-tap", *args], env=env, stdout=stdout, stderr=stderr)
             _, status, usage = os.wait4(child.pid, 0)
             wall = (time.monotonic() - start) * 1000
+        self.cpu_ms = (usage.ru_utime + usage.ru_stime) * 1000
         if os.waitstatus_to_exitcode(status) != 0:
             with open(out) as o, open(out + ".err") as e:
                 raise SystemExit(f"not sent: {o.read()[-400:]}{e.read()[-400:]}")
@@ -167,6 +169,17 @@ def many_pages(rig, pages, bps):
     row("  peak resident memory of zentrel-send", rss_kb / 1024, 0, 20, "MB")
 
 
+def split_message(rig):
+    text = ("Pump 3 pressure low, call the plant. " * 2000)[:65536]
+    sim, where, log = tcp(rig, "split")
+    wall, rss_kb = rig.send(f"tcp {where}", ["--pin", "2000", "--message", text, "--split"])
+    sim.terminate(), sim.wait()
+    _, count, _ = calls(log)[0]
+    print(f"64 KiB message with --split ({count} line bytes), zentrel-send:")
+    row("  CPU time, start to exit", rig.cpu_ms, 0, 1000)
+    row("  peak resident memory", rss_kb / 1024, 0, 20, "MB")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default="build")
@@ -179,6 +192,7 @@ def main():
         one_page(rig, args.runs)
         ten_pages(rig)
         many_pages(rig, args.pages, args.bps_1000)
+        split_message(rig)
 
 
 if __name__ == "__main__":
