@@ -66,8 +66,9 @@ GatewayClient::~GatewayClient() {
 }
 
 void GatewayClient::Fail(const std::string& what) const {
-  std::string sentence = what + " at " + path_ + ": " + std::strerror(errno);
-  if (errno == ENOENT || errno == ECONNREFUSED) sentence += " (is zentrel-gateway running?)";
+  const int cause = errno;
+  std::string sentence = what + " at " + path_ + ": " + std::strerror(cause);
+  if (cause == ENOENT || cause == ECONNREFUSED) sentence += " (is zentrel-gateway running?)";
   throw GatewayError(sentence);
 }
 

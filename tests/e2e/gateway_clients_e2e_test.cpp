@@ -1,0 +1,184 @@
+// zentrel-send --gateway, zentrel-queue and zentrel-log against the real
+// zentrel-gateway. With no line configured every page stays queued, so the
+// queue's actions (hold, release, retry, cancel) and the clients' refusals
+// are exact; with the emulated modem and the real worker, pages go out and
+// --follow reports the terminal's answer.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/process.h"
+
+namespace zentrel::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+class GatewayClientsEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zentrel-gwc-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", Path("vp.mdb")}, {}, 30s);
+    ASSERT_EQ(db.status, 0) << db.err;
+    std::ofstream(Path("lines.conf")) << "";
+  }
+  void TearDown() override {
+    gateway_.reset();
+    modem_.reset();
+    fs::remove_all(dir_);
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::vector<std::string> Env() const {
+    return {"ZENTREL_LOCK_DIR=" + Path("locks"), "ZENTREL_PAGE_LOG=" + Path("pages.db"),
+            "XDG_CONFIG_HOME=" + Path("config"), "XDG_STATE_HOME=" + Path("state")};
+  }
+
+  void StartGateway() {
+    gateway_ = std::make_unique<Process>(
+        std::vector<std::string>{ZENTREL_GATEWAY, "--queue", Path("queue.db"), "--lines",
+                                 Path("lines.conf"), "--db", Path("vp.mdb"), "--socket",
+                                 Path("gateway.sock"), "--retry-after", "3600"},
+        Env());
+    ASSERT_TRUE(gateway_->WaitForErrText("listening on", 30s)) << "the gateway did not start";
+  }
+  void StartModem() {
+    modem_ = std::make_unique<Process>(
+        std::vector<std::string>{ZENTREL_MODEMSIM, "--link", Path("modem"), "--connect-delay-ms",
+                                 "20", "--idle-timeout-ms", "500", "--log", Path("sim.log")});
+    ASSERT_NE(modem_->WaitForLine("ready ", 30s), "") << "the emulator did not start";
+    std::ofstream(Path("lines.conf")) << "modem " << Path("modem") << " ATZ\n";
+  }
+
+  Finished Send(const std::vector<std::string>& extra) const {
+    std::vector<std::string> argv{ZENTREL_SEND, "--gateway", Path("gateway.sock")};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return RunProgram(argv, Env(), 60s);
+  }
+  Finished Queue(const std::vector<std::string>& extra) const {
+    std::vector<std::string> argv{ZENTREL_QUEUE, "--socket", Path("gateway.sock")};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return RunProgram(argv, Env(), 60s);
+  }
+  json Page(const std::string& id) const {
+    const auto shown = Queue({"show", id, "--json"});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    return json::parse(shown.out, nullptr, false);
+  }
+
+  fs::path dir_;
+  std::unique_ptr<Process> gateway_;
+  std::unique_ptr<Process> modem_;
+};
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+TEST_F(GatewayClientsEndToEnd, QueueActionsAndRefusalsWithNoLine) {
+  StartGateway();
+  const auto sent = Send({"--pin", "1001", "--message", "Pump 3 pressure low"});
+  ASSERT_EQ(sent.status, 0) << sent.err;
+  const std::string id = FirstLine(sent.out);
+  ASSERT_FALSE(id.empty());
+
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string says;   // on standard output, or standard error when the status is not 0
+    std::string state;  // the page's state and hold afterwards
+    bool held;
+  } steps[] = {
+      {{"list"}, 0, "queued", "queued", false},
+      {{"hold", id}, 0, "Page " + id + " held", "queued", true},
+      {{"list"}, 0, "queued (held)", "queued", true},
+      {{"release", id}, 0, "Page " + id + " released", "queued", false},
+      {{"retry", id}, 0, "Page " + id + " to be tried now", "queued", false},
+      {{"show", id}, 0, "Text: Pump 3 pressure low\n", "queued", false},
+      {{"cancel", id}, 0, "Page " + id + " cancelled", "cancelled", false},
+      {{"cancel", id}, 4, "", "cancelled", false},
+      {{"hold", id}, 4, "", "cancelled", false},
+      {{"show", "999999"}, 3, "", "cancelled", false},
+      {{"show", "x"}, 2, "", "cancelled", false},
+      {{"list"}, 0, "cancelled", "cancelled", false},
+  };
+  for (const auto& step : steps) {
+    const auto done = Queue(step.args);
+    const std::string row = step.args[0] + (step.args.size() > 1 ? " " + step.args[1] : "");
+    EXPECT_EQ(done.status, step.status) << row << ": " << done.out << done.err;
+    EXPECT_NE((step.status == 0 ? done.out : done.err).find(step.says), std::string::npos)
+        << row << ": " << done.out << done.err;
+    const json page = Page(id);
+    EXPECT_EQ(page.value("state", ""), step.state) << row;
+    EXPECT_EQ(page.value("held", false), step.held) << row;
+  }
+
+  const auto logged =
+      RunProgram({ZENTREL_LOG, "--gateway", "--queue", Path("queue.db")}, Env(), 30s);
+  EXPECT_EQ(logged.status, 0) << logged.err;
+  EXPECT_NE(logged.out.find("cancelled  1001 (Alice Moreno)  \"Pump 3 pressure low\""),
+            std::string::npos)
+      << logged.out;
+}
+
+TEST_F(GatewayClientsEndToEnd, SenderRefusalsAndAnUnreachableGateway) {
+  StartGateway();
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string says;
+  } rows[] = {
+      {"unknown PIN", {"--pin", "4242", "--message", "hi"}, 2, "4242"},
+      {"one bad page refuses all",
+       {"--full-tap", "--pin", "1001", "--page", "4242=hi", "--message", "hi"},
+       2,
+       "4242"},
+      {"another number",
+       {"--pin", "1001", "--message", "hi", "--phone", "5550000"},
+       2,
+       "--phone: cannot be used with --gateway"},
+      {"no gateway there",
+       {"--gateway", "/nonexistent/gw.sock", "--pin", "1001", "--message", "hi"},
+       1,
+       "cannot reach the gateway at /nonexistent/gw.sock: No such file or directory"},
+  };
+  for (const auto& row : rows) {
+    const auto done = Send(row.args);
+    EXPECT_EQ(done.status, row.status) << row.name << ": " << done.out << done.err;
+    EXPECT_NE(done.err.find(row.says), std::string::npos) << row.name << ": " << done.err;
+    EXPECT_EQ(done.out, "") << row.name;
+  }
+  const auto listed = Queue({"list", "--json"});
+  EXPECT_EQ(json::parse(listed.out, nullptr, false), json::array()) << "nothing was queued";
+  const auto unreachable =
+      RunProgram({ZENTREL_QUEUE, "--socket", Path("none.sock"), "list"}, Env(), 30s);
+  EXPECT_EQ(unreachable.status, 1);
+  EXPECT_NE(unreachable.err.find(Path("none.sock")), std::string::npos) << unreachable.err;
+}
+
+TEST_F(GatewayClientsEndToEnd, FollowEndsNotAcceptedWhenThePageIsCancelled) {
+  StartGateway();
+  Process sender({ZENTREL_SEND, "--gateway", Path("gateway.sock"), "--follow", "--pin", "1002",
+                  "--message", "never sent"},
+                 Env());
+  const std::string id = sender.WaitForLine("", 30s);
+  ASSERT_FALSE(id.empty());
+  const auto cancelled = Queue({"cancel", id.substr(0, id.find('\n'))});
+  EXPECT_EQ(cancelled.status, 0) << cancelled.err;
+  const auto done = sender.Wait(30s);
+  EXPECT_EQ(done.status, 1) << done.out << done.err;
+  EXPECT_NE(done.out.find("(PIN 1002): cancelled"), std::string::npos) << done.out;
+}
+
+}  // namespace
+}  // namespace zentrel::e2e
