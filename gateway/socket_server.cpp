@@ -186,8 +186,10 @@ void SocketServer::Process(Client& client, double now) {
     } else if (std::get<Request>(parsed).op == Op::kWatch) {
       Watch(client, std::get<Request>(parsed));
     } else {
-      client.out =
-          AnswerLine(handler_.Answer(std::get<Request>(parsed), client.uid, now, Accepting()));
+      const Request& request = std::get<Request>(parsed);
+      client.out = AnswerLine(handler_.Answer(request, client.uid, now, Accepting()));
+      // A cancelled page is final: the clients watching it are told now.
+      if (request.op == Op::kCancel) PagesChanged();
     }
   }
   if (client.in.Overflowed() && !client.close_after_write) {
