@@ -4,13 +4,14 @@
 
 #include <filesystem>
 
+#include "queue/page_queue.h"
 #include "tools/log/gateway_format.h"
 #include "tools/log/gateway_pages.h"
 
 namespace zentrel {
 
 void AddGatewayLogOptions(CLI::App& app, GatewayLogArgs& args) {
-  args.queue_path = DefaultQueuePath();
+  args.queue_path = queue::DefaultQueuePath();
   args.queue_opt =
       app.add_option("--queue", args.queue_path, "the gateway's queue file")->capture_default_str();
   app.add_flag("--gateway", args.only, "only the gateway's pages, with their attempts");

@@ -6,7 +6,6 @@
 
 #include <sqlite3.h>
 
-#include <cstdlib>
 #include <memory>
 
 namespace zentrel {
@@ -72,14 +71,6 @@ void ReadAttempts(sqlite3* db, sqlite3_stmt* s, GatewayPageRow& page, const std:
 }
 
 }  // namespace
-
-std::string DefaultQueuePath() {
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
-    return std::string(state) + "/zentrel/queue.db";
-  }
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : "") + "/.local/state/zentrel/queue.db";
-}
 
 std::vector<GatewayPageRow> ReadGatewayPages(const std::string& path, const PageFilter& filter) {
   sqlite3* raw = nullptr;

@@ -40,9 +40,6 @@ struct GatewayPageRow {
   std::vector<GatewayAttempt> attempts;
 };
 
-// $XDG_STATE_HOME/zentrel/queue.db, else ~/.local/state/zentrel/queue.db.
-std::string DefaultQueuePath();
-
 // The pages queued at or after filter.since, to filter.pin, and with
 // filter.failed_only those that ended refused, expired or cancelled; oldest
 // first. Throws QueueFileError when the file cannot be read as a queue.

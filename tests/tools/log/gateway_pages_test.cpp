@@ -1,5 +1,5 @@
-// zentrel-log's view of the gateway's queue, on a real SQLite file with the
-// queue's tables: the filters pick the right pages, each page brings its
+// zentrel-log's view of the gateway's queue, on a real SQLite file made by
+// the queue itself, with rows written in: the filters pick the right pages, each page brings its
 // attempts, the file is never changed, and a file that is not a queue is a
 // clear error.
 #include "tools/log/gateway_pages.h"
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "queue/page_queue.h"
 #include "tools/log/gateway_format.h"
 
 namespace zentrel {
@@ -43,6 +44,8 @@ class GatewayPagesTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string Path() const { return (dir_ / "queue.db").string(); }
+  // The queue's tables as zentrel-gateway makes them.
+  void MakeQueue() const { queue::OpenSqliteQueue(Path(), {}); }
   void Make(const std::string& sql) const {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(Path().c_str(), &db), SQLITE_OK);
@@ -54,22 +57,9 @@ class GatewayPagesTest : public ::testing::Test {
   fs::path dir_;
 };
 
-constexpr const char* kSchema = R"(
-CREATE TABLE pages(id INTEGER PRIMARY KEY AUTOINCREMENT, pin TEXT NOT NULL, fname TEXT NOT NULL,
-  lname TEXT NOT NULL, phone TEXT NOT NULL, text TEXT NOT NULL, priority INTEGER NOT NULL DEFAULT 0,
-  split INTEGER NOT NULL DEFAULT 0, max_chars INTEGER NOT NULL DEFAULT 0, queued_at REAL NOT NULL,
-  by_whom TEXT NOT NULL, via TEXT NOT NULL, not_before REAL NOT NULL, expires_at REAL NOT NULL,
-  next_try REAL NOT NULL, state TEXT NOT NULL, held INTEGER NOT NULL DEFAULT 0,
-  tries INTEGER NOT NULL DEFAULT 0, last_reason TEXT NOT NULL DEFAULT '',
-  may_be_duplicate INTEGER NOT NULL DEFAULT 0, block_out INTEGER NOT NULL DEFAULT 0,
-  merged_into INTEGER REFERENCES pages(id));
-CREATE TABLE attempts(id INTEGER PRIMARY KEY, page INTEGER NOT NULL REFERENCES pages(id),
-  at REAL NOT NULL, line TEXT NOT NULL, outcome TEXT NOT NULL, reason TEXT NOT NULL,
-  words TEXT NOT NULL, duration_ms INTEGER NOT NULL);
-)";
-
 TEST_F(GatewayPagesTest, FiltersPickPagesWithTheirAttempts) {
-  Make(std::string(kSchema) + kRows);
+  MakeQueue();
+  Make(kRows);
   const struct {
     const char* name;
     PageFilter filter;
@@ -100,7 +90,8 @@ TEST_F(GatewayPagesTest, FiltersPickPagesWithTheirAttempts) {
 }
 
 TEST_F(GatewayPagesTest, TableEscapesWhatCameFromOutside) {
-  Make(std::string(kSchema) + kRows);
+  MakeQueue();
+  Make(kRows);
   const std::string table = GatewayTable(ReadGatewayPages(Path(), {"", "1002", false}));
   EXPECT_EQ(table,
             "2026-12-07T09:00:00.000Z  refused  1002 (Bo)  \"Ward 4\\x1b[2J\"  terminal refused  "
@@ -111,7 +102,8 @@ TEST_F(GatewayPagesTest, TableEscapesWhatCameFromOutside) {
 }
 
 TEST_F(GatewayPagesTest, ReadingLeavesTheFileAsItWas) {
-  Make(std::string(kSchema) + kRows + "PRAGMA journal_mode=WAL;");
+  MakeQueue();
+  Make(kRows);
   const auto before = fs::last_write_time(Path());
   const auto size = fs::file_size(Path());
   ReadGatewayPages(Path(), {});
