@@ -123,6 +123,22 @@ TEST(TapSession, EveryReply) {
         {"211 Page accepted\r\x06\r", {"page 0 accepted [211 Page accepted]", Block("1002", "two"), "timer 1000"}},
         {"211 Page accepted\r\x06\r", {"page 1 accepted [211 Page accepted]", kLogOff[0], kLogOff[1]}},
         {"115 Goodbye\r\x1b\x04\r", {"finished"}}});
+  // The link hands over each read as it comes: an answer acts when it is
+  // complete (ID=, or the CR after ACK, NAK, RS, the go-ahead), not before.
+  Play("answers in pieces", two,
+       {{"I", {}},
+        {"D=", kSendLogon},
+        {"110 1.8\r\x06", {}},
+        {"\r\x1b[p", {}},
+        {"\r", {Block("1001", "one"), "timer 1000"}},
+        {"211 Page accepted\r\x06", {}},
+        {"\r", {"page 0 accepted [211 Page accepted]", Block("1002", "two"), "timer 1000"}},
+        {"\x15", {}},
+        {"\r", {Block("1002", "two"), "timer 1000"}},
+        {"\x1e", {}},
+        {"\r", {"page 1 refused (the terminal refused the page)", kLogOff[0], kLogOff[1]}},
+        {"115 Goodbye\r\x1b\x04", {}},
+        {"\r", {"finished"}}});
   Play("NAK then the resend", {{"1001", "one"}},
        {{"ID=", kSendLogon},
         {kLogonOk, {Block("1001", "one"), "timer 1000"}},
