@@ -3,6 +3,7 @@
 // non-blocking; each failure becomes one TtyOpenError naming its cause.
 #include "seriallink/tty_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -141,8 +142,6 @@ std::unique_ptr<TtyPort> TtyPort::Open(const std::string& path,
   std::unique_ptr<TtyPort> port(new TtyPort(fd, path, saved));
   port->lock_ = std::move(lock);
   port->lock_warning_ = lock_warning;
-  int bits = 0;
-  port->modem_lines_ = ::ioctl(fd, TIOCMGET, &bits) == 0;
   // A pseudo-terminal's other side must still be able to look at it.
   if (!IsPseudoTerminal(st)) ::ioctl(fd, TIOCEXCL);
   std::string why;
@@ -158,7 +157,7 @@ std::unique_ptr<TtyPort> TtyPort::Open(const std::string& path,
 }
 
 TtyPort::TtyPort(int fd, std::string path, const termios& saved)
-    : fd_(fd), path_(std::move(path)), saved_(saved) {}
+    : fd_(fd), path_(std::move(path)), saved_(saved), lines_(MakePortModemLines(fd)) {}
 
 TtyPort::~TtyPort() {
   ::tcsetattr(fd_, TCSANOW, &saved_);
@@ -191,20 +190,18 @@ bool SetCflag(int fd, tcflag_t flag, bool on) {
 }
 }  // namespace
 
-bool TtyPort::IgnoreCarrier(bool ignore) { return SetCflag(fd_, CLOCAL, ignore); }
-
 bool TtyPort::SetHangUpOnClose(bool on) { return SetCflag(fd_, HUPCL, on); }
 
-bool TtyPort::SetDtr(bool up) {
-  int dtr = TIOCM_DTR;
-  return ::ioctl(fd_, up ? TIOCMBIS : TIOCMBIC, &dtr) == 0;
-}
-
-bool TtyPort::ReadCarrier(bool* carrier) const {
-  int bits = 0;
-  if (::ioctl(fd_, TIOCMGET, &bits) != 0) return false;
-  *carrier = (bits & TIOCM_CD) != 0;
-  return true;
+bool TtyPort::AwaitHangUp(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{fd_, 0, 0};
+    const int n = ::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
+    if (n > 0) return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (n == 0 || errno != EINTR) return false;
+  }
 }
 
 bool TtyPort::FlushInput() { return ::tcflush(fd_, TCIFLUSH) == 0; }

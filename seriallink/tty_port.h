@@ -3,8 +3,8 @@
 // the UUCP lock and TIOCEXCL, never becomes the controlling terminal, sets
 // close-on-exec, saves the termios it found and applies a LineFormat raw;
 // closing restores the saved termios and releases the lock. Also the modem
-// lines (DTR, DCD, CLOCAL, HUPCL), flushing, draining and a read that a wake
-// event interrupts.
+// lines (DTR, DCD, CLOCAL: see modem_lines.h), HUPCL, flushing, draining,
+// the port's hang-up and a read that a wake event interrupts.
 #pragma once
 
 #include <chrono>
@@ -15,6 +15,7 @@
 #include <termios.h>
 
 #include "seriallink/line_format.h"
+#include "seriallink/modem_lines.h"
 #include "seriallink/tty_port_lock.h"
 
 namespace zentrel {
@@ -51,8 +52,8 @@ class TtyPort {
   const std::string& path() const { return path_; }
   // The format last applied.
   const LineFormat& format() const { return format_; }
-  // A real serial port; a pseudo-terminal has no DTR, DCD or CLOCAL effect.
-  bool HasModemLines() const { return modem_lines_; }
+  // DTR, DCD and the other modem-control lines; a pseudo-terminal has none.
+  IModemLines& lines() { return *lines_; }
   // Where the lock could not be taken for a reason other than a holder
   // (no lock folder, no permission): what went wrong; else empty.
   const std::string& lock_warning() const { return lock_warning_; }
@@ -60,12 +61,10 @@ class TtyPort {
   // Raw mode with `format`; false with `error` when the driver refuses it.
   bool Apply(const LineFormat& format, std::string* error);
   // CLOCAL: on, the port ignores the carrier; off, losing DCD hangs it up.
-  bool IgnoreCarrier(bool ignore);
+  bool IgnoreCarrier(bool ignore) { return lines_->IgnoreCarrier(ignore); }
   bool SetHangUpOnClose(bool on);
-  // DTR up or down; false where the port has no modem-control lines.
-  bool SetDtr(bool up);
-  // The carrier-detect line; false where the port has no status lines.
-  bool ReadCarrier(bool* carrier) const;
+  // True when the port has hung up, or does within `limit` (0: just look).
+  bool AwaitHangUp(std::chrono::milliseconds limit);
   bool FlushInput();
   // Waits until every written byte has left the port.
   bool Drain();
@@ -84,7 +83,7 @@ class TtyPort {
   std::string path_;
   termios saved_;
   LineFormat format_;
-  bool modem_lines_ = false;
+  std::unique_ptr<IModemLines> lines_;
   std::string lock_warning_;
   std::unique_ptr<PortLock> lock_;
 };

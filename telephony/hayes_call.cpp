@@ -20,9 +20,10 @@ constexpr const char* kSettingParts[] = {"ATE0", "ATV1", "ATQ0",
 
 }  // namespace
 
-HayesCall::HayesCall(TtyPort& port, std::string init, std::string number,
+HayesCall::HayesCall(TtyPort& port, IModemLines& lines, std::string init, std::string number,
                      HayesTimings timings, CallStateReport report)
     : port_(port),
+      lines_(lines),
       init_(std::move(init)),
       number_(std::move(number)),
       timings_(timings),

@@ -3,8 +3,8 @@
 // profile), dial ATDT<number>, read the answer; once connected stop reading
 // (the serial link becomes the port's only reader) and only watch for the
 // end of the call: the port's hang-up, and the carrier where the port has
-// one. A drop hangs up and checks that the modem did (DTR, else the escape
-// and ATH); Join ends and waits.
+// modem-control lines. A drop hangs up and checks that the modem did (DTR,
+// else the escape and ATH); Join ends and waits.
 #pragma once
 
 #include <atomic>
@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "seriallink/modem_lines.h"
 #include "seriallink/tty_port.h"
 #include "telephony/hayes_response.h"
 #include "telephony/hayes_timings.h"
@@ -26,7 +27,8 @@ inline constexpr const char* kHayesSettings = "ATE0V1Q0X4&C1&D2";
 
 class HayesCall : public ILineCall {
  public:
-  HayesCall(TtyPort& port, std::string init, std::string number,
+  // `lines`: the port's modem-control lines (a test's fake stands in).
+  HayesCall(TtyPort& port, IModemLines& lines, std::string init, std::string number,
             HayesTimings timings, CallStateReport report);
   ~HayesCall() override;  // Join()
   HayesCall(const HayesCall&) = delete;
@@ -52,9 +54,12 @@ class HayesCall : public ILineCall {
   void DialAndAnswer();
   void ReportDialAnswer(const HayesResponse& answer);
   void Watch();
+  void NoteCarrier();
+  void EndByPort(const std::string& why);
   void HangUp();
-  bool HangUpByDtr();
-  bool HangUpByCommand();
+  std::string HangUpByDtr();
+  std::string HangUpByCommand();
+  std::string AwaitAthAnswer();
   void Pause(std::chrono::milliseconds length);
   Wait AwaitLine(std::chrono::milliseconds limit, bool stop_ends,
                  HayesResponse* line);
@@ -66,6 +71,7 @@ class HayesCall : public ILineCall {
   bool StopRequested() const { return drop_.load() || end_.load(); }
 
   TtyPort& port_;
+  IModemLines& lines_;
   std::string init_;
   std::string number_;
   HayesTimings timings_;
@@ -80,6 +86,9 @@ class HayesCall : public ILineCall {
   std::atomic<bool> end_{false};
   bool off_hook_ = false;   // the call thread's own
   bool data_mode_ = false;  // the call thread's own
+  // DCD was seen up in this call (the call thread's own): only then does
+  // DCD low mean the carrier is gone, and the port heeds the carrier.
+  bool carrier_seen_ = false;
 };
 
 // The modem's words in a trace: control bytes as <XX>.

@@ -1,12 +1,9 @@
-// Reading the modem's answers, one byte at a time so that no byte after
-// CONNECT's line is taken from the serial link. On a 7-bit line bit 7 (the
-// parity of a channel that does not strip it) is cleared first. Text that
-// arrives together with the port's hang-up is read, and a line it leaves
-// unfinished is still parsed, before the hang-up counts.
-#include <cerrno>
-
-#include <poll.h>
-#include <unistd.h>
+// Reading the modem's answers through the port, one byte at a time so that
+// no byte after CONNECT's line is taken from the serial link. On a 7-bit
+// line bit 7 (the parity of a channel that does not strip it) is cleared
+// first. Text that arrives together with the port's hang-up is read, and a
+// line it leaves unfinished is still parsed, before the hang-up counts.
+#include <algorithm>
 
 #include "seriallink/trace.h"
 #include "telephony/hayes_call.h"
@@ -64,39 +61,33 @@ HayesCall::Wait HayesCall::AwaitResult(milliseconds limit, bool stop_ends,
   }
 }
 
-HayesCall::Wait HayesCall::AwaitLine(milliseconds limit, bool stop_ends,
-                                     HayesResponse* line) {
+HayesCall::Wait HayesCall::AwaitLine(milliseconds limit, bool stop_ends, HayesResponse* line) {
   const auto deadline = Clock::now() + limit;
   const bool seven_bit = port_.format().data_bits == 7;
   for (;;) {
-    int left = Millis(deadline - Clock::now());
-    if (left == 0 && !splitter_.AwaitingLineFeed()) return Wait::kTimeout;
-    int wait = left;
-    if (splitter_.AwaitingLineFeed())
-      wait = std::min(wait, static_cast<int>(timings_.line_end_grace.count()));
-    pollfd p[2] = {{port_.fd(), POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-    int n = ::poll(p, stop_ends ? 2 : 1, wait);
-    if (n < 0 && errno == EINTR) continue;
-    if (stop_ends && (p[1].revents & POLLIN)) return Wait::kStopped;
-    if (n == 0) {
-      if (!splitter_.AwaitingLineFeed()) continue;
-      return LineFrom(*splitter_.Flush(), line);
-    }
-    if (p[0].revents & POLLIN) {
-      char byte = 0;
-      ssize_t got = ::read(port_.fd(), &byte, 1);
-      if (got == 1) {
+    const bool after_cr = splitter_.AwaitingLineFeed();
+    milliseconds wait(Millis(deadline - Clock::now()));
+    if (wait.count() == 0 && !after_cr) return Wait::kTimeout;
+    if (after_cr) wait = std::min(wait, timings_.line_end_grace);
+    const auto waited_until = Clock::now() + wait;
+    char byte = 0;
+    std::size_t got = 0;
+    switch (port_.Read(&byte, 1, &got, wait, stop_ends ? wake_fd_ : -1)) {
+      case TtyPort::ReadResult::kWoken:
+        return Wait::kStopped;
+      case TtyPort::ReadResult::kTimeout:
+        // A modem that ends its lines with CR alone: no LF came in time.
+        if (after_cr && Clock::now() >= waited_until) return LineFrom(*splitter_.Flush(), line);
+        continue;
+      case TtyPort::ReadResult::kData:
         if (seven_bit) byte = static_cast<char>(byte & 0x7F);
         if (auto text = splitter_.Feed(byte)) return LineFrom(std::move(*text), line);
         continue;
-      }
-      if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    } else if (!(p[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
-      continue;
+      case TtyPort::ReadResult::kHangUp:
+        // The port hung up: a result it cut short still counts.
+        if (splitter_.HasPartial()) return LineFrom(*splitter_.Flush(), line);
+        return Wait::kPortGone;
     }
-    // The port hung up: a result it cut short still counts.
-    if (splitter_.HasPartial()) return LineFrom(*splitter_.Flush(), line);
-    return Wait::kPortGone;
   }
 }
 

@@ -25,7 +25,7 @@ class ModemOpenLine : public IOpenLine {
       *refused = "cannot dial on " + config_.LineName() + ": " + problem;
       return nullptr;
     }
-    return std::make_unique<HayesCall>(*port_, config_.init, destination,
+    return std::make_unique<HayesCall>(*port_, port_->lines(), config_.init, destination,
                                        timings_, std::move(report));
   }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -161,6 +162,26 @@ TEST_F(ModemEndToEnd, TwoSendersNeverBothTalkToTheModem) {
   int calls = 0;
   for (std::string line; std::getline(log, line);) calls += line.find("\"call\"") != std::string::npos;
   EXPECT_EQ(calls, 1);
+}
+
+// A terminal that hangs up after its goodbye has ended the call: the port's
+// hang-up confirms it, so an accepted page prints nothing on standard error
+// (that hang-up used to race the sender's own, which then often said the
+// modem "may still hold the telephone line"). One emulator serves every page,
+// lingering for the sender to read as it does in the demo.
+TEST_F(ModemEndToEnd, AcceptedPagesPrintNothingOnStandardError) {
+  Process modem({ZENTREL_MODEMSIM, "--link", Modem(), "--scenario", "accept", "--connect-delay-ms",
+                 "50", "--idle-timeout-ms", "500"});
+  ASSERT_NE(modem.WaitForLine("ready ", 10s), "") << "the emulator did not start";
+  for (int page = 1; page <= 4; ++page) {
+    const Finished sent = RunProgram({ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--timeout",
+                                      "15", "--pin", "1001", "--message", "Pump 3 down", "--full-tap"},
+                                     Env(), 25s);
+    EXPECT_EQ(sent.status, 0) << "page " << page << "\n" << sent.err;
+    EXPECT_EQ(std::count(sent.err.begin(), sent.err.end(), '\n'), 0) << "page " << page << "\n"
+                                                                     << sent.err;
+  }
+  modem.Terminate();
 }
 
 }  // namespace

@@ -356,7 +356,7 @@ TEST_F(HayesDriverTest, DropWhileDialingStopsTheDialAndHangsUp) {
   ASSERT_TRUE(AwaitState(LINECALLSTATE_DIALING));
   GetCommHandle(LINEERR_INVALCALLSTATE);  // no port to hand over before CONNECT
   DropAndEndCall("\rATH\r", "\r\nNO CARRIER\r\n\r\nOK\r\n");
-  EXPECT_FALSE(trace.Contains("Modem on " + port_ + ": no OK to ATH\n"));
+  EXPECT_TRUE(trace.Contains("Modem on " + port_ + ": hung up: the modem answered OK to ATH\n"));
 }
 
 TEST_F(HayesDriverTest, InitRefused) {

@@ -166,6 +166,31 @@ TEST_F(TtyPortTest, FormatAppliedAndSettingsRestored) {
   }
 }
 
+// A pty has no modem-control lines; a wait for them still ends on the
+// wake-up event and on the port's hang-up.
+TEST_F(TtyPortTest, ModemLinesOfAPty) {
+  TtyOpenError error;
+  auto port = TtyPort::Open(pty_, {}, options_, &error);
+  ASSERT_NE(port, nullptr) << error.text;
+  IModemLines& lines = port->lines();
+  ModemSignals seen;
+  EXPECT_FALSE(lines.Present());
+  EXPECT_FALSE(lines.Read(&seen));
+  EXPECT_FALSE(lines.SetDtr(false));
+  EXPECT_EQ(lines.AwaitChange(seen, std::chrono::milliseconds(1), -1), IModemLines::Wait::kTimeout);
+  int wake[2];
+  ASSERT_EQ(::pipe(wake), 0);
+  ASSERT_EQ(::write(wake[1], "x", 1), 1);
+  EXPECT_EQ(lines.AwaitChange(seen, std::chrono::seconds(10), wake[0]), IModemLines::Wait::kWoken);
+  ::close(wake[0]);
+  ::close(wake[1]);
+  EXPECT_FALSE(port->AwaitHangUp(std::chrono::milliseconds(0)));
+  ::close(master_);
+  master_ = ::open("/dev/null", O_RDONLY);  // for TearDown
+  EXPECT_EQ(lines.AwaitChange(seen, std::chrono::seconds(10), -1), IModemLines::Wait::kHangUp);
+  EXPECT_TRUE(port->AwaitHangUp(std::chrono::milliseconds(0)));
+}
+
 // A speed outside the table is refused, never set as some other speed.
 TEST_F(TtyPortTest, UnknownSpeedIsRefused) {
   TtyOpenError error;
