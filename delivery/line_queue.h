@@ -1,8 +1,12 @@
-// Senders that share a line take turns in the order they asked for it. Each
-// takes a numbered ticket: a file in the line's lock folder that it holds
+// Senders that share a line take turns in the order they asked for it, across
+// users and programs (the gateway runs as a user of its own). The turn is
+// taken in a folder where they all meet and no one can lay traps: /run/lock
+// (root's, sticky, writable by all) unless ZENTREL_LOCK_DIR names another.
+// Each sender takes a numbered ticket there: a file of its own that it holds
 // under an exclusive flock for as long as it lives, so a sender that was
-// killed leaves a ticket nobody holds, which the next look sweeps away. A
-// sender's turn comes when no earlier ticket is held.
+// killed leaves a ticket nobody holds, which does not count (and is swept
+// when its owner or root looks). A sender's turn comes when no earlier ticket
+// is held.
 #pragma once
 
 #include <chrono>
@@ -12,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/owned_folder.h"
+
 namespace zentrel {
 
 class LineQueueError : public std::runtime_error {
@@ -19,17 +25,21 @@ class LineQueueError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The folder for the lock folders: ZENTREL_LOCK_DIR, else
-// $XDG_RUNTIME_DIR/zentrel, else /tmp/zentrel-UID.
+// The folder where the line's turn is taken: ZENTREL_LOCK_DIR, else
+// /run/lock.
 std::string DefaultLockFolder();
 
 class LineTicket {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kLookInterval{50};
+  // How long another sender may hold the line's turn file while it numbers
+  // or looks at the tickets (microseconds when all is well).
+  static constexpr std::chrono::seconds kTurnFileWait{10};
 
-  // Takes the next ticket for `line` (any text naming the line) under
-  // `lock_folder`. Throws LineQueueError when the folder can't be used.
+  // Takes the next ticket for `line` (any text naming the line) in
+  // `lock_folder`. Throws LineQueueError naming the folder or file when they
+  // can't be used safely.
   LineTicket(const std::string& lock_folder, std::string_view line);
   ~LineTicket();  // gives the ticket back
   LineTicket(const LineTicket&) = delete;
@@ -43,13 +53,18 @@ class LineTicket {
   std::uint64_t number() const { return number_; }
 
  private:
-  int HeldAhead() const;  // earlier tickets still held; sweeps the others
+  bool LockTurnFile(Clock::time_point deadline);
+  void OpenTurnFile();
+  void TakeNumber();
+  int HeldAhead();  // earlier tickets still held; sweeps the others
 
-  std::string folder_;
-  std::string path_;
+  std::string shown_;   // the folder, for messages
+  std::string prefix_;  // "zentrel-line-<line>."
+  UniqueFd folder_;
+  UniqueFd turn_;    // the line's turn file, flocked while tickets are numbered or looked at
+  UniqueFd ticket_;  // ours, flocked for as long as we live
+  std::string ticket_name_;
   std::uint64_t number_ = 0;
-  int fd_ = -1;
-  int queue_fd_ = -1;
 };
 
 }  // namespace zentrel
