@@ -6,9 +6,6 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-
 namespace zentrel {
 namespace {
 
@@ -96,21 +93,10 @@ const char* OutcomeName(PageOutcome outcome) {
   return kOutcomeNames[static_cast<int>(outcome)];
 }
 
-std::string DefaultPageLogPath() {
-  if (const char* path = std::getenv("ZENTREL_PAGE_LOG"); path && *path) return path;
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
-    return std::string(state) + "/zentrel/pages.db";
-  }
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : ".") + "/.local/state/zentrel/pages.db";
-}
-
-PageLog::PageLog(const std::string& path, int busy_timeout_ms) {
-  const auto folder = std::filesystem::path(path).parent_path();
-  std::error_code ec;
-  if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+PageLog::PageLog(const std::string& path, int busy_timeout_ms, LogAccess access) {
+  CheckPageLogPlace(path, access);
   const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   if (rc != SQLITE_OK) {
     const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "journal/page_log_place.h"
+
 struct sqlite3;
 
 namespace zentrel {
@@ -57,14 +59,16 @@ struct PageFilter {
 };
 
 // $ZENTREL_PAGE_LOG, else $XDG_STATE_HOME/zentrel/pages.db, else
-// ~/.local/state/zentrel/pages.db.
+// $HOME/.local/state/zentrel/pages.db; "" (no log) when none is set.
 std::string DefaultPageLogPath();
 
 class PageLog {
  public:
-  // Opens (making the file and its folder when missing). `busy_timeout_ms`
-  // bounds the wait for another writer.
-  explicit PageLog(const std::string& path, int busy_timeout_ms = 5000);
+  // Opens the log where journal/page_log_place.h allows it: for writing,
+  // making the file and its folder when missing; for reading, only a file
+  // that exists. `busy_timeout_ms` bounds the wait for another writer.
+  explicit PageLog(const std::string& path, int busy_timeout_ms = 5000,
+                   LogAccess access = LogAccess::kWrite);
   ~PageLog();
   PageLog(const PageLog&) = delete;
   PageLog& operator=(const PageLog&) = delete;

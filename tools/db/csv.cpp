@@ -1,9 +1,11 @@
 // The CSV reader is a character loop with two states (in quotes or not); a
 // quote may open a field only at its start and must be followed by a comma
-// or the end of the line when it closes. The writer quotes a field that
-// holds a comma, a quote, a line break, or space at either end.
+// or the end of the line when it closes. The writer guards a field that a
+// spreadsheet would run as a formula (base/safe_text.h), then quotes one
+// that holds a comma, a quote, a line break, or space at either end.
 #include "csv.h"
 
+#include "base/safe_text.h"
 #include "tool_error.h"
 
 namespace zentrel::dbtool {
@@ -113,12 +115,13 @@ std::string FormatCsvRecord(const std::vector<std::string>& fields) {
   std::string line;
   for (std::size_t f = 0; f < fields.size(); ++f) {
     if (f > 0) line += ',';
-    if (!NeedsQuotes(fields[f])) {
-      line += fields[f];
+    const std::string field = GuardCell(fields[f]);
+    if (!NeedsQuotes(field)) {
+      line += field;
       continue;
     }
     line += '"';
-    for (char c : fields[f]) {
+    for (char c : field) {
       if (c == '"') line += '"';
       line += c;
     }

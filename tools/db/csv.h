@@ -19,7 +19,9 @@ struct CsvRecord {
 // Every record must have `columns` fields. Throws ToolError("line N: ...").
 std::vector<CsvRecord> ParseCsv(std::string_view text, std::size_t columns);
 
-// One record as a line ending in "\n", quoting fields where needed.
+// One record as a line ending in "\n", quoting fields where needed; a field
+// that would start a spreadsheet formula begins with ' (ParseCsv's callers
+// take it off again with UnguardCell).
 std::string FormatCsvRecord(const std::vector<std::string>& fields);
 
 }  // namespace zentrel::dbtool

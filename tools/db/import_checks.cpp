@@ -1,8 +1,13 @@
 // One pass over the records with a map of the PINs seen so far in the file;
 // the table's PINs were read once before, so a large import stays linear.
+// A row's pageability is decided by the send's own checks (paging/page_check.h
+// for the PIN, telephony/dial_string.h for the number), in the words of a
+// file's rows.
 #include "import_checks.h"
 
+#include "paging/message_block.h"
 #include "paging/page_check.h"
+#include "telephony/dial_string.h"
 #include "tool_error.h"
 
 namespace zentrel::dbtool {
@@ -20,24 +25,61 @@ void CheckControls(const CsvRecord& record) {
   }
 }
 
+// The dial-string check speaks of a call; here it is a row.
+std::string NumberProblem(std::string_view phone) {
+  std::string problem = DialStringProblem(phone);
+  const std::string call_words = "; it was not dialled";
+  if (problem.ends_with(call_words)) problem.resize(problem.size() - call_words.size());
+  return problem;
+}
+
+void CheckPageable(const CsvRecord& record, const ImportRules& rules,
+                   std::vector<std::string>& notes) {
+  const std::string why = UnpageableReason(record.fields[0], record.fields[3]);
+  if (why.empty()) return;
+  if (!rules.allow_unpageable) {
+    Refuse(record.line, why, " (--allow-unpageable imports it all the same)");
+  }
+  notes.push_back("line " + std::to_string(record.line) + ": " + why +
+                  "; imported all the same (--allow-unpageable)");
+}
+
 }  // namespace
 
+std::string UnpageableReason(std::string_view pin, std::string_view phone) {
+  if (pin.empty()) return "the PIN is empty";
+  if (pin.size() > kMaxPinChars) {
+    return "the PIN \"" + std::string(pin) + "\" has more than " + std::to_string(kMaxPinChars) +
+           " characters (a page would reach PIN \"" + std::string(pin.substr(0, kMaxPinChars)) +
+           "\")";
+  }
+  if (phone.empty()) return "pagephone is empty (nothing could be dialled)";
+  if (const std::string problem = NumberProblem(phone); !problem.empty()) {
+    return "pagephone cannot be dialled: " + problem;
+  }
+  return {};
+}
+
 void CheckImport(const std::vector<CsvRecord>& records, const TablePins& table,
-                 const std::string& db_name, bool allow_duplicates) {
+                 const std::string& db_name, const ImportRules& rules,
+                 std::vector<std::string>& notes) {
   std::unordered_map<std::string, int> seen;  // PIN -> its first line in the file
   for (std::size_t r = 1; r < records.size(); ++r) {
     const CsvRecord& record = records[r];
     CheckControls(record);
-    if (allow_duplicates) continue;
+    CheckPageable(record, rules, notes);
+    if (rules.allow_duplicates) continue;
     const std::string& pin = record.fields[0];
     const std::string again = " (--allow-duplicates imports it all the same)";
     if (const auto it = table.find(pin); it != table.end()) {
-      Refuse(record.line, "the PIN \"" + pin + "\" is already in " + db_name + " (recipient id " +
-                              std::to_string(it->second) + ")", again);
+      Refuse(record.line,
+             "the PIN \"" + pin + "\" is already in " + db_name + " (recipient id " +
+                 std::to_string(it->second) + ")",
+             again);
     }
     if (const auto [it, added] = seen.emplace(pin, record.line); !added) {
-      Refuse(record.line, "the PIN \"" + pin + "\" is already on line " +
-                              std::to_string(it->second), again);
+      Refuse(record.line,
+             "the PIN \"" + pin + "\" is already on line " + std::to_string(it->second), again);
     }
   }
 }

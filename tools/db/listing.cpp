@@ -1,8 +1,10 @@
 // The listing reads through the store, the same way the program does:
 // CZTSet for the recipients, a plain recordset on "Select * from [stored]"
-// for the messages.
+// for the messages. What other programs stored is shown with its control
+// characters spelt out, never sent raw to the terminal.
 #include "listing.h"
 
+#include "base/safe_text.h"
 #include "store/dao.h"
 
 namespace zentrel::dbtool {
@@ -12,8 +14,9 @@ void ListDatabase(const std::string& db_path, std::ostream& out) {
   recipients.Open();
   out << "Recipients: " << recipients.GetRecordCount() << "\n";
   for (; !recipients.IsEOF(); recipients.MoveNext()) {
-    out << "  " << recipients.m_id << "\tPIN " << recipients.m_pin << "\t" << recipients.m_fname
-        << " " << recipients.m_lname << "\t" << recipients.m_pagephone << "\n";
+    out << "  " << recipients.m_id << "\tPIN " << TerminalSafe(recipients.m_pin) << "\t"
+        << TerminalSafe(recipients.m_fname + " " + recipients.m_lname) << "\t"
+        << TerminalSafe(recipients.m_pagephone) << "\n";
   }
   CDaoDatabase db;
   db.Open(db_path);
@@ -22,7 +25,7 @@ void ListDatabase(const std::string& db_path, std::ostream& out) {
   out << "Stored messages: " << messages.GetRecordCount() << "\n";
   for (; !messages.IsEOF(); messages.MoveNext()) {
     out << "  " << DaoValueText(messages.GetFieldValue("id")) << "\t"
-        << DaoValueText(messages.GetFieldValue(1)) << "\n";
+        << TerminalSafe(DaoValueText(messages.GetFieldValue(1))) << "\n";
   }
 }
 

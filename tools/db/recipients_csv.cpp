@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include "base/safe_text.h"
 #include "csv.h"
 #include "import_checks.h"
 #include "store/dao.h"
@@ -79,9 +80,12 @@ void InsertAll(sqlite3* db, const std::string& db_path, const std::vector<CsvRec
 }  // namespace
 
 std::size_t ImportRecipients(const std::string& db_path, std::string_view csv,
-                             bool allow_duplicates) {
+                             const ImportRules& rules, std::vector<std::string>* notes) {
   if (csv.starts_with("\xEF\xBB\xBF")) csv.remove_prefix(3);  // a byte-order mark
-  const auto records = ParseCsv(csv, kHeader.size());
+  auto records = ParseCsv(csv, kHeader.size());
+  for (std::size_t r = 1; r < records.size(); ++r) {
+    for (std::string& field : records[r].fields) field = std::string(UnguardCell(field));
+  }
   if (records.empty() || records[0].fields != kHeader) {
     throw ToolError("line 1: the first line must be the header pin,fname,lname,pagephone");
   }
@@ -92,9 +96,11 @@ std::size_t ImportRecipients(const std::string& db_path, std::string_view csv,
   }
   Exec(db.Handle(), db_path, "BEGIN IMMEDIATE");
   try {
-    CheckImport(records, ReadTablePins(db.Handle(), db_path), db_path, allow_duplicates);
+    std::vector<std::string> said;
+    CheckImport(records, ReadTablePins(db.Handle(), db_path), db_path, rules, said);
     InsertAll(db.Handle(), db_path, records);
     Exec(db.Handle(), db_path, "COMMIT");
+    if (notes != nullptr) *notes = std::move(said);
   } catch (...) {
     sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;

@@ -1,11 +1,16 @@
 // Formats of the page log; CSV quotes a field holding a comma, a quote or a
-// line break, doubling its quotes; JSON goes through nlohmann/json.
+// line break, doubling its quotes, and guards one a spreadsheet would run as
+// a formula; the table spells control characters out; JSON goes through
+// nlohmann/json. A --since date is checked against the calendar.
 #include "tools/log/log_format.h"
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdio>
 #include <regex>
+
+#include "base/safe_text.h"
 
 namespace zentrel {
 namespace {
@@ -21,7 +26,8 @@ const std::vector<std::string> kColumns{"id", "started", "program", "user", "pin
                                         "line", "message", "outcome", "reason", "terminal",
                                         "duration_ms"};
 
-std::string CsvField(const std::string& field) {
+std::string CsvField(const std::string& text) {
+  const std::string field = GuardCell(text);
   if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";
   for (const char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -34,10 +40,17 @@ std::string CsvRow(const std::vector<std::string>& fields) {
   return row + "\r\n";
 }
 
-// Line breaks shown as a space so that one record stays on one line.
-std::string OneLine(std::string text) {
-  for (char& c : text) c = (c == '\r' || c == '\n') ? ' ' : c;
-  return text;
+// One record on one line, and nothing a terminal would act on.
+std::string OneLine(const std::string& text) { return TerminalSafe(text); }
+
+// A date and time that the calendar has (no 2026-13-45, no 25:00).
+bool IsRealTime(const std::smatch& m) {
+  using namespace std::chrono;
+  const year_month_day day{year{std::stoi(m[1])}, month{static_cast<unsigned>(std::stoi(m[2]))},
+                           std::chrono::day{static_cast<unsigned>(std::stoi(m[3]))}};
+  if (!day.ok()) return false;
+  if (m[4].matched && (std::stoi(m[4]) > 23 || std::stoi(m[5]) > 59)) return false;
+  return !m[6].matched || std::stoi(m[6]) <= 59;
 }
 
 std::string FormatUtc(std::time_t t) {
@@ -54,10 +67,10 @@ std::string AsTable(const std::vector<PageRecord>& records) {
   std::string out;
   for (const PageRecord& r : records) {
     const std::string said = r.terminal.empty() ? r.reason : r.terminal;
-    out += r.started + "  " + OutcomeName(r.outcome) + "  " + r.attempt.pin + " (" +
-           r.attempt.names + ") via " + r.attempt.line + "  \"" + OneLine(r.attempt.message) +
-           "\"" + (said.empty() ? "" : "  " + OneLine(said)) + "  [" + r.attempt.program + ", " +
-           r.attempt.user + "]\n";
+    out += OneLine(r.started) + "  " + OutcomeName(r.outcome) + "  " + OneLine(r.attempt.pin) +
+           " (" + OneLine(r.attempt.names) + ") via " + OneLine(r.attempt.line) + "  \"" +
+           OneLine(r.attempt.message) + "\"" + (said.empty() ? "" : "  " + OneLine(said)) + "  [" +
+           OneLine(r.attempt.program) + ", " + OneLine(r.attempt.user) + "]\n";
   }
   return out;
 }
@@ -83,13 +96,13 @@ std::string AsJson(const std::vector<PageRecord>& records) {
 
 std::optional<std::string> SinceTime(const std::string& text, std::time_t now) {
   static const std::regex kAge(R"((\d{1,6})([mhd]))");
-  static const std::regex kDate(R"(\d{4}-\d\d-\d\d([ T]\d\d:\d\d(:\d\d(\.\d+)?)?Z?)?)");
+  static const std::regex kDate(R"((\d{4})-(\d\d)-(\d\d)(?:[ T](\d\d):(\d\d)(?::(\d\d)(\.\d+)?)?Z?)?)");
   std::smatch m;
   if (std::regex_match(text, m, kAge)) {
     const long unit = m[2] == "m" ? 60 : m[2] == "h" ? 3600 : 86400;
     return FormatUtc(now - std::stol(m[1]) * unit);
   }
-  if (!std::regex_match(text, kDate)) return std::nullopt;
+  if (!std::regex_match(text, m, kDate) || !IsRealTime(m)) return std::nullopt;
   std::string since = text;
   if (since.size() > 10) since[10] = 'T';
   if (!since.empty() && since.back() == 'Z') since.pop_back();

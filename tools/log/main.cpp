@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
       std::cout << GatewayListing(gateway, filter, csv, json);
       return 0;
     }
-    const PageLog log(path);
+    const PageLog log(path, 5000, LogAccess::kRead);
     const auto records = log.List(filter);
     std::cout << (csv ? AsCsv(records) : json ? AsJson(records) : AsTable(records));
     if (!csv && !json) std::cout << GatewaySection(gateway, filter);

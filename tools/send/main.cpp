@@ -5,9 +5,7 @@
 // did not, 2 for bad usage or a store error.
 #include <CLI/CLI.hpp>
 
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 
 #include "delivery/full_tap_send.h"
@@ -18,15 +16,9 @@
 #include "tools/program_cli.h"
 #include "tools/send/gateway_submit.h"
 #include "tools/send/message_file.h"
+#include "tools/send/pages_file.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 struct MessageFileError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -53,9 +45,9 @@ std::vector<zentrel::PageOrder> Requests(const std::vector<std::string>& pins,
     requests.push_back({page.substr(0, eq), AsMessageBoxText(page.substr(eq + 1))});
   }
   if (!tap.pages_file.empty()) {
-    std::string error;
-    for (auto& r : ParsePagesFile(ReadFile(tap.pages_file), &error)) requests.push_back(r);
-    if (!error.empty()) throw CLI::ValidationError("--pages", tap.pages_file + ": " + error);
+    PagesFile file = ReadPagesFile(tap.pages_file);
+    if (!file.error.empty()) throw CLI::ValidationError("--pages", file.error);
+    for (auto& page : file.pages) requests.push_back({std::move(page.pin), std::move(page.text)});
   }
   if (requests.empty()) throw CLI::RequiredError("--pin, --page or --pages");
   return requests;
