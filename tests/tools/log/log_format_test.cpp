@@ -64,6 +64,11 @@ TEST(LogFormat, SinceForms) {
       {"90m", "2026-12-06T23:30:00"},
       {"24h", "2026-12-06T01:00:00"},
       {"7d", "2026-11-30T01:00:00"},
+      {"2028-02-29", "2028-02-29"},
+      {"2026-02-29", std::nullopt},
+      {"2026-13-45", std::nullopt},
+      {"2026-12-07 24:00", std::nullopt},
+      {"2026-12-07 23:60", std::nullopt},
       {"yesterday", std::nullopt},
       {"2026-12-07'; DROP TABLE pages", std::nullopt},
   };
