@@ -332,9 +332,9 @@ TEST_F(BadFiles, ExportsGuardFormulasAndTheTerminalSeesNoEscapes) {
   EXPECT_TRUE(Has(csv_out.out, ",'@reason,'-terminal,")) << csv_out.out;
   const auto table = Run({ZENTREL_LOG, "--log", Path("pages.db")}, {});
   EXPECT_EQ(table.out.find('\x1b'), std::string::npos) << table.out;
-  EXPECT_TRUE(Has(table.out, "\"\\e]0;owned^G\\e[2Jbell^?\"")) << table.out;
+  EXPECT_TRUE(Has(table.out, "\"\\x1b]0;owned\\x07\\x1b[2Jbell\\x7f\"")) << table.out;
   const auto listed = Run({ZENTREL_DB_TOOL, "list", "--db", Path("vp.mdb")}, {});
-  EXPECT_TRUE(Has(listed.out, "PIN 304\t^ITAB x")) << listed.out;
+  EXPECT_TRUE(Has(listed.out, "PIN 304\t\\tTAB x")) << listed.out;
 }
 
 }  // namespace

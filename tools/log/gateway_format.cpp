@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/safe_text.h"
 #include "tools/queue/terminal_text.h"
 
 namespace zentrel {
@@ -24,7 +25,8 @@ std::string AttemptText(const GatewayAttempt& a) {
   return text + " " + std::to_string(a.duration_ms) + " ms";
 }
 
-std::string CsvField(const std::string& field) {
+std::string CsvField(const std::string& text) {
+  const std::string field = GuardCell(text);  // no formula for a spreadsheet
   if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";
   for (const char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
