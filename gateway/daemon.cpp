@@ -8,6 +8,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "gateway/line_calls.h"
 #include "gateway/log.h"
 #include "gateway/recipients.h"
+#include "gateway/service_notify.h"
 #include "gateway/socket_server.h"
 
 namespace zentrel::gateway {
@@ -80,8 +82,10 @@ class Loop {
 
   int Run() {
     Log("listening on " + s_.socket_path + "; queue " + s_.queue_path);
+    notify_.Ready("Listening on " + s_.socket_path);
     for (;;) {
       double now = clock_();
+      watchdog_due_ = notify_.Watchdog(now);
       if (!stop_.stopping) calls_.Dispatch(now);
       if (stop_.stopping && !calls_.Busy()) break;
       std::vector<pollfd> fds{{signals_, POLLIN, 0}};
@@ -93,6 +97,7 @@ class Loop {
       if (fds[0].revents) ReadSignals(now);
       calls_.Serve(fds, now);
       server_.Serve(fds, first_client, now);
+      calls_.EndOverdue(now);
       if (stop_.stopping && now >= stop_.killed_at) calls_.Signal(SIGKILL);
     }
     Log("stopped");
@@ -101,7 +106,7 @@ class Loop {
 
  private:
   int WaitMs(double now) {
-    double next = std::min(server_.NextDeadline(), calls_.NextDeadline());
+    double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_});
     if (!stop_.stopping) {
       try {
         if (auto due = queue_.NextDue()) next = std::min(next, *due);
@@ -130,6 +135,7 @@ class Loop {
     if (stop_.stopping) return;
     Log("stopping: no more pages are taken; calls under way end first");
     stop_ = {true, now + s_.stop_grace_s};
+    notify_.Stopping();
     server_.StopAccepting();
     calls_.Stopping();
     calls_.Signal(SIGTERM);
@@ -137,12 +143,14 @@ class Loop {
 
   void Reload() {
     Log("SIGHUP: reading the lines and the recipients again");
+    notify_.Reloading();
     calls_.SetLines(ReadLines(s_.lines_path));
     try {
       recipients_ = LoadRecipients(s_.db_path);
     } catch (const std::exception& e) {
       Log(std::string(e.what()) + " (the recipients read before are kept)");
     }
+    notify_.Ready("Listening on " + s_.socket_path);
   }
 
   const GatewaySettings& s_;
@@ -154,6 +162,8 @@ class Loop {
   SocketServer server_;
   LineCalls calls_;
   Stop stop_;
+  ServiceNotify notify_;
+  double watchdog_due_ = 0;
 };
 
 }  // namespace

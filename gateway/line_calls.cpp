@@ -3,6 +3,8 @@
 // logs off and ends, and its unanswered pages are retried.
 #include "gateway/line_calls.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -57,6 +59,7 @@ bool LineCalls::Start(std::size_t index, Slot& slot, double now) {
   auto call = std::make_unique<Call>();
   call->line_name = name;
   call->started = now;
+  call->overdue_at = now + settings_.call_timeout_s + settings_.call_margin_s;
   for (const queue::Page& page : batch.pages) call->ids.push_back(page.id);
   try {
     call->worker = std::make_unique<WorkerCall>(
@@ -146,6 +149,9 @@ void LineCalls::Finish(Slot& slot, double now) {
   Call& call = *slot.call;
   std::string reason = call.ended ? call.end.reason : "interrupted";
   std::string words = call.ended ? call.end.words : call.trouble;
+  if (!call.ended && words.empty() && call.told_to_stop) {
+    words = "the call took longer than its time-out";
+  }
   if (!call.ended && words.empty()) {
     words = "the worker stopped without a word (exit status " +
             std::to_string(call.worker->ExitStatus()) + ")";
@@ -157,7 +163,8 @@ void LineCalls::Finish(Slot& slot, double now) {
   }
   const auto ms = static_cast<std::int64_t>((now - call.started) * 1000);
   try {
-    if (!open.empty() && !queue_.EndCall(open, {call.line_name, reason, words, now, ms, !stopping_}).empty()) {
+    if (!open.empty() &&
+        !queue_.EndCall(open, {call.line_name, reason, words, now, ms, !stopping_}).empty()) {
       changed_();
     }
   } catch (const queue::QueueError& e) {
@@ -178,6 +185,18 @@ void LineCalls::Signal(int signal) {
   }
 }
 
+void LineCalls::EndOverdue(double now) {
+  for (Slot& slot : slots_) {
+    if (!slot.call || now < slot.call->overdue_at) continue;
+    Call& call = *slot.call;
+    Log(call.line_name + ": the call took longer than its time-out; the worker is " +
+        (call.told_to_stop ? "killed" : "told to stop"));
+    call.worker->Signal(call.told_to_stop ? SIGKILL : SIGTERM);
+    call.overdue_at = now + settings_.stop_grace_s;
+    call.told_to_stop = true;
+  }
+}
+
 bool LineCalls::Busy() const {
   for (const Slot& slot : slots_) {
     if (slot.call) return true;
@@ -189,6 +208,7 @@ double LineCalls::NextDeadline() const {
   double next = std::numeric_limits<double>::infinity();
   for (const Slot& slot : slots_) {
     if (slot.line && !slot.call && slot.rest_until > 0) next = std::min(next, slot.rest_until);
+    if (slot.call) next = std::min(next, slot.call->overdue_at);
   }
   return next;
 }

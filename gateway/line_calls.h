@@ -34,11 +34,14 @@ class LineCalls {
   void Dispatch(double now);
   void AddFds(std::vector<pollfd>& fds) const;
   void Serve(const std::vector<pollfd>& fds, double now);
-  void ChildExited(double now);  // SIGCHLD
-  void Signal(int signal);       // to every worker
+  void ChildExited(double now);          // SIGCHLD
+  void Signal(int signal);               // to every worker
   void Stopping() { stopping_ = true; }  // calls ended now are not the pages' fault
-  bool Busy() const;             // a call is under way
-  double NextDeadline() const;   // the end of the earliest rest
+  // A worker past its call's time-out (and a margin) is told to stop, then
+  // killed after the stop grace: a hung worker never holds a line for good.
+  void EndOverdue(double now);
+  bool Busy() const;            // a call is under way
+  double NextDeadline() const;  // the end of the earliest rest
 
  private:
   struct Call {
@@ -50,6 +53,8 @@ class LineCalls {
     EndEvent end;
     std::string trouble;  // why the daemon stopped listening to it
     double started = 0;
+    double overdue_at = 0;  // SIGTERM then, SIGKILL a stop grace later
+    bool told_to_stop = false;
   };
   struct Slot {
     std::optional<LineConfig> line;  // none: dropped at a reload, its call still running

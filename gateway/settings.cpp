@@ -56,6 +56,10 @@ void AddOptions(CLI::App& app, GatewaySettings& s, std::vector<std::string>& wai
   app.add_option("--call-timeout", s.call_timeout_s, "seconds one call may take")
       ->capture_default_str()
       ->check(CLI::Range(1, 86400));
+  app.add_option("--call-margin", s.call_margin_s,
+                 "seconds past a call's time-out before its worker is stopped")
+      ->capture_default_str()
+      ->check(CLI::NonNegativeNumber);
   app.add_option("--client-timeout", s.client_timeout_s, "seconds a silent socket client is kept")
       ->capture_default_str()
       ->check(CLI::PositiveNumber);

@@ -20,6 +20,7 @@ struct GatewaySettings {
   queue::RetryPolicy policy;
   std::size_t max_pages_per_call = 20;
   int call_timeout_s = 120;      // given to each worker
+  double call_margin_s = 30;     // past the time-out, a worker is stopped
   double client_timeout_s = 60;  // a socket client that says nothing
   double stop_grace_s = 10;      // SIGTERM: a call's time to end before it is killed
 };

@@ -2,7 +2,8 @@
 // the worker's side of a call (the batch on stdin, events on stdout, waiting
 // for "ok" after each) with a terminal that is only a file. FAKE_WORKER_PLAN
 // names a file whose lines are taken one per call (accept, busy, no answer,
-// line unusable, refuse, hang, crash); past its end every call accepts.
+// line unusable, refuse, hang, deaf (hangs, ignoring SIGTERM), crash); past
+// its end every call accepts.
 // FAKE_WORKER_LOG gets one JSON line per page that reached the "terminal".
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
@@ -94,7 +95,8 @@ int main() {
   for (const json& page : batch["pages"]) {
     Emit({{"event", "sending"}, {"id", page["id"]}});
     AwaitOk();
-    if (step == "hang") {
+    if (step == "deaf") signal(SIGTERM, SIG_IGN);
+    if (step == "hang" || step == "deaf") {
       std::cerr << "fake worker: hanging on " << page["id"].get<long>() << std::endl;
       for (;;) pause();
     }

@@ -106,16 +106,17 @@ GatewayRig::~GatewayRig() {
   std::filesystem::remove_all(dir_, ec);
 }
 
-void GatewayRig::Start(const std::vector<std::string>& extra) {
+void GatewayRig::Start(const std::vector<std::string>& extra, const std::vector<std::string>& env) {
   std::vector<std::string> argv{ZENTREL_GATEWAY,    "--db",     Path("vp.mdb"),   "--lines",
                                 Path("lines.conf"), "--queue",  Path("queue.db"), "--socket",
                                 socket(),           "--worker", FAKE_WORKER,      "--config",
                                 Path("none.conf")};
   std::ofstream(Path("none.conf")) << "# nothing\n";
   argv.insert(argv.end(), extra.begin(), extra.end());
-  daemon_ = std::make_unique<e2e::Process>(
-      argv, std::vector<std::string>{"FAKE_WORKER_LOG=" + Path("terminal.log"),
-                                     "FAKE_WORKER_PLAN=" + Path("plan")});
+  std::vector<std::string> all_env{"FAKE_WORKER_LOG=" + Path("terminal.log"),
+                                   "FAKE_WORKER_PLAN=" + Path("plan")};
+  all_env.insert(all_env.end(), env.begin(), env.end());
+  daemon_ = std::make_unique<e2e::Process>(argv, all_env);
   if (!daemon_->WaitForErrText("listening on", 10s)) {
     ADD_FAILURE() << "the gateway did not start: " << daemon_->Wait(2s).err;
   }

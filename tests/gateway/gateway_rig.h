@@ -45,8 +45,8 @@ class GatewayRig {
   GatewayRig();
   ~GatewayRig();
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  // Starts the daemon with the rig's files and `extra` options.
-  void Start(const std::vector<std::string>& extra = {});
+  // Starts the daemon with the rig's files, `extra` options and `env`.
+  void Start(const std::vector<std::string>& extra = {}, const std::vector<std::string>& env = {});
   e2e::Process& Daemon() { return *daemon_; }
   // Stops it (SIGTERM) and returns its exit status.
   int Stop();

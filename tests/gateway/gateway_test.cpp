@@ -3,9 +3,15 @@
 // holds and cancels, bad clients, and the daemon killed or stopped mid-call.
 // Retry waits are given short by option; every wait is on an event.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -185,6 +191,47 @@ TEST(Gateway, SigtermMidCallLetsTheCallEndAndKeepsThePage) {
   EXPECT_EQ(page["state"], "accepted");
   EXPECT_EQ(page["attempts"][0]["reason"], "interrupted");
   EXPECT_TRUE(page["may_be_duplicate"]) << "its block had gone out unanswered";
+}
+
+TEST(Gateway, AWorkerPastItsTimeOutIsStoppedThenKilled) {
+  GatewayRig rig;
+  rig.Plan({"deaf"});
+  rig.Start({"--call-timeout", "1", "--call-margin", "0", "--stop-grace", "0.2", "--retry-after",
+             "0.05"});
+  const long id = rig.Submit("1008", "stuck");
+  const json page = rig.WatchAll({id}).at(id);
+  EXPECT_EQ(page["state"], "accepted");
+  EXPECT_EQ(page["attempts"][0]["words"], "the call took longer than its time-out");
+  EXPECT_TRUE(page["may_be_duplicate"]);
+  EXPECT_EQ(rig.Stop(), 0);
+}
+
+// systemd's side of Type=notify: a datagram socket the daemon reports to.
+TEST(Gateway, TellsTheServiceManagerReadyWatchdogAndStopping) {
+  GatewayRig rig;
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = rig.Path("notify");
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const auto next = [fd] {
+    pollfd p{fd, POLLIN, 0};
+    char text[512] = {};
+    if (poll(&p, 1, 10000) <= 0) return std::string("(nothing)");
+    return std::string(
+        text, static_cast<std::size_t>(std::max<ssize_t>(0, recv(fd, text, sizeof text, 0))));
+  };
+  rig.Start({}, {"NOTIFY_SOCKET=" + path, "WATCHDOG_USEC=100000"});
+  EXPECT_EQ(next().rfind("READY=1", 0), 0u);
+  EXPECT_EQ(next(), "WATCHDOG=1");
+  EXPECT_EQ(next(), "WATCHDOG=1") << "the watchdog is fed while the daemon idles";
+  rig.Daemon().Signal(SIGTERM);
+  std::string said;
+  while (said.rfind("STOPPING=1", 0) != 0 && said != "(nothing)") said = next();
+  EXPECT_EQ(said.rfind("STOPPING=1", 0), 0u);
+  EXPECT_EQ(rig.Stop(), 0);
+  close(fd);
 }
 
 TEST(Gateway, AWorkerThatDiesCostsOneCallNotThePage) {
