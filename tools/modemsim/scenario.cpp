@@ -7,7 +7,7 @@
 namespace zentrel::modemsim {
 namespace {
 
-constexpr std::array<std::pair<Scenario, std::string_view>, 22> kNames{{
+constexpr std::array<std::pair<Scenario, std::string_view>, 23> kNames{{
     {Scenario::kAccept, "accept"},
     {Scenario::kInvalidPin, "invalid-pin"},
     {Scenario::kNak, "nak"},
@@ -30,6 +30,7 @@ constexpr std::array<std::pair<Scenario, std::string_view>, 22> kNames{{
     {Scenario::kConnectSuffix, "connect-suffix"},
     {Scenario::kParity, "parity"},
     {Scenario::kIgnoresHangup, "ignores-hangup"},
+    {Scenario::kBusyTwice, "busy-twice"},
 }};
 
 }  // namespace

@@ -32,6 +32,7 @@ enum class Scenario {
   kConnectSuffix,  // "CONNECT 1200/ARQ/V42BIS"
   kParity,         // everything sent has even parity in bit 7
   kIgnoresHangup,  // neither DTR nor the +++ escape brings back commands
+  kBusyTwice,      // the run's first two calls get BUSY, the later ones are accepted
 };
 
 std::optional<Scenario> ParseScenario(std::string_view name);

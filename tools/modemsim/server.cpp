@@ -52,7 +52,12 @@ void Server::NewSession() {
   if (options_.direct || options_.listen) {
     session_ = std::make_unique<LineSession>(options_.scenario, options_.slow_wakeups);
   } else {
-    session_ = std::make_unique<Session>(options_.scenario, options_.slow_wakeups);
+    // busy-twice: each session plays busy until two calls have been dialled.
+    const bool busy_now = options_.scenario == Scenario::kBusyTwice && calls_dialled_ < 2;
+    const Scenario scenario = options_.scenario != Scenario::kBusyTwice ? options_.scenario
+                              : busy_now                                 ? Scenario::kBusy
+                                                                         : Scenario::kAccept;
+    session_ = std::make_unique<Session>(scenario, options_.slow_wakeups);
   }
   rx_ = LinePacer(options_.bits_per_second);
   tx_ = LinePacer(options_.bits_per_second);
@@ -94,6 +99,7 @@ void Server::Carry(const Actions& actions) {
     } else if (const auto* dial = std::get_if<DialStarted>(&action)) {
       log_.Call(dial->number);
       in_call_ = true;
+      ++calls_dialled_;
       dial_due_ = now + std::chrono::milliseconds(options_.connect_delay_ms);
     } else if (const auto* block = std::get_if<BlockReceived>(&action)) {
       log_.Block(*block);

@@ -71,6 +71,7 @@ class Server {
   std::string unwritten_;
   std::string rx_log_;  // bytes seen, not yet logged
   std::optional<Clock::time_point> dial_due_;
+  int calls_dialled_ = 0;  // in this run, for busy-twice
   Clock::time_point last_seen_{};
   bool guard_told_ = false;  // the session heard of this quiet spell
   bool in_call_ = false;
