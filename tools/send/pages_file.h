@@ -1,6 +1,6 @@
 // The --pages file of zentrel-send --full-tap: one page a line, "PIN<TAB>
-// TEXT". It is read only when it is a regular file and within a bound (a
-// FIFO, a device or /dev/zero is refused at once, never waited on or read
+// TEXT". It is read only when it is a regular file or a pipe, and within a
+// bound (a device or /dev/zero is refused at once, never waited on or read
 // into memory without end), then parsed; a line without a tab is an error
 // naming its number.
 #pragma once
