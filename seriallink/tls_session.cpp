@@ -35,9 +35,11 @@ std::string LibraryError(const char* fallback) {
   return text;
 }
 
+}  // namespace
+
 // A CA file must be a regular file of a sane size: a FIFO or a device would
 // block the handshake's set-up (or fill memory) before any time limit runs.
-std::string CaFileProblem(const std::string& path) {
+std::string TlsCaFileProblem(const std::string& path) {
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0) return "cannot use the CA file " + path + ": " + std::strerror(errno);
   if (!S_ISREG(st.st_mode)) return "the CA file " + path + " is not a regular file";
@@ -46,9 +48,11 @@ std::string CaFileProblem(const std::string& path) {
   return {};
 }
 
+namespace {
+
 SSL_CTX* MakeContext(const TlsClientOptions& o, std::string* error) {
   if (!o.ca_file.empty() && !o.insecure) {
-    *error = CaFileProblem(o.ca_file);
+    *error = TlsCaFileProblem(o.ca_file);
     if (!error->empty()) return nullptr;
   }
   SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());

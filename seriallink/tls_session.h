@@ -26,6 +26,10 @@ struct TlsClientOptions {
   bool insecure = false;    // no certificate or name check at all
 };
 
+// Why `path` cannot serve as a CA file (not there, not a regular file - a
+// FIFO would block - or too large); "" when it can.
+std::string TlsCaFileProblem(const std::string& path);
+
 // Why a handshake failed, for a caller that acts on it.
 enum class TlsFailure { kNone, kUntrusted, kWrongName, kVersion, kTimeout, kOther };
 

@@ -1,5 +1,7 @@
 // The list of line devices, read from a small text file: one line device per
-// line in device-id order, `#` starts a comment. Four kinds:
+// line in device-id order, `#` outside quotes starts a comment, "..." quotes
+// a word holding blanks or `#` (with \" and \\ inside), a UTF-8 byte order
+// mark at the start is ignored. Four kinds:
 //   modem PORT [--speed=N] [--format=7E1] [INIT]   (INIT defaults to ATZ)
 //   serial PORT SPEED FORMAT [rtscts|xonxoff]       (FORMAT like 8N1)
 //   tcp HOST:PORT
@@ -50,7 +52,19 @@ LinesConfig ParseLinesConfig(std::string_view text);
 // The path the configuration is read from; empty when no HOME is known.
 std::string LinesConfigPath();
 
+// The most a device list may hold.
+inline constexpr std::size_t kLinesFileLimit = 1024 * 1024;
+
+// Reads the file at `path` without blocking: a regular file of at most
+// kLinesFileLimit bytes. False, with why not in `why`, for anything else.
+bool ReadLinesFile(const std::string& path, std::string* text, std::string* why);
+
 // Reads and parses the file at `path`; a missing file gives no devices.
 LinesConfig LoadLinesConfig(const std::string& path);
+
+// `word` as lines.conf writes it: as it is when it reads back so, else in
+// quotes with `"` and `\` escaped. With `rest_of_line` (a modem's INIT) blanks
+// inside need no quotes. Control characters cannot be written.
+std::string QuoteLinesWord(std::string_view word, bool rest_of_line = false);
 
 }  // namespace zentrel

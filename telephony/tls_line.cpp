@@ -26,6 +26,11 @@ LineProblemKind HandshakeProblemKind(TlsFailure failure) {
 int BringUpTls(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
                CommHandover* handover, LineProblem* problem) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
+  if (!line.ca_file.empty() && !line.insecure) {
+    problem->cause = TlsCaFileProblem(line.ca_file);
+    problem->kind = LineProblemKind::kTlsFailed;
+    if (!problem->cause.empty()) return -1;
+  }
   const int fd = ConnectLine(line, limit, wake_fd, problem);
   if (fd < 0) return -1;
   if (line.insecure)

@@ -10,6 +10,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -229,6 +230,43 @@ TEST_F(LinesEndToEnd, OnePagePerConnection) {
     EXPECT_EQ(Connections(), 1) << "one connection per page";
     EXPECT_NE(sent.err.find(why), std::string::npos) << sent.err;
     EXPECT_EQ(terminal_->Wait(30s).status, 0);
+  }
+}
+
+// What is not a regular file where one is expected is refused at once: the
+// device list (a FIFO nobody writes, /dev/zero under a 1 GB address-space
+// limit) and a TLS line's CA file (the line is skipped, never connected).
+TEST_F(LinesEndToEnd, DeviceListsAndCaFilesThatAreNotFilesAreRefused) {
+  MakeCertificate();
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  struct Row {
+    const char* name;
+    std::string lines_path;  // ZENTREL_LINES
+    std::string said;
+  };
+  const Row rows[] = {
+      {"FIFO as lines.conf", Path("fifo"), Path("fifo") + " is not a regular file"},
+      {"/dev/zero as lines.conf", "/dev/zero", "/dev/zero is not a regular file"},
+      {"FIFO as ca=", Path("lines.conf"),
+       "line 1 (tls localhost:PORT) skipped: the CA file " + Path("fifo") + " is not a regular file"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string port = StartTerminal(Kind::kTls, "accept");
+    std::string said = row.said;
+    if (said.find("PORT") != std::string::npos) said.replace(said.find("PORT"), 4, port);
+    WriteLines("tls localhost:" + port + " ca=" + Path("fifo") + "\n");
+    const auto sent = RunProgram(
+        {"/bin/sh", "-c", "ulimit -v 1000000 && exec \"$0\" \"$@\"", ZENTREL_SEND, "--db", Path("vp.mdb"),
+         "--pin", "1001", "--message", "Pump 3 down", "--timeout", "20"},
+        {"ZENTREL_LINES=" + row.lines_path}, 60s);
+    EXPECT_EQ(sent.status, 1) << sent.err;
+    EXPECT_EQ(sent.out, "");
+    EXPECT_NE(sent.err.find(said), std::string::npos) << sent.err;
+    EXPECT_EQ(sent.err.find("bad_alloc"), std::string::npos) << sent.err;
+    terminal_->Terminate();
+    EXPECT_EQ(Connections(), 0) << "nothing reached the terminal";
+    terminal_.reset();
   }
 }
 

@@ -1,10 +1,12 @@
 // The device list: the parser from one table over the four kinds (options,
-// defaults, malformed lines with their numbers), the file's path from the
-// environment, and the loader on real files, saying why a file gave no line.
+// defaults, quoting, malformed lines with their numbers), the file's path
+// from the environment, and the loader on real files, saying why a file gave
+// no line (a FIFO and a device among them).
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -68,6 +70,20 @@ TEST(LinesConfig, Parses) {
       {"tcp host:444 extra", {}, "line 1: unexpected \"extra\""},
       {"tls", {}, "line 1: tls without HOST:PORT"},
       {"tls h:443 ca=", {}, "line 1: unknown tls option \"ca=\" (ca=FILE, name=SERVER, insecure)"},
+      // Quoting: blanks and '#' inside quotes, \" and \\ escaped; a byte order mark.
+      {"\xEF\xBB\xBFmodem /dev/a", {"modem@1 /dev/a 300 7E1 [ATZ]"}, ""},
+      {"modem \"/dev/my port#1\" # mine", {"modem@1 /dev/my port#1 300 7E1 [ATZ]"}, ""},
+      {"modem /dev/a \"AT&F #1 \\\"x\\\" \\\\\"", {"modem@1 /dev/a 300 7E1 [AT&F #1 \"x\" \\]"}, ""},
+      {"modem /dev/a --speed=1200 \"--x\"", {"modem@1 /dev/a 1200 7E1 [--x]"}, ""},
+      {"modem /dev/a AT\\N3", {"modem@1 /dev/a 300 7E1 [AT\\N3]"}, ""},
+      {"serial \"/dev/serial/by-id/usb A\" 9600 8N1", {"serial@1 /dev/serial/by-id/usb A 9600 8N1"}, ""},
+      {"tls h:1 ca=\"/etc/my ca.pem\"", {"tls@1 h 1 ca=/etc/my ca.pem name="}, ""},
+      {"modem \"/dev/a", {}, "line 1: a quote is not closed"},
+      {"modem \"/dev/\\a\"", {}, "line 1: inside quotes only \\\" and \\\\ are escapes"},
+      {"modem /dev/a \"ATZ\" ATH", {}, "line 1: unexpected \"ATH\" after the quoted INIT"},
+      {"modem /dev/a AT\"Z\"", {}, "line 1: a quote inside INIT \"AT\"Z\"\": quote the whole INIT"},
+      {"modem /dev/a \"AT\rZ\"", {}, "line 1: a control character in a word"},
+      {"modem /dev/a AT\x01Z", {}, "line 1: a control character in INIT"},
   };
   for (const Row& row : rows) {
     LinesConfig config = ParseLinesConfig(row.text);
@@ -112,12 +128,19 @@ TEST(LinesConfig, LoadSaysWhyNoLine) {
   EXPECT_EQ(good.lines[0].port, "/dev/pts/9");
   EXPECT_EQ(good.why_none, "");
   const std::string d = dir.string();
+  const std::string fifo = d + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::pair<std::string, std::string> rows[] = {
       {write("empty", "# nothing yet\n"), "the device list " + d + "/empty has no lines"},
       {d + "/none", "the device list " + d + "/none does not exist"},
       {d + "/folder", "the device list " + d + "/folder is a folder, not a file"},
       {write("bad", "modem\n"), "the device list " + d + "/bad line 1: modem without a port"},
       {"", "no device list: neither ZENTREL_LINES nor HOME is set"},
+      // Never blocks on, or reads without end from, what is not a file.
+      {fifo, "the device list " + fifo + " is not a regular file"},
+      {"/dev/zero", "the device list /dev/zero is not a regular file"},
+      {write("big", std::string(kLinesFileLimit + 1, '#').c_str()),
+       "the device list " + d + "/big is larger than 1024 KiB"},
   };
   for (const auto& [path, why] : rows) {
     const LinesConfig config = LoadLinesConfig(path);

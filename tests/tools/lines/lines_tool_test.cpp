@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "seriallink/tty_port_lock.h"
+#include "telephony/lines_config.h"
 #include "tests/e2e/process.h"
 #include "tools/lines/port_probe.h"
 
@@ -167,6 +168,46 @@ TEST_F(LinesTool, AddWritesALineAndRefusesWhatItMust) {
     EXPECT_NE(added.err.find(row.said), std::string::npos) << row.args[1] << "\n" << added.err;
   }
   EXPECT_EQ(ReadConf(), "modem " + port + " --speed=9600 AT&F E0\n");
+}
+
+// What add writes reads back as what was given: ports and INITs holding
+// blanks, '#', quotes or backslashes are quoted; a line break is refused.
+TEST_F(LinesTool, AddedLinesReadBackAsGiven) {
+  struct Row {
+    std::string port_name;  // made in dev/
+    std::string init;
+    bool added;
+  };
+  const std::vector<Row> rows = {
+      {"tty USB1", "", true},
+      {"tty#2", "ATS0=0#", true},
+      {"tty3", "AT\"X\" \\ ", true},
+      {"tty4", "--not-an-option", true},
+      {"tty5", "ATZ\nATDT999", false},
+      {"tty6\nmodem", "", false},
+  };
+  std::vector<LineConfig> want;
+  for (const Row& row : rows) {
+    const std::string port = (dir_ / "dev" / row.port_name).string();
+    std::ofstream(port) << "";
+    std::vector<std::string> args{"add", port};
+    if (!row.init.empty()) args.insert(args.end(), {"--", row.init});
+    const Finished added = Run(args);
+    EXPECT_EQ(added.status, row.added ? 0 : 1) << row.port_name << "\n" << added.err;
+    if (!row.added) EXPECT_NE(added.err.find("control character"), std::string::npos) << added.err;
+    if (!row.added) continue;
+    LineConfig line;
+    line.port = port;
+    line.init = row.init.empty() ? "ATZ" : row.init;
+    want.push_back(line);
+  }
+  const LinesConfig back = LoadLinesConfig(Conf());
+  ASSERT_EQ(back.error, "") << ReadConf();
+  ASSERT_EQ(back.lines.size(), want.size()) << ReadConf();
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(back.lines[i].port, want[i].port) << ReadConf();
+    EXPECT_EQ(back.lines[i].init, want[i].init) << ReadConf();
+  }
 }
 
 }  // namespace
