@@ -5,6 +5,7 @@
 #include "base/owned_folder.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +23,21 @@ constexpr int kMaxLinks = 40;  // as the kernel's own limit
 // O_PATH: a folder the user may search but not list is walked all the same.
 constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-bool OthersMayWrite(mode_t mode) { return (mode & (S_IWGRP | S_IWOTH)) != 0; }
+// A user private group (the owner's own group, named after them, with no
+// other members), as Debian gives every user: its write bit lets no one else
+// in, so the folders a umask of 002 makes are still the owner's alone.
+bool GroupIsOwnersAlone(const struct stat& st) {
+  const group* g = ::getgrgid(st.st_gid);
+  const passwd* p = ::getpwuid(st.st_uid);
+  return g != nullptr && p != nullptr && p->pw_gid == st.st_gid && g->gr_name != nullptr &&
+         p->pw_name != nullptr && std::strcmp(g->gr_name, p->pw_name) == 0 &&
+         (g->gr_mem == nullptr || g->gr_mem[0] == nullptr);
+}
+
+bool OthersMayWrite(const struct stat& st) {
+  if ((st.st_mode & S_IWOTH) != 0) return true;
+  return (st.st_mode & S_IWGRP) != 0 && !GroupIsOwnersAlone(st);
+}
 
 std::string Joined(const std::string& shown, const std::string& name) {
   return shown == "/" ? "/" + name : shown + "/" + name;
@@ -111,7 +126,7 @@ class Walk {
       throw FolderError("the folder " + shown_ + " belongs to " + DescribeUser(st.st_uid) +
                         ", not to you; it is not used");
     }
-    if (OthersMayWrite(st.st_mode) && (st.st_mode & S_ISVTX) == 0) {
+    if (OthersMayWrite(st) && (st.st_mode & S_ISVTX) == 0) {
       throw FolderError("the folder " + shown_ +
                         " may be written by other users and is not sticky; it is not used");
     }
@@ -120,7 +135,7 @@ class Walk {
       throw FolderError("the folder " + shown_ + " belongs to " + DescribeUser(st.st_uid) +
                         ", not to you; it is not used");
     }
-    if (OthersMayWrite(st.st_mode)) {
+    if (OthersMayWrite(st)) {
       throw FolderError("the folder " + shown_ + " may be written by other users; it is not used");
     }
   }
