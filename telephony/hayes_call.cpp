@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "seriallink/trace.h"
+#include "telephony/line_problems.h"
 
 namespace zentrel {
 namespace {
@@ -108,8 +109,17 @@ bool HayesCall::Initialise() {
   if (answered && answer.kind != HayesKind::kOk)
     Trace("the init " + init_ + " answered \"" +
           PrintableModemText(last_line_) + "\"");
-  if (!StopRequested())
+  if (!StopRequested()) {
+    // The reason for the user, not only "Unknown reason".
+    const std::string words = answered && answer.kind != HayesKind::kOk
+                                  ? " answered \"" + PrintableModemText(last_line_) + "\""
+                                  : " got no answer within " +
+                                        std::to_string(timings_.command_timeout.count()) + " ms";
+    NoteLineProblem(MakeLineProblem(
+        answered ? LineProblemKind::kBadAnswer : LineProblemKind::kNoAnswer,
+        "the modem on " + port_.path() + " did not set up: " + init_ + words));
     Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
+  }
   return false;
 }
 

@@ -361,11 +361,17 @@ TEST_F(HayesDriverTest, DropWhileDialingStopsTheDialAndHangsUp) {
 
 TEST_F(HayesDriverTest, InitRefused) {
   StartCall("5551234");
+  TakeLineProblems();
   EXPECT_EQ(ModemReads("\r"), "ATZ\r");
   ModemSays("\r\nERROR\r\n");
   DWORD detail = 0;
   ASSERT_TRUE(AwaitState(LINECALLSTATE_DISCONNECTED, &detail));
   EXPECT_EQ(detail, LINEDISCONNECTMODE_UNKNOWN);
+  // The user learns why, not only "Unknown reason".
+  const std::vector<LineProblem> problems = TakeLineProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].kind, LineProblemKind::kBadAnswer);
+  EXPECT_EQ(problems[0].cause, "the modem on " + port_ + " did not set up: ATZ answered \"ERROR\"");
   EndCall();
 }
 
