@@ -109,7 +109,10 @@ class Loop {
     double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_});
     if (!stop_.stopping) {
       try {
-        if (auto due = queue_.NextDue()) next = std::min(next, *due);
+        // Due pages wake the loop only when a line could take them; else it
+        // would spin while every line is busy (or none is configured). A
+        // call's end, a rest's end and the 60 s bound wake it meanwhile.
+        if (auto due = queue_.NextDue(); due && calls_.CanStart(now)) next = std::min(next, *due);
       } catch (const queue::QueueError& e) {
         Log(e.what());
       }

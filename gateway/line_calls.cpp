@@ -197,6 +197,13 @@ void LineCalls::EndOverdue(double now) {
   }
 }
 
+bool LineCalls::CanStart(double now) const {
+  for (const Slot& slot : slots_) {
+    if (slot.line && !slot.call && slot.rest_until <= now) return true;
+  }
+  return false;
+}
+
 bool LineCalls::Busy() const {
   for (const Slot& slot : slots_) {
     if (slot.call) return true;

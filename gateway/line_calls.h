@@ -40,8 +40,9 @@ class LineCalls {
   // A worker past its call's time-out (and a margin) is told to stop, then
   // killed after the stop grace: a hung worker never holds a line for good.
   void EndOverdue(double now);
-  bool Busy() const;            // a call is under way
-  double NextDeadline() const;  // the end of the earliest rest
+  bool Busy() const;                // a call is under way
+  bool CanStart(double now) const;  // a line is free and not resting
+  double NextDeadline() const;      // the end of the earliest rest
 
  private:
   struct Call {
