@@ -12,8 +12,9 @@ class CZTView;
 
 class ViewFormHost : public FormHost {
  public:
-  // `run_dialog` runs a dialog modally (QDialog::exec when empty).
-  ViewFormHost(CZTView& view, RunDialogFn run_dialog = {});
+  // `run_dialog` runs a dialog modally (QDialog::exec when empty); `ask`
+  // asks a yes-or-no question (the real question box when empty).
+  ViewFormHost(CZTView& view, RunDialogFn run_dialog = {}, AskFn ask = {});
 
   QWidget* Parent() override;
   CZTSet& RecipientSet() override;
@@ -23,6 +24,7 @@ class ViewFormHost : public FormHost {
   CDaoDatabase& Database() override;
   void SetMessageText(const QString& text) override;
   void UpdateCharCount() override;
+  void ShowNoRecipient() override;
   const DialogHooks& Hooks() override { return hooks_; }
 
  private:
@@ -30,7 +32,8 @@ class ViewFormHost : public FormHost {
   DialogHooks hooks_;
 };
 
-// Connects the form's Add, Edit and Stored Messages buttons to their flows.
+// Connects the form's Add, Edit and Stored Messages buttons and its Delete
+// Recipient command to their flows.
 void ConnectDialogFlows(CZTView& view, ViewFormHost& host);
 
 }  // namespace zentrel

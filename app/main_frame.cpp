@@ -35,6 +35,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), print_dialog_(&Ru
 
 void CMainFrame::BuildMenu() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  m_actDeleteRecipient = file->addAction(QStringLiteral("&Delete Recipient..."), this, [this] {
+    if (view_) view_->OnDeleteRecipient();
+  });
   file->addSeparator();
   m_actExit = file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));

@@ -30,6 +30,7 @@ class CMainFrame : public QMainWindow {
   void OnFilePrint();
   void OnAppAbout();
 
+  QAction* m_actDeleteRecipient = nullptr;  // asks, then deletes the shown recipient
   QAction* m_actExit = nullptr;
   QAction* m_actHelpTopics = nullptr;
   QAction* m_actAbout = nullptr;

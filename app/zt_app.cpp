@@ -55,6 +55,7 @@ bool CZTApp::InitInstance() {
       [this](CZTDoc& doc, CMainFrame& frame) {
         auto* view = new CZTView(&doc.m_ztSet, &frame, options_.timer_interval_ms);
         view->SetMessageBox(options_.message_box);
+        view->SetCallIntervals(options_.call_timeout_ms, options_.hangup_grace_ms);
         view->SetHelpFile(options_.help_file.isEmpty() ? DefaultHelpFile() : options_.help_file);
         return view;
       }});
@@ -67,7 +68,7 @@ bool CZTApp::InitInstance() {
 
 // The form's buttons reach the dialogs' flows and the telephony.
 void CZTApp::PlugInSends(CZTView& view) {
-  host_ = std::make_unique<ViewFormHost>(view, options_.run_dialog);
+  host_ = std::make_unique<ViewFormHost>(view, options_.run_dialog, options_.ask);
   ConnectDialogFlows(view, *host_);
   MessageBoxFn box = options_.message_box;
   QWidget* parent = &view;
@@ -91,7 +92,7 @@ bool CZTApp::ProcessShellCommand() {
   PlugInSends(*view);
   frame_->setWindowTitle(QStringLiteral("Untitled - ZT"));
   view->Guarded([view] { view->OnInitialUpdate(); });  // a store failure is shown
-  view->setFocus();
+  view->m_comboPin->setFocus();  // typing starts in the PIN list
   if (options_.show) frame_->show();
   return true;
 }

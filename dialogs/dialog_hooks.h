@@ -1,8 +1,9 @@
-// The two things every dialog and flow here does through the window system
-// and that a test must be able to stand in for: showing a message box and
-// running a dialog modally. The defaults are the real ones: an application
-// message box (one OK button, the application's title as caption) and
-// QDialog::exec(). Tests pass hooks that record the texts and drive dialogs.
+// The things every dialog and flow here does through the window system, or
+// needs from outside the dialogs, and that a test must be able to stand in
+// for: showing a message box, asking a yes-or-no question, running a dialog
+// modally, and checking a recipient's PIN and number the way a send would.
+// The defaults are the real window-system ones and no recipient check; the
+// program plugs in the send path's check, tests plug in recorders.
 #pragma once
 
 #include <QMessageBox>
@@ -21,12 +22,28 @@ using MessageBoxFn = std::function<void(QWidget* parent, const QString& text, QM
 // Runs `dialog` modally and returns its result (QDialog::Accepted or Rejected).
 using RunDialogFn = std::function<int(QDialog& dialog)>;
 
+// Asks `text` with Yes and No buttons, No the default; true for Yes.
+using AskFn = std::function<bool(QWidget* parent, const QString& text)>;
+
+// What a send would refuse in a recipient: the field at fault and why, for
+// the user. `field` is kNone (and `text` empty) when the recipient can be paged.
+struct RecipientProblem {
+  enum Field { kNone, kPin, kPhone } field = kNone;
+  QString text;
+};
+using CheckRecipientFn = std::function<RecipientProblem(const QString& pin, const QString& phone)>;
+
 struct DialogHooks {
   MessageBoxFn messageBox;
   RunDialogFn runDialog;
+  AskFn ask;                       // empty: the real question box
+  CheckRecipientFn checkRecipient;  // empty: every recipient is accepted
 };
 
-// The real message box and QDialog::exec().
+// The real message box, question box and QDialog::exec(); no recipient check.
 const DialogHooks& DefaultDialogHooks();
+
+// `hooks.ask`, or the real question box when it is empty.
+bool Ask(const DialogHooks& hooks, QWidget* parent, const QString& text);
 
 }  // namespace zentrel

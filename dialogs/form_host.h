@@ -40,6 +40,10 @@ class FormHost {
   // "Did not find Pin number in database, try again!".
   virtual void OnSelchangePin() = 0;
 
+  // Empties the PIN box's text and the name and phone boxes: no recipient
+  // is left to show.
+  virtual void ShowNoRecipient() = 0;
+
   // The view's own connection to the database (m_database); the stored-
   // messages recordset is opened on it for the length of one flow.
   virtual CDaoDatabase& Database() = 0;

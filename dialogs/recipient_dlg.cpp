@@ -1,5 +1,6 @@
 // The "Add/Edit Names" dialog: template 131 built in code, its boxes filled
-// from the recordset's members at start and read back into them on OK.
+// from the recordset's members at start and read back into them on OK, once
+// the send path's check passes and a shared PIN has been agreed to.
 #include "dialogs/recipient_dlg.h"
 
 #include <QLineEdit>
@@ -33,7 +34,31 @@ bool CRecipientDlg::OnInitDialog() {
   return true;
 }
 
+bool CRecipientDlg::MayBeSaved() {
+  const QString pin = Box(IDC_PIN)->text();
+  if (Hooks().checkRecipient) {
+    const RecipientProblem problem = Hooks().checkRecipient(pin, Box(IDC_PAGEPHONE)->text());
+    if (problem.field != RecipientProblem::kNone) {
+      Notice(problem.text);
+      QLineEdit* box = Box(problem.field == RecipientProblem::kPin ? IDC_PIN : IDC_PAGEPHONE);
+      box->setFocus(Qt::OtherFocusReason);
+      box->selectAll();
+      return false;
+    }
+  }
+  if (m_pinTaken && m_pinTaken(pin) &&
+      !Ask(Hooks(), this,
+           QStringLiteral("Another recipient already has the PIN %1; the form could then show only "
+                          "one of them. Save anyway?")
+               .arg(pin))) {
+    Box(IDC_PIN)->setFocus(Qt::OtherFocusReason);
+    return false;
+  }
+  return true;
+}
+
 void CRecipientDlg::accept() {
+  if (!MayBeSaved()) return;
   m_pSet->m_fname = Box(IDC_FNAME)->text().toStdString();
   m_pSet->m_lname = Box(IDC_LNAME)->text().toStdString();
   m_pSet->m_pin = Box(IDC_PIN)->text().toStdString();

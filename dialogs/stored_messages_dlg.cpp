@@ -1,7 +1,7 @@
 // The Stored Messages dialog: template 132 built in code and its handlers.
 // The recordset's current record is always the message last found, so Edit
-// and Delete act on the message shown; adds and edits go through the message
-// text dialog and are saved here when it ends with OK.
+// and Delete act on the message shown (Delete after asking); adds and edits
+// go through the message text dialog and are saved here when it ends with OK.
 #include "dialogs/stored_messages_dlg.h"
 
 #include <QComboBox>
@@ -129,6 +129,10 @@ void CStoredMessagesDlg::OnEditMessage() {
 void CStoredMessagesDlg::OnDeleteMessage() {
   if (m_comboId->count() == 0) {
     Notice(QStringLiteral("Nothing to delete!"));
+    return;
+  }
+  if (!Ask(Hooks(), this,
+           QStringLiteral("Delete the stored message %1? This cannot be undone.").arg(m_comboId->currentText()))) {
     return;
   }
   try {

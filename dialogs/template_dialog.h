@@ -1,9 +1,12 @@
 // The common ground of the program's dialog templates on Qt: a fixed-size
 // modal dialog with a caption bar and no close box (Esc still cancels), in
 // "MS Sans Serif" 8 pt, whose controls are placed in dialog units turned into
-// pixels by the font's average character width (x/4) and height (y/8). Tab
-// stops follow the order in which the controls are added, and DoModal runs
-// OnInitDialog, puts the focus on the first tab stop and runs the dialog.
+// pixels by the font's average character width (x/4, the 52 letters' average)
+// and height (y/8). A font the desktop substitutes may be wider in the words
+// than in the letters: the unit then grows until every label and button text
+// fits its box. Tab stops follow the order in which the controls are added,
+// and DoModal runs OnInitDialog, puts the focus on the first box (the first
+// tab stop when there is none) and runs the dialog.
 #pragma once
 
 #include <QDialog>
@@ -26,6 +29,10 @@ struct DialogUnits {
 };
 DialogUnits DialogUnitsOf(const QFont& font);
 
+// The pixel width a control of `dlu_width` dialog units needs per average
+// character so that `text_px` pixels of text (plus `margin_px`) fit in it.
+int CharWidthToFit(int text_px, int margin_px, int dlu_width);
+
 class CTemplateDialog : public QDialog {
   Q_OBJECT
 
@@ -35,6 +42,10 @@ class CTemplateDialog : public QDialog {
 
   // Runs the initialisation and then the dialog; returns its result.
   int DoModal();
+
+  // Widens the dialog unit until every label and button text fits its box,
+  // and places the controls and the dialog again. DoModal runs it.
+  void FitTexts();
 
   // The control with identifier `id`, or null.
   QWidget* Control(int id) const;
@@ -66,8 +77,11 @@ class CTemplateDialog : public QDialog {
  private:
   void Place(QWidget* widget, int id, QRect dlu);
 
+  void PlaceAll();
+
   DialogHooks hooks_;
   DialogUnits units_;
+  QSize sizeDu_;
   std::vector<QWidget*> tabStops_;
 };
 

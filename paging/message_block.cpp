@@ -1,17 +1,15 @@
-// Builds the message block and its checksum; see message_block.h. The box
-// texts are cut exactly as a read into a fixed-size field would cut them:
-// at the first NUL, then at 7 (PIN) or 199 (message) bytes; the message
-// moves its cut back to the start of a UTF-8 character split by it.
+// Builds the message block; see message_block.h. The box texts are cut
+// exactly as a read into a fixed-size field would cut them: at the first NUL,
+// then at 7 (PIN) or 199 (message) bytes; the message moves its cut back to
+// the start of a UTF-8 character split by it. The protocol core frames and
+// checksums the fields, as it does every block of the full session.
 #include "paging/message_block.h"
 
+#include "tap/blocks.h"
 #include "tap/control_bytes.h"
 
 namespace zentrel {
 namespace {
-
-using tap::kCr;
-using tap::kEtx;
-using tap::kStx;
 
 std::string_view BoxField(std::string_view box_text, std::size_t limit) {
   const std::string_view text = box_text.substr(0, box_text.find('\0'));
@@ -35,16 +33,11 @@ std::string_view MessageField(std::string_view message_box) {
 
 std::string ComposeMessageBlock(std::string_view pin_box,
                                 std::string_view message_box) {
-  std::string block;
-  block.push_back(kStx);
-  block.append(BoxField(pin_box, kMaxPinChars));
-  block.push_back(kCr);
-  block.append(MessageField(message_box));
-  block.push_back(kCr);
-  block.push_back(kEtx);
-  block.append(ChecksumChars(SignedByteSum(block)));
-  block.push_back(kCr);
-  return block;
+  std::string fields(BoxField(pin_box, kMaxPinChars));
+  fields.push_back(tap::kCr);
+  fields.append(MessageField(message_box));
+  fields.push_back(tap::kCr);
+  return tap::FrameBlock(fields, tap::kEtx);
 }
 
 }  // namespace zentrel

@@ -1,9 +1,12 @@
 // Dialog units to pixels: the average width is that of the 52 Latin letters
 // (rounded, as the window system computes its dialog base units) and the
-// height is the font's line height.
+// height is the font's line height; a text that would not fit its box
+// widens the unit.
 #include "paging/view/form_layout.h"
 
 #include <QFontMetrics>
+
+#include <algorithm>
 
 namespace zentrel {
 
@@ -19,6 +22,12 @@ DialogBaseUnits BaseUnitsOf(const QFont& font) {
   const int letters = metrics.horizontalAdvance(
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+int WidthToFit(const QFont& font, const QString& text, int margin_px, int dlu_width, int width) {
+  if (dlu_width <= 0) return width;
+  const int text_px = QFontMetrics(font).horizontalAdvance(QString(text).remove(QLatin1Char('&')));
+  return std::max(width, ((text_px + margin_px) * 4 + dlu_width - 1) / dlu_width);
 }
 
 QRect DialogToPixels(const QRect& units, DialogBaseUnits base) {

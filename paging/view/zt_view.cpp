@@ -4,19 +4,20 @@
 // the stop icon and abandons the handler, so the program keeps running.
 #include "paging/view/zt_view.h"
 
-#include <QDesktopServices>
+#include <QProcess>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "paging/line_text.h"
 #include "paging/page_check.h"
+#include "paging/reply_rules.h"
 #include "paging/view/enter_keys.h"
 #include "seriallink/trace.h"
 
@@ -29,6 +30,7 @@ CZTView::CZTView(CZTSet* document_set, QWidget* parent, int timer_interval_ms)
   timer_->setTimerType(Qt::PreciseTimer);  // 4000 ms means 4000 ms, not 5% either way
   timer_->setInterval(timer_interval_ms);
   ui_queue_ = new UiQueue(this);
+  call_watch_ = new CallWatch(this, [this](CallWatch::Expiry why) { OnCallExpired(why); });
   transaction_ = std::make_unique<CPageTransaction>(
       *this, [this]() -> ILinkWriter* { return m_pCommLink.load(); });
   ConnectHandlers();
@@ -59,10 +61,9 @@ void CZTView::ConnectHandlers() {
   connect(m_buttonAdd, &QPushButton::clicked, this, hook(&CZTView::on_add_));
   connect(m_buttonEdit, &QPushButton::clicked, this, hook(&CZTView::on_edit_));
   connect(m_buttonStored, &QPushButton::clicked, this, hook(&CZTView::on_stored_));
+  // The block takes the message as the line carries it.
   connect(m_editMessage, &QPlainTextEdit::textChanged, this, [this] {
-    QString text = m_editMessage->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    state_.SetMessage(text.toLatin1().toStdString());
+    state_.SetMessage(PageMessageText(m_editMessage->toPlainText().toStdString()));
     UpdateCharCount();
   });
   connect(m_comboPin->lineEdit(), &QLineEdit::textChanged, this,
@@ -139,10 +140,18 @@ void CZTView::UpdateCharCount() {
   const QString text = m_editMessage->toPlainText();
   const auto count = text.size() - text.count(QLatin1Char('\n'));
   m_editCharCount->setText(QString::number(count));
-  // A message longer than a page holds: the count says so before a send.
-  const QString cut = QString::fromStdString(MessageCutNotice(state_.Message()));
-  m_editCharCount->setToolTip(cut);
-  m_editCharCount->setStyleSheet(cut.isEmpty() ? QString() : QStringLiteral("color: red"));
+  // A message longer than a page holds or that the line cannot carry as
+  // typed: the count says so before a send.
+  QStringList notices{LineNotice(), QString::fromStdString(MessageCutNotice(state_.Message()))};
+  notices.removeAll(QString());
+  m_editCharCount->setToolTip(notices.join(QLatin1Char('\n')));
+  m_editCharCount->setStyleSheet(notices.isEmpty() ? QString() : QStringLiteral("color: red"));
+}
+
+QString CZTView::TypedMessage() const { return m_editMessage->toPlainText(); }
+
+QString CZTView::LineNotice() const {
+  return QString::fromStdString(LineAsciiNotice(m_editMessage->toPlainText().toStdString()));
 }
 
 void CZTView::OnClearMessage() {
@@ -160,9 +169,19 @@ void CZTView::OnSendPage() {
   ClearTransactionFlags();
   ++send_;
   statuses_this_send_ = 0;
+  // Something shows at once: the notice about the text, else the first step.
+  const QString before = m_editStatus->toPlainText();
+  const QString notice = LineNotice();
+  ApplyStatus(notice.isEmpty() ? QString::fromLatin1(kStatusPreparing.data(), kStatusPreparing.size()) : notice);
+  m_editStatus->repaint();
   const std::string number = DialledNumber(m_editPhone->text().toLatin1().toStdString());
   const int dialled = start_send_ ? start_send_(number.c_str()) : 0;
-  if (dialled == 0) OutputDebugStringA("Dial call failed.\n");
+  if (dialled == 0) {
+    OutputDebugStringA("Dial call failed.\n");
+    m_editStatus->setPlainText(before);  // nothing was dialled: the form shows nothing of its own
+    return;
+  }
+  call_watch_->Begin();
 }
 
 void CZTView::OnHelp() {
@@ -172,11 +191,32 @@ void CZTView::OnHelp() {
                  QMessageBox::Warning);
     return;
   }
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()))) {
-    message_box_(this, QStringLiteral("The help file %1 could not be opened.")
-                           .arg(file.absoluteFilePath()),
+  OpenHelp(file.absoluteFilePath());
+}
+
+// The desktop's opener says by its exit status whether a program showed the
+// file; one that cannot start, fails or finds no viewer is reported.
+void CZTView::OpenHelp(const QString& path) {
+  auto* opener = new QProcess(this);
+  auto not_opened = [this, opener, path] {
+    opener->deleteLater();
+    message_box_(this,
+                 QStringLiteral("The help file %1 could not be opened: no program to show it was found. "
+                                "Open it in a web browser.")
+                     .arg(path),
                  QMessageBox::Warning);
-  }
+  };
+  connect(opener, &QProcess::errorOccurred, this, [opener, not_opened](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) not_opened();
+  });
+  connect(opener, &QProcess::finished, this, [opener, not_opened](int code, QProcess::ExitStatus status) {
+    if (status != QProcess::NormalExit || code != 0) {
+      not_opened();
+    } else {
+      opener->deleteLater();
+    }
+  });
+  opener->start(help_opener_, {path});
 }
 
 }  // namespace zentrel

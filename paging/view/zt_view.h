@@ -6,7 +6,10 @@
 // reads locked copies of the boxes and queues its status texts to this thread.
 // One call at a time: while a send's call is under way Send Page leaves it
 // alone, and when that call ends its timer stops and the status box tells
-// whether the page went out.
+// whether the page went out. Every call ends: a terminal that moves nothing
+// on for the call time-out, or does not hang up after the page's final word,
+// is hung up on. The message goes out as the line carries it: plain ASCII,
+// line breaks as spaces; the user is told when that changes the text.
 #pragma once
 
 #include <QWidget>
@@ -18,6 +21,8 @@
 
 #include "paging/page_form.h"
 #include "paging/transaction.h"
+#include "paging/view/call_watch.h"
+#include "paging/view/form_layout.h"
 #include "paging/view/form_state.h"
 #include "paging/view/message_box.h"
 #include "paging/view/pin_combo.h"
@@ -37,6 +42,8 @@ inline constexpr const char* kCallUnderWayText = "A call is already being handle
 // Left in the status box when a send's call ended before the terminal
 // accepted the page and the box shows nothing that says so.
 inline constexpr const char* kStatusCallEnded = "Error, page not sent, the call ended.";
+// Left in the status box when the form hung up on a silent terminal.
+inline constexpr const char* kStatusNoAnswer = "Error, page not sent, the terminal did not answer.";
 
 class CZTView : public QWidget, public IPageForm, public ILinkView {
   Q_OBJECT
@@ -96,9 +103,18 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   void SetCallUnderWay(CallUnderWayFn fn) { call_under_way_ = std::move(fn); }
   void SetAddRecipient(ButtonFn fn) { on_add_ = std::move(fn); }
   void SetEditRecipient(ButtonFn fn) { on_edit_ = std::move(fn); }
+  void SetDeleteRecipient(ButtonFn fn) { on_delete_ = std::move(fn); }
+  // The File menu's Delete Recipient: the hook, guarded like a button.
+  void OnDeleteRecipient() { if (on_delete_) Guarded(on_delete_); }
   void SetStoredMessages(ButtonFn fn) { on_stored_ = std::move(fn); }
   void SetMessageBox(MessageBoxFn fn) { message_box_ = std::move(fn); }
   void SetHelpFile(QString path) { help_file_ = std::move(path); }
+  // The program that shows the help file ("xdg-open"); given the file's path.
+  void SetHelpOpener(QString program) { help_opener_ = std::move(program); }
+  // The call time-out and the hang-up grace (kCallTimeoutMs, kHangUpGraceMs).
+  void SetCallIntervals(int call_timeout_ms, int grace_ms) { call_watch_->SetIntervals(call_timeout_ms, grace_ms); }
+  // The message as typed (UTF-8, line breaks as LF), for the page log.
+  QString TypedMessage() const;
   const MessageBoxFn& MessageBox() const { return message_box_; }
   QTimer* LogonTimer() const { return timer_; }
 
@@ -119,14 +135,20 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
 
  private:
   void BuildControls();   // zt_view_layout.cpp
+  void FitTexts(DialogBaseUnits base);
   void ConnectHandlers();
   void ConnectEnterKeys();
   void ApplyStatus(const QString& text);
   void FillPinBox();
   void OnCallEnded(unsigned send);
+  void OnCallExpired(CallWatch::Expiry why);
+  void OpenHelp(const QString& path);
+  void WatchStatus(const QString& text);
+  QString LineNotice() const;
 
   CZTSet* document_set_;
   QTimer* timer_ = nullptr;
+  CallWatch* call_watch_ = nullptr;
   UiQueue* ui_queue_ = nullptr;  // status texts and timer starts from other threads
   FormState state_;
   std::unique_ptr<CPageTransaction> transaction_;
@@ -135,9 +157,10 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   unsigned send_ = 0;                    // the latest send, counted from 1
   std::atomic<unsigned> ended_send_{0};  // the latest send whose call ended
   int statuses_this_send_ = 0;           // status texts shown since that send began
-  ButtonFn on_add_, on_edit_, on_stored_;
+  ButtonFn on_add_, on_edit_, on_delete_, on_stored_;
   MessageBoxFn message_box_;
   QString help_file_;
+  QString help_opener_ = QStringLiteral("xdg-open");
 };
 
 }  // namespace zentrel

@@ -1,7 +1,9 @@
 // Builds the send-page form's controls in template order (which is also the
 // tab order of those that take the focus), each at its place in dialog units
-// turned into pixels. Group boxes sit behind the other controls and let
-// mouse clicks through, as a frame around controls should.
+// turned into pixels; once all are there, the unit widens if a label's or
+// button's text would be cut, and every control is placed again. Group boxes
+// sit behind the other controls and let mouse clicks through, as a frame
+// around controls should.
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,7 +48,7 @@ QGroupBox* NewGroup(const char* text) {
 
 void CZTView::BuildControls() {
   setFont(FormFont());
-  const DialogBaseUnits base = BaseUnitsOf(font());
+  DialogBaseUnits base = BaseUnitsOf(font());
   QWidget* previous_tab = nullptr;
   int template_index = 0;
   auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy, bool tab) {
@@ -54,6 +56,7 @@ void CZTView::BuildControls() {
     w->setObjectName(id ? QStringLiteral("ctl%1").arg(id) : QString());
     w->setProperty("controlId", id);
     w->setProperty("templateIndex", template_index++);
+    w->setProperty("dlu", QRect(x, y, cx, cy));
     w->setGeometry(DialogToPixels(QRect(x, y, cx, cy), base));
     if (tab) {
       w->setFocusPolicy(Qt::StrongFocus);
@@ -98,6 +101,27 @@ void CZTView::BuildControls() {
   m_buttonEdit = new QPushButton(QStringLiteral("Edit"));
   place(m_buttonEdit, 1016, 208, 47, 51, 13, true);
   place(NewStatic("Beta   Beta    Beta"), 0, 32, 202, 59, 11, false);
+  FitTexts(base);
+}
+
+// Only widths change; a control keeps its top and height (the PIN box's is
+// its own).
+void CZTView::FitTexts(DialogBaseUnits base) {
+  int width = base.width;
+  for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    const int du = w->property("dlu").toRect().width();
+    if (const auto* label = qobject_cast<QLabel*>(w)) width = WidthToFit(font(), label->text(), 0, du, width);
+    if (const auto* button = qobject_cast<QPushButton*>(w)) {
+      width = WidthToFit(font(), button->text(), 2 * base.width, du, width);
+    }
+  }
+  base.width = width;
+  for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    const QVariant dlu = w->property("dlu");
+    if (!dlu.isValid()) continue;
+    const QRect r = DialogToPixels(dlu.toRect(), base);
+    w->setGeometry(r.x(), w->y(), r.width(), w->height());
+  }
   setMinimumSize(DialogToPixels(QRect(0, 0, kFormWidthDu, kFormHeightDu), base).size());
 }
 

@@ -3,13 +3,15 @@
 // thread, which applies them in the order queued; nothing here makes the
 // read thread wait for the UI thread. The wake-up timer runs on the UI thread
 // and stops when the log-on went out or the send's call ended; a call that
-// ended before the page was accepted leaves a status text that says so.
+// ended before the page was accepted leaves a status text that says so. The
+// status texts tell the call watch of each step and of the final word.
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 
 #include "paging/reply_rules.h"
+#include "seriallink/trace.h"
 #include "paging/view/zt_view.h"
 
 namespace zentrel {
@@ -23,11 +25,36 @@ void CZTView::UpdateStatus(const std::string& text) {
   ui_queue_->Post([this, status] { ApplyStatus(status); });
 }
 
-// Replaces the whole text, then scrolls down one line.
+// Replaces the whole text. A text longer than the box shows keeps its start
+// in view (scrolling it down a line would hide how a notice begins); the
+// rest is a scroll away, and the whole text is the box's tooltip.
 void CZTView::ApplyStatus(const QString& text) {
   ++statuses_this_send_;
   m_editStatus->setPlainText(text);
-  m_editStatus->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  m_editStatus->setToolTip(text);
+  m_editStatus->verticalScrollBar()->setValue(0);
+  WatchStatus(text);
+}
+
+// A wake-up is no step; the terminal's acceptance or refusal is the final word.
+void CZTView::WatchStatus(const QString& text) {
+  const std::string shown = text.toStdString();
+  if (shown == kStatusPreparing) return;
+  const bool final = shown == kStatusMessageSent || shown == kStatusInvalidPin || shown == kStatusCheckPin ||
+                     shown == kStatusErrorNotSent || shown == kStatusErrorPageSent;
+  if (final) {
+    call_watch_->Final();
+  } else {
+    call_watch_->Progress();
+  }
+}
+
+// The form ends the call itself; its end notice follows as for any other end.
+void CZTView::OnCallExpired(CallWatch::Expiry why) {
+  if (why == CallWatch::Expiry::kSilent) ApplyStatus(QString::fromLatin1(kStatusNoAnswer));
+  OutputDebugStringA(why == CallWatch::Expiry::kSilent ? "The terminal did not answer: hanging up.\n"
+                                                       : "The terminal did not hang up: hanging up.\n");
+  if (ILinkTelephony* tapi = m_pTapi.load()) tapi->UninitTelephony();
 }
 
 int CZTView::ProcessReceivedData(const char* text, std::uint32_t length) {
@@ -35,11 +62,16 @@ int CZTView::ProcessReceivedData(const char* text, std::uint32_t length) {
 }
 
 // A second start replaces the running timer.
+// The call connected: a step of the call.
 int CZTView::StartLogonTimer() {
-  if (QThread::currentThread() == thread()) {
+  auto start = [this] {
     timer_->start();
+    call_watch_->Progress();
+  };
+  if (QThread::currentThread() == thread()) {
+    start();
   } else {
-    ui_queue_->Post([this] { timer_->start(); });
+    ui_queue_->Post(start);
   }
   return 1;
 }
@@ -67,9 +99,11 @@ std::function<void()> CZTView::CallEndNotice() {
 void CZTView::OnCallEnded(unsigned send) {
   if (send != send_) return;
   timer_->stop();
+  call_watch_->End();
   if (g_bPageAccepted.load() == 1) return;
   const std::string shown = m_editStatus->toPlainText().toStdString();
-  const bool refused = shown == kStatusInvalidPin || shown == kStatusCheckPin || shown == kStatusErrorNotSent;
+  const bool refused = shown == kStatusInvalidPin || shown == kStatusCheckPin || shown == kStatusErrorNotSent ||
+                       shown == kStatusNoAnswer;
   if (statuses_this_send_ == 0 || !refused) ApplyStatus(QString::fromLatin1(kStatusCallEnded));
 }
 

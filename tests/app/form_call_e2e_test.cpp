@@ -2,7 +2,9 @@
 // terminal: a second Send Page during a call leaves the call alone and the
 // first page still goes out; a call that ends before the page was accepted
 // stops the wake-up timer and says the page was not sent; closing the window
-// during a call hangs it up, ends every thread and leaves the line free.
+// during a call hangs it up, ends every thread and leaves the line free; a
+// terminal that stays silent, or does not hang up after its final word, is
+// hung up on and Send Page dials again.
 #include <QJsonObject>
 
 #include <csignal>
@@ -23,9 +25,11 @@ class FormCall : public ::testing::Test {
     if (!EmulatorRig::Available()) GTEST_SKIP() << "no emulator built";
     folder.MakeDatabase({{"1234567", "Carl", "Dunn", "5559876"}});
   }
-  void StartForm() {
+  void StartForm(int call_timeout_ms = kCallTimeoutMs, int grace_ms = kHangUpGraceMs) {
     statuses.clear();
     CZTApp::Options options;
+    options.call_timeout_ms = call_timeout_ms;
+    options.hangup_grace_ms = grace_ms;
     options.show = false;
     options.timer_interval_ms = 500;  // longer than the 250 ms silence that ends a read
     options.message_box = RecordInto(boxes);
@@ -131,6 +135,57 @@ TEST_F(FormCall, WhenTheCallEndsTheTimerStopsAndTheStatusSaysWhetherThePageWentO
   EXPECT_EQ(Shown(), "");
 }
 
+// A silent terminal is hung up on after the call time-out with a final text;
+// a terminal that refuses the page but keeps the line (it would wait a minute)
+// is hung up on after the grace, its refusal staying. Send Page then dials.
+TEST_F(FormCall, TheFormEndsACallTheTerminalDoesNotEnd) {
+  const struct {
+    const char* scenario;
+    const char* final_status;
+    bool redial;  // Send Page is tried again (once is enough: each hang-up costs the modem's guard times)
+  } rows[] = {
+      {"silent", kStatusNoAnswer, false},
+      {"rs", "Error, check PIN and try again!", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.scenario);
+    EmulatorRig rig(folder.Path());
+    ASSERT_TRUE(rig.Start(row.scenario, {"--idle-timeout-ms", "60000"}));
+    StartForm(1500, 300);
+    trace.Clear();
+    view->m_buttonSend->click();
+    ASSERT_TRUE(CallStopped()) << Statuses();
+    EXPECT_EQ(LastStatus(), row.final_status) << Statuses();
+    EXPECT_TRUE(trace.Contains("Modem on " + folder.Path() + "/modem: hanging up\n")) << "the form hung up";
+    ASSERT_TRUE(rig.WaitReady());
+    if (!row.redial) {
+      app.reset();
+      continue;
+    }
+    trace.Clear();
+    const auto calls = rig.Events("call").size();  // the folder's log holds every row's
+    view->m_buttonSend->click();
+    EXPECT_TRUE(WaitUntil([&] { return rig.Events("call").size() == calls + 1; })) << "Send Page dials again";
+    EXPECT_TRUE(CallStopped()) << Statuses();
+    app.reset();
+  }
+  EXPECT_EQ(Shown(), "");
+}
+
+// A message typed over two lines with letters the line cannot carry reaches
+// the terminal in one field, in plain letters, and the user was told first.
+TEST_F(FormCall, LineBreaksAndForeignLettersArriveAsTheLineCarriesThem) {
+  ASSERT_TRUE(modem.Start("accept"));
+  StartForm();
+  view->m_editMessage->setPlainText(QStringLiteral("Grüße\nü €"));
+  EXPECT_EQ(view->m_editCharCount->toolTip(),
+            "The line carries plain letters only: ü goes as u, ß as ss, € as EUR.");
+  view->m_buttonSend->click();
+  ASSERT_TRUE(StatusSeen("Message Sent!")) << Statuses();
+  EXPECT_EQ(statuses.value(0), view->m_editCharCount->toolTip()) << "said before the page went";
+  EXPECT_EQ(PagesReceived(), "1234567:Grusse u EUR");
+}
+
 // However the window is closed during a call, the call is hung up and every
 // thread has ended once the application object is gone; the next start
 // finds the line free and pages.
@@ -156,7 +211,7 @@ TEST_F(FormCall, ClosingTheWindowDuringACallHangsUpAndTheNextStartPages) {
     app->MainFrame()->show();
     const int threads_before_call = ThreadCount();
     view->m_buttonSend->click();
-    ASSERT_TRUE(StatusSeen("Preparing to send message..."));
+    ASSERT_TRUE(WaitUntil([&] { return view->LogonTimer()->isActive(); })) << "the call connected";
     row.close(*app->MainFrame());
     EXPECT_FALSE(app->MainFrame()->isVisible());
     app.reset();  // what main() does once the message loop has ended

@@ -13,11 +13,20 @@
 
 namespace zentrel::testing {
 
-TestFolder::TestFolder() : previous_(std::filesystem::current_path().string()) {
+TestFolder::TestFolder()
+    : previous_(std::filesystem::current_path().string()), previous_log_(qgetenv("ZENTREL_PAGE_LOG")) {
   std::filesystem::current_path(dir_.path().toStdString());
+  qputenv("ZENTREL_PAGE_LOG", (dir_.path() + "/pages.db").toUtf8());
 }
 
-TestFolder::~TestFolder() { std::filesystem::current_path(previous_); }
+TestFolder::~TestFolder() {
+  std::filesystem::current_path(previous_);
+  if (previous_log_.isNull()) {
+    qunsetenv("ZENTREL_PAGE_LOG");
+  } else {
+    qputenv("ZENTREL_PAGE_LOG", previous_log_);
+  }
+}
 
 void TestFolder::MakeDatabase(const std::vector<Recipient>& recipients) {
   std::string sql =

@@ -1,5 +1,6 @@
 // What the form and shell tests stand on: a fresh temporary folder made the
-// current directory (the program opens "vp.mdb" there) with a vp.mdb written
+// current directory (the program opens "vp.mdb" there, and its page log is
+// written there) with a vp.mdb written
 // through SQLite's C API; message boxes recorded instead of shown; a wait
 // that runs the event loop until a condition holds (its limit only guards
 // against a hang, nothing is timed); and a send-page form over the folder.
@@ -37,7 +38,9 @@ struct ShownBox {
 
 class TestFolder {
  public:
-  TestFolder();  // the previous directory comes back when the folder goes
+  // The folder is the current directory and holds the page log
+  // (ZENTREL_PAGE_LOG); both come back as they were when the folder goes.
+  TestFolder();
   ~TestFolder();
   // Writes vp.mdb with the two tables and `recipients`, in this order.
   void MakeDatabase(const std::vector<Recipient>& recipients);
@@ -48,6 +51,7 @@ class TestFolder {
  private:
   QTemporaryDir dir_;
   std::string previous_;
+  QByteArray previous_log_;
 };
 
 MessageBoxFn RecordInto(std::vector<ShownBox>& boxes);

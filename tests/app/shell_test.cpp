@@ -63,7 +63,7 @@ TEST_F(ShellTest, OneFrameAt100By50Sized610By515WithTheFormCaptionAndMenu) {
       menu << popup->text() + " / " + (item->isSeparator() ? "-" : item->text());
     }
   }
-  EXPECT_EQ(menu, (QStringList{"&File / -", "&File / E&xit", "&Help / &Help Topics", "&Help / &About Zentrel"}));
+  EXPECT_EQ(menu, (QStringList{"&File / &Delete Recipient...", "&File / -", "&File / E&xit", "&Help / &Help Topics", "&Help / &About Zentrel"}));
   EXPECT_TRUE(boxes.empty());
 }
 
@@ -143,6 +143,24 @@ TEST_F(ShellTest, AMissingHelpFileIsReportedAndAboutShowsIconNameVersionAndOk) {
   app->MainFrame()->m_actAbout->trigger();
   EXPECT_EQ(shown, (QStringList{"About Zentrel", "Zentrel", "Version 1.0 ", "OK"}));
   EXPECT_TRUE(has_icon);
+}
+
+// The guide is there but nothing shows it: an opener that fails (no viewer)
+// or cannot start is reported, naming the file.
+TEST_F(ShellTest, AHelpFileNothingCanShowIsReported) {
+  Start();
+  const QString guide = QString::fromStdString(folder.Path() + "/guide.html");
+  QFile(guide).open(QIODevice::WriteOnly);
+  app->View()->SetHelpFile(guide);
+  for (const char* opener : {"false", "/no/such/opener"}) {
+    boxes.clear();
+    app->View()->SetHelpOpener(opener);
+    app->MainFrame()->m_actHelpTopics->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); })) << opener;
+    EXPECT_EQ(Texts(), QStringList{"The help file " + guide +
+                                   " could not be opened: no program to show it was found. Open it in a web browser."})
+        << opener;
+  }
 }
 
 TEST_F(ShellTest, EachButtonRunsItsDialog) {

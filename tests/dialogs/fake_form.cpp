@@ -18,6 +18,13 @@ FlowTest::FlowTest() : pins(new QComboBox(&window)) {
   pins->setInsertPolicy(QComboBox::NoInsert);
   database.Open(path);
   hooks.messageBox = [this](QWidget*, const QString& text, QMessageBox::Icon icon) { shown.emplace_back(text, icon); };
+  hooks.ask = [this](QWidget*, const QString& text) {
+    asked << text;
+    if (answers.empty()) return true;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  };
   hooks.runDialog = [this](QDialog& dialog) {
     if (steps.empty()) {
       ADD_FAILURE() << "a dialog ran with no step queued: " << dialog.windowTitle().toStdString();

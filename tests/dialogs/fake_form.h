@@ -56,6 +56,7 @@ class FlowTest : public ::testing::Test, public FormHost {
   CDaoDatabase& Database() override { return database; }
   void SetMessageText(const QString& text) override { message = text; }
   void UpdateCharCount() override { ++charCounts; }
+  void ShowNoRecipient() override { fname = lname = phone = ""; }
   const DialogHooks& Hooks() override { return hooks; }
 
   QTemporaryDir dir;
@@ -68,6 +69,8 @@ class FlowTest : public ::testing::Test, public FormHost {
   QString message;                  // the form's message box
   int charCounts = 0;
   std::vector<std::pair<QString, QMessageBox::Icon>> shown;
+  QStringList asked;          // the questions asked so far
+  std::deque<bool> answers;   // the answers to give, in turn; Yes when none is left
   std::deque<std::function<void(CTemplateDialog&)>> steps;  // one per dialog run
   DialogHooks hooks;
 };

@@ -137,7 +137,7 @@ TEST_F(SendEndToEnd, TerminalReceivesLogOnBlockAndLogOff) {
       ++blocks;
       EXPECT_TRUE(e["valid"].get<bool>());
       EXPECT_EQ(e["pin"], "1001");
-      EXPECT_EQ(e["message"], "Pump 3 down\r\nCall ops");
+      EXPECT_EQ(e["message"], "Pump 3 down Call ops") << "a line break goes as a space, never a CR in the field";
     }
   }
   EXPECT_EQ(blocks, 1);

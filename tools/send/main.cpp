@@ -12,6 +12,7 @@
 #include "delivery/interruption.h"
 #include "delivery/send_options.h"
 #include "delivery/send_page.h"
+#include "paging/line_text.h"
 #include "seriallink/trace.h"
 #include "tools/program_cli.h"
 #include "tools/send/gateway_submit.h"
@@ -19,6 +20,15 @@
 #include "tools/send/pages_file.h"
 
 namespace {
+
+// The message as the line carries it, said on stderr when that changes it:
+// plain ASCII; line breaks stay for the TAP session (which sends them as
+// the terminal takes them) and become spaces in the form's one block.
+std::string ForTheLine(const std::string& message, bool full_tap) {
+  const std::string notice = zentrel::LineAsciiNotice(message);
+  if (!notice.empty()) std::fprintf(stderr, "zentrel-send: %s\n", notice.c_str());
+  return full_tap ? zentrel::ToLineAscii(message) : zentrel::PageMessageText(message);
+}
 
 struct MessageFileError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -106,7 +116,7 @@ int main(int argc, char** argv) {
       if (!file.error.empty()) throw MessageFileError(file.error);
       message = file.text;
     }
-    message = AsMessageBoxText(message);
+    message = ForTheLine(AsMessageBoxText(message), tap.on);
     if (!pins.empty() && !have_message) throw CLI::RequiredError("--message or --message-file");
     if (tap.on) {
       requests = Requests(pins, message, tap);
