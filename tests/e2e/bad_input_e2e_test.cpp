@@ -164,19 +164,23 @@ TEST_F(BadInput, RefusedPagesDialNothingAndChangeNothing) {
   EXPECT_EQ(ReadFile(dir_ / "vp.mdb"), before);
 }
 
+// The euro sign goes as EUR (said first), and the message is then cut at
+// the block's 199 bytes, also said first.
 TEST_F(BadInput, ALongMessageIsCutOnACharacterAndTheUserIsToldFirst) {
   const std::string euro = "\xE2\x82\xAC";
   auto modem = StartModem();
   const auto sent = Send({"--pin", "1001", "--message", std::string(197, 'A') + euro + "tail"});
   modem->Wait(30s);
   EXPECT_EQ(sent.status, 0) << sent.err;
+  EXPECT_TRUE(Has(sent.err, "zentrel-send: The line carries plain letters only: " + euro + " goes as EUR.\n"))
+      << sent.err;
   EXPECT_TRUE(Has(sent.err, "zentrel-send: The message is longer than a page holds (199 bytes): "
-                            "only its first 197 of 202 characters are sent.\n"))
+                            "only its first 199 of 204 characters are sent.\n"))
       << sent.err;
   const auto blocks = Events("block");
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_TRUE(blocks[0]["valid"].get<bool>());
-  EXPECT_EQ(blocks[0]["message"], std::string(197, 'A'));
+  EXPECT_EQ(blocks[0]["message"], std::string(197, 'A') + "EU");
 }
 
 TEST_F(BadInput, ATerminalThatNeverAnswersIsReportedAsSuch) {

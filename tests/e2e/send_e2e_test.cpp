@@ -144,7 +144,7 @@ TEST_F(SendEndToEnd, TerminalReceivesLogOnBlockAndLogOff) {
   std::string all;
   for (const auto& r : received) all += r;
   const auto logon = all.find("<ESC>PG1<CR>");
-  const auto block = all.find("<STX>1001<CR>Pump 3 down<CR><LF>Call ops<CR><ETX>");
+  const auto block = all.find("<STX>1001<CR>Pump 3 down Call ops<CR><ETX>");
   const auto logoff = all.find("<EOT><CR>");
   ASSERT_NE(logon, std::string::npos) << all;
   ASSERT_NE(block, std::string::npos) << all;
