@@ -223,11 +223,11 @@ TEST_F(TapEndToEnd, FullTapSessions) {
        {"1001: accepted (211 Page accepted)", "1001: accepted (211 Page accepted)",
         "1001: accepted (211 Page accepted)"},
        {"ETX 1/3 " + Words(0, 29), "ETX 2/3 " + Words(29, 57), "ETX 3/3 " + Words(57, 60) + " end"}},
-      {"accept",  // cut before the euro sign, not inside it
+      {"accept",  // the euro sign goes as EUR (the line is ASCII), then the cut at 10
        {"--pin", "1001", "--message", "abcdefgh\xe2\x82\xac", "--max-chars", "10"},
        0,
        {"1001: accepted (211 Page accepted)"},
-       {"ETX abcdefgh"}},
+       {"ETX abcdefghEU"}},
       {"accept",  // no room for the text beside "1/n ": refused, nothing dialled
        {"--pin", "1001", "--message", std::string(600, 'y'), "--split", "--max-chars", "8"},
        2,
