@@ -123,6 +123,8 @@ void LineCalls::OnEvent(Call& call, const WorkerEvent& event, double now) {
                                      page->duration_ms});
       call.answered.insert(page->id);
       worker.Ack();
+      Log(call.line_name + ": page " + std::to_string(page->id) + " " + page->outcome +
+          (page->reason.empty() ? "" : " (" + page->reason + ")"));
       changed_();
     } else if (const auto* end = std::get_if<EndEvent>(&event)) {
       call.ended = true;
