@@ -57,7 +57,11 @@ SSL_CTX* MakeContext(const TlsClientOptions& o, std::string* error) {
   }
   SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
   if (ctx == nullptr) return *error = LibraryError("cannot create a TLS context"), nullptr;
-  SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  // The floor is set here, never left to the machine's OpenSSL defaults.
+  if (SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION) != 1) {
+    SSL_CTX_free(ctx);
+    return *error = LibraryError("cannot require TLS 1.2 or newer"), nullptr;
+  }
   SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_NO_RENEGOTIATION);
   SSL_CTX_set_verify(ctx, o.insecure ? SSL_VERIFY_NONE : SSL_VERIFY_PEER, nullptr);
   // With `insecure` the CA file is never read: nothing would be checked.
