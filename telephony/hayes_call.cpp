@@ -90,10 +90,7 @@ bool HayesCall::Command(const std::string& command, HayesResponse* answer) {
     return false;
   }
   const Wait wait = AwaitResult(timings_.command_timeout, true, answer);
-  if (wait == Wait::kLine) {
-    if (answer->kind == HayesKind::kOk) Pause(timings_.after_ok);
-    return true;
-  }
+  if (wait == Wait::kLine) return true;
   if (wait == Wait::kTimeout)
     Trace("no answer to " + command + " within " +
           std::to_string(timings_.command_timeout.count()) + " ms");
@@ -105,7 +102,10 @@ bool HayesCall::Command(const std::string& command, HayesResponse* answer) {
 bool HayesCall::Initialise() {
   HayesResponse answer;
   const bool answered = Command(init_, &answer);
-  if (answered && answer.kind == HayesKind::kOk && SendSettings()) return true;
+  if (answered && answer.kind == HayesKind::kOk) {
+    Pause(timings_.after_init);
+    if (SendSettings()) return true;
+  }
   if (answered && answer.kind != HayesKind::kOk)
     Trace("the init " + init_ + " answered \"" +
           PrintableModemText(last_line_) + "\"");

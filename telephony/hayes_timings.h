@@ -14,7 +14,10 @@ struct HayesTimings {
   std::chrono::milliseconds hangup_wait{2000};      // answer or DCD low after DTR
   std::chrono::milliseconds watch_interval{250};    // carrier checks
   std::chrono::milliseconds line_end_grace{100};    // LF after a CR
-  std::chrono::milliseconds after_ok{100};          // pause after OK
+  // After the line's INIT answers OK: it usually resets the modem (ATZ),
+  // which some modems finish after their OK. The emulator needs none in any
+  // of its scenarios; the driver's other commands get no pause.
+  std::chrono::milliseconds after_init{100};
 };
 
 }  // namespace zentrel

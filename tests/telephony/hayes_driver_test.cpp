@@ -69,7 +69,7 @@ class HayesDriverTest : public ::testing::Test {
     LineSettings settings;
     settings.modem = {.command_timeout = 5s, .dial_timeout = dial_timeout, .escape_guard = 5ms,
                       .dtr_hold = 5ms, .hangup_wait = 20ms, .watch_interval = 50ms,
-                      .line_end_grace = 100ms, .after_ok = 1ms};
+                      .line_end_grace = 100ms, .after_init = 1ms};
     settings.tty.lock_folder = locks_.string();
     SetLineDriver(std::make_shared<ConfiguredLineDriver>(
         [path = config_.string()] { return path; }, settings));

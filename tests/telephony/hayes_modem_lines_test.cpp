@@ -196,7 +196,7 @@ TEST(HayesModemLines, HangUpAndCarrier) {
                              .hangup_wait = 100ms,
                              .watch_interval = 20ms,
                              .line_end_grace = 20ms,
-                             .after_ok = 0ms};
+                             .after_init = 0ms};
   for (const Row& row : rows) {
     int master = -1, slave = -1;
     ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
