@@ -125,7 +125,7 @@ int SendWiring::StartSend(const char* number, std::function<void()> call_ended) 
   }
   if (!started.notice.empty()) form_.UpdateStatus(started.notice);
   sends_.push_back(Send{std::move(started.link), std::move(ending), std::move(started.tapi)});
-  page_log_->Begin({"zentrel", CurrentUser(), request.pin, "", DialledNumber(request.phone),
+  page_log_->Begin({"zentrel", CurrentUser(), request.pin, "", request.phone,
                     std::string(MessageField(request.message))});
   if (started.dialled == 0) page_log_->Update(true);
   else call_watch_->start();

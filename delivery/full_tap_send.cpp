@@ -28,17 +28,24 @@ struct Prepared {
 // unless --phone says which. Returns the usage error, or empty.
 std::string LookUpAll(const SendOptions& options, const std::vector<PageOrder>& requests,
                       std::vector<Recipient>& found) {
+  // Every PIN is checked before any is looked up: one that is empty, too
+  // long or holds a control character would reach nobody or someone else.
   for (const PageOrder& r : requests) {
-    // A control character would split the block's PIN field: never sent.
-    if (const std::string control = FirstControlCharacter(r.pin); !control.empty()) {
-      return "page not sent: the PIN holds " + control + "; nothing was sent.";
+    if (const std::string refusal = PinRefusal(r.pin); !refusal.empty()) {
+      return "page not sent: " + refusal;
     }
+  }
+  for (const PageOrder& r : requests) {
     found.push_back(LookUp(options.db, r.pin));
     if (!found.back().found) return "Did not find Pin number in database, try again! (" + r.pin + ")";
     if (!options.phone && found.back().phone != found.front().phone) {
       return "PINs " + requests.front().pin + " and " + r.pin +
              " are paged through different numbers; send them in separate calls or give --phone";
     }
+  }
+  const std::string number = options.phone.value_or(found.front().phone);
+  if (const std::string refusal = NumberRefusal(number); !refusal.empty()) {
+    return "page not sent: " + refusal;
   }
   return {};
 }

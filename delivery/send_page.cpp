@@ -8,6 +8,7 @@
 
 #include "journal/page_journal.h"
 #include "paging/message_block.h"
+#include "paging/page_check.h"
 #include "paging/reply_rules.h"
 #include "paging/send_request.h"
 #include "paging/transaction_flags.h"
@@ -83,6 +84,10 @@ PageResult Logged(const CallResult& call) {
 }  // namespace
 
 int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
+  if (const std::string refusal = PinRefusal(options.pin); !refusal.empty()) {
+    std::fprintf(err, "zentrel-send: page not sent: %s\n", refusal.c_str());
+    return kExitUsage;
+  }
   Recipient recipient;
   try {
     recipient = LookUp(options.db, options.pin);

@@ -56,15 +56,27 @@ std::string BlockRefusal(std::string_view pin, std::string_view message) {
   return {};
 }
 
+std::string PinRefusal(std::string_view pin) {
+  if (pin.empty()) return "The PIN is empty; nothing was sent.";
+  return BlockRefusal(pin, "");
+}
+
 std::string NumberRefusal(std::string_view phone) {
+  if (phone.empty()) return "The phone number is empty; nothing was dialled.";
   if (const std::string found = FirstControlCharacter(phone); !found.empty()) {
     return "The phone number holds " + found + "; nothing was dialled.";
+  }
+  if (phone.size() > kMaxPhoneChars) {
+    return "The phone number \"" + std::string(phone) + "\" has " + std::to_string(phone.size()) +
+           " characters, more than the " + std::to_string(kMaxPhoneChars) +
+           " a line can dial; nothing was dialled.";
   }
   return {};
 }
 
-std::string DialledNumber(std::string_view phone) {
-  return std::string(phone.substr(0, kMaxPhoneChars));
+std::string RecipientRefusal(std::string_view pin, std::string_view phone) {
+  std::string refusal = PinRefusal(pin);
+  return refusal.empty() ? NumberRefusal(phone) : refusal;
 }
 
 std::string MessageCutNotice(std::string_view message) {

@@ -1,9 +1,10 @@
 // What may go out in a page, checked before a number is dialled and again
-// each time the block is built: a PIN that fits its field whole, a PIN and a
-// number without control characters, and a message whose only control
-// characters are its line breaks. A refusal names the cause for the user;
-// a message longer than its field is not refused but cut, and the user is
-// told how much of it goes.
+// each time the block is built: a PIN that is not empty and fits its field
+// whole, a number that is not empty and fits what a line can dial (never
+// cut), a PIN and a number without control characters, and a message whose
+// only control characters are its line breaks. A refusal names the cause and
+// the PIN or number for the user; a message longer than its field is not
+// refused but cut, and the user is told how much of it goes.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +13,7 @@
 
 namespace zentrel {
 
-// The phone number is read with room for this many characters; a longer
-// number is dialled as its first kMaxPhoneChars.
+// The longest number a line dials; a longer one is refused.
 inline constexpr std::size_t kMaxPhoneChars = 31;
 
 // "the control character <CR> (character 3)" for the first control character
@@ -21,13 +21,20 @@ inline constexpr std::size_t kMaxPhoneChars = 31;
 std::string FirstControlCharacter(std::string_view text, bool line_breaks_allowed = false);
 
 // Why the PIN and message box texts cannot go in a block; "" when they can.
+// (An empty PIN box is the form's own affair once its call is under way.)
 std::string BlockRefusal(std::string_view pin, std::string_view message);
 
-// Why `phone` cannot be dialled; "" when it can.
+// Why a page cannot be sent to `pin`: empty, too long, a control character;
+// "" when it can.
+std::string PinRefusal(std::string_view pin);
+
+// Why `phone` cannot be dialled: empty, longer than kMaxPhoneChars, a
+// control character; "" when it can.
 std::string NumberRefusal(std::string_view phone);
 
-// The number as it is dialled: its first kMaxPhoneChars characters.
-std::string DialledNumber(std::string_view phone);
+// The one check of a recipient, for every sender and every importer: the
+// PIN's refusal, else the number's; "" when a page may go to them.
+std::string RecipientRefusal(std::string_view pin, std::string_view phone);
 
 // What the user is told when the message is longer than the block's field;
 // "" when it fits whole.

@@ -12,9 +12,12 @@
 
 namespace zentrel {
 
+static_assert(kMaxPhoneChars < sizeof(CTelephony::m_szPhoneNumber));
+
 StartedSend CheckSend(const PageRequest& request) {
   StartedSend send;
-  send.refusal = BlockRefusal(request.pin, request.message);
+  send.refusal = PinRefusal(request.pin);
+  if (send.refusal.empty()) send.refusal = BlockRefusal(request.pin, request.message);
   if (send.refusal.empty()) send.refusal = NumberRefusal(request.phone);
   if (send.refusal.empty()) send.notice = MessageCutNotice(request.message);
   return send;
@@ -30,8 +33,8 @@ StartedSend StartSend(const PageRequest& request, ILinkView& view,
   send.link = std::make_unique<CCommLink>(view);
   send.tapi = std::make_unique<CTelephony>(send.link.get());
   if (publish) publish(*send.link, *send.tapi);
-  const std::string number = DialledNumber(request.phone);
-  std::memcpy(send.tapi->m_szPhoneNumber, number.c_str(), number.size() + 1);
+  // Checked: it fits the telephony object's number whole.
+  std::memcpy(send.tapi->m_szPhoneNumber, request.phone.c_str(), request.phone.size() + 1);
   send.dialled = send.tapi->Dial(send.tapi->m_szPhoneNumber);
   return send;
 }

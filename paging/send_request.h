@@ -1,7 +1,7 @@
 // The one start of a send, for the form and for zentrel-send alike: the
 // PIN, message and number are checked (page_check.h), and only then a new
 // serial link and telephony object are made (each the current one), the
-// number is copied with its one limit, and the call is dialled. Whatever a
+// number (checked to fit, never cut) is copied, and the call is dialled. Whatever a
 // send must do besides, it does here, so both programs do it the same way.
 #pragma once
 

@@ -174,7 +174,7 @@ void CZTView::OnSendPage() {
   const QString notice = LineNotice();
   ApplyStatus(notice.isEmpty() ? QString::fromLatin1(kStatusPreparing.data(), kStatusPreparing.size()) : notice);
   m_editStatus->repaint();
-  const std::string number = DialledNumber(m_editPhone->text().toLatin1().toStdString());
+  const std::string number = m_editPhone->text().toLatin1().toStdString();
   const int dialled = start_send_ ? start_send_(number.c_str()) : 0;
   if (dialled == 0) {
     OutputDebugStringA("Dial call failed.\n");

@@ -49,9 +49,10 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   Q_OBJECT
 
  public:
-  // Starts a send: given the phone number (at most kMaxPhoneChars), creates
-  // the link and the telephony object, keeps them in m_pCommLink/m_pTapi and
-  // dials. Returns what the dial returned (0 = failed).
+  // Starts a send: given the phone number as typed (a send refuses one too
+  // long, never cuts it), creates the link and the telephony object, keeps
+  // them in m_pCommLink/m_pTapi and dials. Returns what the dial returned
+  // (0 = failed).
   using StartSendFn = std::function<int(const char* phone_number)>;
   using ButtonFn = std::function<void()>;
   // True while the latest send's call is under way.

@@ -124,6 +124,7 @@ TEST_F(BadInput, RefusedPagesDialNothingAndChangeNothing) {
       "'5551234'), ('1003', 'Cr', 'Phone', '5553333' || char(13) || 'AT&F&W')");
   std::ofstream(dir_ / "nul.txt") << std::string("before\0after", 12);
   std::ofstream(dir_ / "big.txt") << std::string(64 * 1024 + 1, 'A');
+  std::ofstream(dir_ / "pages.txt") << "1001\ta\n12345678\tb\n";
   const std::string before = ReadFile(dir_ / "vp.mdb");
   auto modem = StartModem({});  // stays up: any dial would show in its log
   const struct {
@@ -138,7 +139,22 @@ TEST_F(BadInput, RefusedPagesDialNothingAndChangeNothing) {
       {"CR in the number given", {"--pin", "1001", "--message", "hi", "--phone", "555\r1"},
        "The phone number holds the control character <CR>"},
       {"CR in a later PIN of one call", {"--full-tap", "--pin", "1001", "--pin", "10\r02", "--message", "hi"},
-       "the PIN holds the control character <CR> (character 3)"},
+       "The PIN holds the control character <CR> (character 3)"},
+      {"PIN of 8 after a good one", {"--full-tap", "--pin", "1001", "--pin", "12345678", "--message", "hi"},
+       "The PIN \"12345678\" has more than 7 characters"},
+      {"PIN of 8 in --page", {"--full-tap", "--page", "1001=a", "--page", "12345678=b"},
+       "The PIN \"12345678\" has more than 7 characters"},
+      {"PIN of 8 in --pages", {"--full-tap", "--pages", Path("pages.txt")},
+       "The PIN \"12345678\" has more than 7 characters"},
+      {"empty PIN", {"--pin", "", "--message", "hi"}, "The PIN is empty; nothing was sent."},
+      {"empty PIN in one call", {"--full-tap", "--pin", "", "--message", "hi"},
+       "The PIN is empty; nothing was sent."},
+      {"empty number", {"--pin", "1001", "--message", "hi", "--phone", ""},
+       "The phone number is empty; nothing was dialled."},
+      {"number of 32", {"--pin", "1001", "--message", "hi", "--phone", std::string(32, '5')},
+       "has 32 characters, more than the 31 a line can dial; nothing was dialled."},
+      {"number of 41 in one call", {"--full-tap", "--pin", "1001", "--message", "hi", "--phone", std::string(41, '5')},
+       "has 41 characters, more than the 31 a line can dial; nothing was dialled."},
       {"ETX in the message", {"--pin", "1001", "--message", "a\x03z"},
        "The message holds the control character <ETX> (character 2)"},
       {"missing message file", {"--pin", "1001", "--message-file", Path("none.txt")},

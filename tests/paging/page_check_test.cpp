@@ -32,7 +32,13 @@ TEST(PageCheck, RefusalsAndNoticesOfOneRequest) {
   };
   const Row rows[] = {
       {"plain", {"1001", "Pump 3 down\r\nCall ops", "5551234"}, "", ""},
-      {"empty PIN and message", {"", "", "5551234"}, "", ""},
+      {"empty message", {"1001", "", "5551234"}, "", ""},
+      {"empty PIN", {"", "hi", "5551234"}, "The PIN is empty; nothing was sent.", ""},
+      {"empty number", {"1001", "hi", ""}, "The phone number is empty; nothing was dialled.", ""},
+      {"number of 31", {"1001", "hi", std::string(31, '7')}, "", ""},
+      {"number of 32, never cut", {"1001", "hi", std::string(32, '7')},
+       "The phone number \"77777777777777777777777777777777\" has 32 characters, more than the 31",
+       ""},
       {"PIN of 7", {"1234567", "hi", "555"}, "", ""},
       {"PIN of 8",
        {"12345678", "hi", "555"},
@@ -90,7 +96,19 @@ TEST(PageCheck, MessageIsCutBeforeACharacterThatWouldNotFitWhole) {
     const std::string block = ComposeMessageBlock("1", row.message);
     EXPECT_EQ(block.size(), 9 + row.sent) << row.name;  // PIN "1" and 8 framing bytes
   }
-  EXPECT_EQ(DialledNumber(std::string(40, '7')), std::string(kMaxPhoneChars, '7'));
+}
+
+// The check that importers and the gateway use is the send's own.
+TEST(PageCheck, RecipientRefusalIsTheSendsCheckOfPinAndNumber) {
+  const struct {
+    const char* pin;
+    std::string phone;
+  } rows[] = {{"1001", "5551234"}, {"", "5551234"}, {"12345678", "5551234"}, {"1001", ""},
+              {"1001", std::string(41, '5')}, {"1\x1b", "555"}, {"1001", "555\r"}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(RecipientRefusal(row.pin, row.phone), CheckSend({row.pin, "hi", row.phone}).refusal)
+        << row.pin << " " << row.phone;
+  }
 }
 
 // The boxes change between the start of the send and the go-ahead.
