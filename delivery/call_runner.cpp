@@ -36,7 +36,8 @@ class LoopDispatcher : public IEventDispatcher {
   UiLoop& loop_;
 };
 
-// Why the call ended, from the telephony's trace texts, in the user's words.
+// Why the call ended in the user's words, from the telephony's trace texts
+// (the kind comes from the telephony object's end state, EndKind).
 class CallOutcome {
  public:
   void See(std::string_view text) {
@@ -44,12 +45,11 @@ class CallOutcome {
     if (line_failed_) return;  // the line's own reason says more than what follows
     if (text.starts_with("Line busy")) reason_ = "the line is busy";
     else if (text.starts_with("Disconnected: ")) reason_ = Trim(text.substr(14));
-    else if (text.starts_with("Line is already in use")) line_in_use_ = true;
     else if (text.starts_with("Line failed: ")) reason_ = Trim(text.substr(13)), line_failed_ = true;
   }
-  CallEnd End() const {
+  std::string Reason() const {
     std::lock_guard lock(mutex_);
-    return {line_in_use_, false, false, reason_};
+    return reason_;
   }
 
  private:
@@ -59,7 +59,6 @@ class CallOutcome {
   }
   mutable std::mutex mutex_;
   std::string reason_;
-  bool line_in_use_ = false;
   bool line_failed_ = false;
 };
 
@@ -68,9 +67,13 @@ class CallOutcome {
 // over, is ended cleanly. Returns false on the time-out.
 bool RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds, const CallView& view) {
   const auto deadline = UiLoop::Clock::now() + std::chrono::seconds(timeout_seconds);
-  std::optional<UiLoop::Clock::time_point> over_since;
+  std::optional<UiLoop::Clock::time_point> over_since, signal_since;
   loop.SetIdleCheck([&] {
-    if (tapi.m_bCallInProgress.load() == 0 || InterruptingSignal() != 0) return true;
+    if (tapi.m_bCallInProgress.load() == 0) return true;
+    if (InterruptingSignal() != 0) {
+      if (!signal_since) signal_since = UiLoop::Clock::now();
+      if (UiLoop::Clock::now() - *signal_since >= view.signal_grace) return true;
+    }
     if (!view.over || !view.over()) return false;
     if (!over_since) over_since = UiLoop::Clock::now();
     return UiLoop::Clock::now() - *over_since >= kHangUpGrace;
@@ -81,6 +84,26 @@ bool RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds, const CallView
     OutputDebugStringA("zentrel-send: " + InterruptionText(InterruptingSignal()) + ", ending the call\n");
   if (!in_time || tapi.m_bCallInProgress.load() != 0) tapi.StopCall();
   return in_time;
+}
+
+// The kind of the call's end, from what the line service told the
+// telephony object; kNone when nothing went wrong that it knows of.
+Reason EndKind(const CTelephony& tapi) {
+  if (tapi.m_bLineAllocated.load() != 0) return Reason::kLineInUse;
+  switch (tapi.m_dwEndState.load()) {
+    case LINECALLSTATE_BUSY: return Reason::kBusy;
+    case LINECALLSTATE_SPECIALINFO: return Reason::kLineUnusable;
+    case LINECALLSTATE_DISCONNECTED: break;
+    default: return tapi.m_bConnected.load() != 0 ? Reason::kNone : Reason::kLineUnusable;
+  }
+  if (tapi.m_bConnected.load() != 0) return Reason::kCallDropped;
+  switch (tapi.m_dwEndMode.load()) {
+    case LINEDISCONNECTMODE_NOANSWER: return Reason::kNoAnswer;
+    case LINEDISCONNECTMODE_NODIALTONE: return Reason::kNoDialTone;
+    case LINEDISCONNECTMODE_BUSY: return Reason::kBusy;
+    case LINEDISCONNECTMODE_UNREACHABLE: return Reason::kNoCarrier;
+    default: return Reason::kLineUnusable;
+  }
 }
 
 // Everything that shares this configuration shares its line: the line
@@ -165,10 +188,19 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   // port that another program holds is the line in use: said once the wait
   // for it is over, not at every try.
   const std::vector<LineProblem> problems = TakeLineProblems();
-  CallEnd end = outcome.End();
+  CallEnd end;
+  end.reason = outcome.Reason();
+  if (send.tapi) {
+    end.kind = EndKind(*send.tapi);
+    end.connected = send.tapi->m_bConnected.load() != 0;
+    end.line_in_use = end.kind == Reason::kLineInUse;
+  } else {
+    end.kind = Reason::kRefusedNumber;  // the checks refused the request
+  }
   for (const LineProblem& problem : problems) {
     if (problem.kind != LineProblemKind::kHeld) continue;
     end.line_in_use = true;
+    end.kind = Reason::kLineInUse;
     end.reason = problem.Text();
   }
   if (!end.line_in_use) {
@@ -176,12 +208,17 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
       std::fprintf(err, "zentrel-send: %s\n", problem.Text().c_str());
   }
   end.timed_out = !in_time;
+  if (end.timed_out) end.kind = Reason::kTimeOut;
   if (InterruptingSignal() != 0) {
     end.interrupted = true;
+    end.kind = Reason::kInterrupted;
     end.reason = InterruptionText(InterruptingSignal()) + "; the call was ended";
   }
   if (end.reason.empty()) end.reason = send.refusal.empty() ? last_box : send.refusal;
-  if (end.reason.empty() && !problems.empty()) end.reason = "no line could be used (see above)";
+  // A call that reached the terminal was not stopped by the lines.
+  if (end.reason.empty() && !problems.empty() && !end.connected) {
+    end.reason = "no line could be used (see above)";
+  }
   return end;
 }
 

@@ -11,6 +11,7 @@
 
 #include "paging/send_request.h"
 #include "seriallink/link_view.h"
+#include "delivery/outcome.h"
 #include "delivery/send_options.h"
 #include "delivery/ui_loop.h"
 
@@ -32,12 +33,17 @@ struct CallView {
   // True once the session has nothing more to do; the call is then ended
   // if the terminal hasn't hung up within the grace time.
   std::function<bool()> over;
+  // After a signal: how long the session may go on to end properly (log
+  // off) before the call is ended; zero ends it at once.
+  std::chrono::milliseconds signal_grace{0};
 };
 
 struct CallEnd {
   bool line_in_use = false;  // another program had the line: worth a new try
   bool timed_out = false;    // the call was ended at the time-out
   bool interrupted = false;  // a signal ended the call; `reason` says which
+  bool connected = false;    // the call reached the terminal
+  Reason kind = Reason::kNone;  // why the call ended, from the line service's states
   std::string reason;        // why the call ended, or who holds the line
 };
 

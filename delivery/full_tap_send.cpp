@@ -4,9 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <memory>
 #include <sstream>
 
+#include "delivery/call_log.h"
 #include "journal/page_journal.h"
 #include "paging/page_check.h"
 #include "store/dao.h"
@@ -77,15 +77,6 @@ Prepared Prepare(const SendOptions& options, const std::vector<PageOrder>& reque
   return p;
 }
 
-PageOutcome Logged(tap::PageStatus status) {
-  switch (status) {
-    case tap::PageStatus::kAccepted: return PageOutcome::kAccepted;
-    case tap::PageStatus::kRefused: return PageOutcome::kRefused;
-    case tap::PageStatus::kNotSent: break;
-  }
-  return PageOutcome::kNotSent;
-}
-
 void Report(const SendOptions& options, const Prepared& p,
             const std::vector<tap::PageReport>& reports, std::FILE* out) {
   nlohmann::json all = nlohmann::json::array();
@@ -106,13 +97,54 @@ void Report(const SendOptions& options, const Prepared& p,
   std::fflush(out);
 }
 
+// The page log of the call: a page's record is begun as its first block
+// goes and finished as it ends. Pages start in order, so the pages that
+// never started are those from `started` on; their records are written
+// once the call (and every new try for the line) is over.
+class PageRecords : public IPageEvents {
+ public:
+  PageRecords(const Prepared& p, std::FILE* err)
+      : p_(p), log_(DefaultPageLogPath(), [err](const std::string& text) {
+          std::fprintf(err, "zentrel-send: %s\n", text.c_str());
+        }) {}
+  bool Starting(std::size_t index) override {
+    log_.Begin(Attempt(index));
+    started_ = index + 1;
+    return true;
+  }
+  void Done(std::size_t index, const tap::PageReport& report) override {
+    if (index + 1 == started_) log_.Finish(Logged(report));
+  }
+  void RecordUnstarted(const std::vector<tap::PageReport>& reports) {
+    for (std::size_t i = started_; i < reports.size(); ++i) log_.Record(Attempt(i), Logged(reports[i]));
+  }
+
+ private:
+  PageAttempt Attempt(std::size_t i) const {
+    return {"zentrel-send", CurrentUser(), p_.pages[i].pin, p_.names[i], p_.number, p_.pages[i].message};
+  }
+  static PageResult Logged(const tap::PageReport& r) { return {Logged(r.status), r.reason, r.terminal}; }
+  static PageOutcome Logged(tap::PageStatus status) {
+    switch (status) {
+      case tap::PageStatus::kAccepted: return PageOutcome::kAccepted;
+      case tap::PageStatus::kRefused: return PageOutcome::kRefused;
+      case tap::PageStatus::kNotSent: break;
+    }
+    return PageOutcome::kNotSent;
+  }
+
+  const Prepared& p_;
+  CallLog log_;
+  std::size_t started_ = 0;
+};
+
 std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepared& p,
-                                        std::FILE* err) {
+                                        PageRecords& records, std::FILE* err) {
   std::vector<tap::PageReport> reports;
   std::string holder;  // who had the line at the last try
   const std::string never = InTurn(options, [&] {
     UiLoop loop;
-    TapView view(loop, p.pages, options.tap_timings);
+    TapView view(loop, p.pages, options.tap_timings, &records);
     // The one start of a send checks the first PIN and the number; the
     // messages go in the session's own blocks.
     const PageRequest start{p.pages.front().pin, "", p.number};
@@ -169,21 +201,12 @@ int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& reques
     std::fprintf(err, "zentrel-send: %s\n", p.refusal.c_str());
     return kExitUsage;
   }
-  auto warn = [err](const std::string& text) { std::fprintf(err, "zentrel-send: %s\n", text.c_str()); };
-  std::vector<std::unique_ptr<PageJournal>> records;
-  for (std::size_t i = 0; i < p.pages.size(); ++i) {
-    records.push_back(std::make_unique<PageJournal>(DefaultPageLogPath(), warn));
-    records.back()->Begin({"zentrel-send", CurrentUser(), p.pages[i].pin, p.names[i], p.number,
-                           p.pages[i].message});
-  }
-  std::vector<tap::PageReport> reports = CallInTurn(options, p, err);
+  PageRecords records(p, err);
+  std::vector<tap::PageReport> reports = CallInTurn(options, p, records, err);
   reports.resize(p.pages.size(), {tap::PageStatus::kNotSent, "", "the call was not made"});
+  records.RecordUnstarted(reports);
   bool all_accepted = true;
-  for (std::size_t i = 0; i < reports.size(); ++i) {
-    const auto& r = reports[i];
-    all_accepted = all_accepted && r.status == tap::PageStatus::kAccepted;
-    records[i]->Finish({Logged(r.status), r.reason, r.terminal});
-  }
+  for (const auto& r : reports) all_accepted = all_accepted && r.status == tap::PageStatus::kAccepted;
   Report(options, p, reports, out);
   return all_accepted ? kExitSent : kExitNotSent;
 }

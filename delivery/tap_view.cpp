@@ -11,10 +11,12 @@
 
 namespace zentrel {
 
-TapView::TapView(UiLoop& loop, std::vector<tap::OutgoingPage> pages, tap::SessionTimings timings)
-    : loop_(loop), session_(pages, *this, timings), reports_(pages.size()) {}
+TapView::TapView(UiLoop& loop, std::vector<tap::OutgoingPage> pages, tap::SessionTimings timings,
+                 IPageEvents* events)
+    : loop_(loop), events_(events), session_(pages, *this, timings), reports_(pages.size()) {}
 
 int TapView::StartLogonTimer() {
+  if (events_) events_->Connected();
   session_.Start();
   return 1;
 }
@@ -56,14 +58,18 @@ void TapView::ArmTimer(std::chrono::milliseconds after) {
 }
 
 void TapView::PageDone(std::size_t index, const tap::PageReport& report) {
-  if (index < reports_.size() && !reports_[index]) reports_[index] = report;
+  if (index >= reports_.size() || reports_[index]) return;
+  reports_[index] = report;
+  if (events_) events_->Done(index, report);
 }
+
+bool TapView::MayStartPage(std::size_t index) { return !events_ || events_->Starting(index); }
 
 std::vector<tap::PageReport> TapView::Reports(const std::string& why) {
   TakeInbox();  // an answer that came just before the hang-up still counts
   session_.CallEnded(why);
   std::vector<tap::PageReport> all;
-  for (const auto& r : reports_) all.push_back(r.value_or(tap::PageReport{tap::PageStatus::kNotSent, "", why}));
+  for (const auto& r : reports_) all.push_back(r.value_or(tap::PageReport{tap::PageStatus::kNotSent, "", why, tap::NotSentCause::kCallEnded}));
   return all;
 }
 

@@ -15,9 +15,21 @@
 
 namespace zentrel {
 
+// What a sender does as each page starts and ends, on the UI loop: the
+// page log record, the worker's events. Starting returns false to send no
+// more pages (the session then logs off).
+class IPageEvents {
+ public:
+  virtual ~IPageEvents() = default;
+  virtual void Connected() {}  // the session starts
+  virtual bool Starting(std::size_t index) = 0;
+  virtual void Done(std::size_t index, const tap::PageReport& report) = 0;
+};
+
 class TapView : public ILinkView, public tap::ISessionIo {
  public:
-  TapView(UiLoop& loop, std::vector<tap::OutgoingPage> pages, tap::SessionTimings timings);
+  TapView(UiLoop& loop, std::vector<tap::OutgoingPage> pages, tap::SessionTimings timings,
+          IPageEvents* events = nullptr);
 
   // ILinkView
   int StartLogonTimer() override;  // UI loop
@@ -29,6 +41,7 @@ class TapView : public ILinkView, public tap::ISessionIo {
   void Send(std::string_view bytes) override;
   void ArmTimer(std::chrono::milliseconds after) override;
   void PageDone(std::size_t index, const tap::PageReport& report) override;
+  bool MayStartPage(std::size_t index) override;
   void Finished() override { finished_ = true; }
 
   bool over() const { return finished_.load(); }
@@ -42,6 +55,7 @@ class TapView : public ILinkView, public tap::ISessionIo {
   void TakeInbox();  // UI loop
 
   UiLoop& loop_;
+  IPageEvents* events_;
   tap::TapSession session_;
   std::atomic<bool> finished_{false};
   std::vector<std::optional<tap::PageReport>> reports_;

@@ -18,7 +18,7 @@ StartedSend CheckSend(const PageRequest& request) {
   StartedSend send;
   send.refusal = PinRefusal(request.pin);
   if (send.refusal.empty()) send.refusal = BlockRefusal(request.pin, request.message);
-  if (send.refusal.empty()) send.refusal = NumberRefusal(request.phone);
+  if (send.refusal.empty() && !request.number_unused) send.refusal = NumberRefusal(request.phone);
   if (send.refusal.empty()) send.notice = MessageCutNotice(request.message);
   return send;
 }
@@ -34,7 +34,8 @@ StartedSend StartSend(const PageRequest& request, ILinkView& view,
   send.tapi = std::make_unique<CTelephony>(send.link.get());
   if (publish) publish(*send.link, *send.tapi);
   // Checked: it fits the telephony object's number whole.
-  std::memcpy(send.tapi->m_szPhoneNumber, request.phone.c_str(), request.phone.size() + 1);
+  const std::string& number = request.number_unused ? std::string() : request.phone;
+  std::memcpy(send.tapi->m_szPhoneNumber, number.c_str(), number.size() + 1);
   send.dialled = send.tapi->Dial(send.tapi->m_szPhoneNumber);
   return send;
 }

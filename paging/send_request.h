@@ -18,6 +18,9 @@ struct PageRequest {
   std::string pin;      // as the PIN box holds it
   std::string message;  // as the message box holds it (CR LF line breaks)
   std::string phone;    // the number to dial, as typed or stored
+  // The line that will carry the call does not dial (serial, tcp, tls):
+  // the number is neither checked nor passed on.
+  bool number_unused = false;
 };
 
 struct StartedSend {

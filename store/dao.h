@@ -27,7 +27,14 @@ using PendingColumns = std::vector<std::pair<int, std::string>>;  // position, t
 // The one error type of the store: the engine's (or the store's) message.
 class CDaoException : public std::runtime_error {
  public:
-  explicit CDaoException(const std::string& message) : std::runtime_error(message) {}
+  // `busy`: another program held the database's lock past the wait (worth
+  // a new try later; nothing is wrong with the file or the request).
+  explicit CDaoException(const std::string& message, bool busy = false)
+      : std::runtime_error(message), busy_(busy) {}
+  bool busy() const { return busy_; }
+
+ private:
+  bool busy_ = false;
 };
 
 // A column value as read: null (absent), an integer or a text.

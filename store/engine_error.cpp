@@ -19,7 +19,7 @@ void ThrowEngineError(const CDaoDatabase& db, int rc, const std::string& what) {
     message += " (" + db.Name() + " is in use by another program, which held its lock for longer than " +
                std::to_string(db.BusyTimeout().count()) + " ms; nothing was changed, try again)";
   }
-  throw CDaoException(message);
+  throw CDaoException(message, IsBusy(rc));
 }
 
 void ThrowStoreError(const std::string& message) { throw CDaoException(message); }

@@ -76,7 +76,7 @@ void TapSession::OnLine(std::string_view line) {
 
 void TapSession::OnReply(Reply reply) {
   if (reply == Reply::kDisconnect) {
-    FailRest(words_.empty() ? "the terminal ended the session" : words_);
+    FailRest(words_.empty() ? "the terminal ended the session" : words_, NotSentCause::kTerminalEnded);
     Finish();
     return;
   }
@@ -89,7 +89,7 @@ void TapSession::OnLogonReply(Reply reply) {
     StartPage(0);
   } else if (reply == Reply::kNak || reply == Reply::kRs) {
     if (tries_ < timings_.logon_tries) return SendLogon();
-    FailRest("the terminal refused the log-on");
+    FailRest("the terminal refused the log-on", NotSentCause::kTerminalEnded);
     LogOff();
   }
   // ACK: the log-on is accepted; the go-ahead follows.
@@ -109,7 +109,8 @@ void TapSession::OnBlockReply(Reply reply) {
   if (reply == Reply::kNak) {
     if (tries_ < timings_.block_tries) return SendBlock();
     EndPage(PageStatus::kNotSent,
-            "the terminal refused the block " + std::to_string(tries_) + " times");
+            "the terminal refused the block " + std::to_string(tries_) + " times",
+            NotSentCause::kNakLimit);
   }
 }
 
@@ -122,15 +123,15 @@ void TapSession::TimerExpired() {
         io_.ArmTimer(timings_.wake_interval);
         return;
       }
-      FailRest("the terminal did not ask for the log-on");
+      FailRest("the terminal did not ask for the log-on", NotSentCause::kTimeOut);
       return Finish();
     case Step::kLoggingOn:
       if (tries_ < timings_.logon_tries) return SendLogon();
-      FailRest("the terminal did not answer the log-on");
+      FailRest("the terminal did not answer the log-on", NotSentCause::kTimeOut);
       return Finish();
     case Step::kSending:
       if (tries_ < timings_.block_tries) return SendBlock();
-      FailRest("the terminal did not answer the block");
+      FailRest("the terminal did not answer the block", NotSentCause::kTimeOut);
       return LogOff();
     case Step::kLoggingOff:
       return Finish();
@@ -141,7 +142,7 @@ void TapSession::TimerExpired() {
 
 void TapSession::CallEnded(const std::string& why) {
   if (step_ == Step::kDone) return;
-  FailRest(why);
+  FailRest(why, NotSentCause::kCallEnded);
   Finish();
 }
 
@@ -154,7 +155,7 @@ void TapSession::SendLogon() {
 
 void TapSession::StartPage(std::size_t index) {
   page_ = index;
-  if (page_ >= pages_.size()) return LogOff();
+  if (page_ >= pages_.size() || !io_.MayStartPage(page_)) return LogOff();
   step_ = Step::kSending;
   const OutgoingPage& p = pages_[page_];
   blocks_ = PageBlocks({EncodeField(p.pin, transparent_), EncodeField(p.message, transparent_)});
@@ -169,8 +170,8 @@ void TapSession::SendBlock() {
   SendAndAwait(blocks_[block_]);
 }
 
-void TapSession::EndPage(PageStatus status, const std::string& reason) {
-  io_.PageDone(page_, {status, words_, reason});
+void TapSession::EndPage(PageStatus status, const std::string& reason, NotSentCause cause) {
+  io_.PageDone(page_, {status, words_, reason, cause});
   StartPage(page_ + 1);
 }
 
@@ -187,9 +188,9 @@ void TapSession::SendAndAwait(std::string_view bytes) {
   io_.ArmTimer(timings_.reply_timeout + line_time);
 }
 
-void TapSession::FailRest(const std::string& why) {
+void TapSession::FailRest(const std::string& why, NotSentCause cause) {
   for (std::size_t i = page_; i < pages_.size(); ++i) {
-    io_.PageDone(i, {PageStatus::kNotSent, i == page_ ? words_ : "", why});
+    io_.PageDone(i, {PageStatus::kNotSent, i == page_ ? words_ : "", why, cause});
   }
   page_ = pages_.size();
 }

@@ -35,10 +35,16 @@ struct OutgoingPage {
 enum class PageStatus { kAccepted, kRefused, kNotSent };
 const char* PageStatusName(PageStatus status);  // "accepted", "refused", "not sent"
 
+// Why a page was not sent, as a kind: the terminal answered NAK to every
+// try of a block, a TAP time-out passed, the terminal ended the session
+// (or refused the log-on), or the call ended under the session.
+enum class NotSentCause { kNone, kNakLimit, kTimeOut, kTerminalEnded, kCallEnded };
+
 struct PageReport {
   PageStatus status = PageStatus::kNotSent;
   std::string terminal;  // the terminal's words about the page
   std::string reason;    // why not accepted
+  NotSentCause cause = NotSentCause::kNone;
 };
 
 class ISessionIo {
@@ -48,6 +54,9 @@ class ISessionIo {
   // (Re)starts the one time-out; a later call replaces it.
   virtual void ArmTimer(std::chrono::milliseconds after) = 0;
   virtual void PageDone(std::size_t index, const PageReport& report) = 0;
+  // Before a page's first block: false sends no more pages (the session
+  // logs off; the pages left get their outcome when the call ends).
+  virtual bool MayStartPage(std::size_t /*index*/) { return true; }
   // Every page has its outcome; nothing more will be sent.
   virtual void Finished() = 0;
 };
@@ -76,10 +85,11 @@ class TapSession {
   void SendLogon();
   void StartPage(std::size_t index);
   void SendBlock();
-  void EndPage(PageStatus status, const std::string& reason);
+  void EndPage(PageStatus status, const std::string& reason,
+               NotSentCause cause = NotSentCause::kNone);
   void LogOff();
   void SendAndAwait(std::string_view bytes);
-  void FailRest(const std::string& why);
+  void FailRest(const std::string& why, NotSentCause cause);
   void Finish();
 
   std::vector<OutgoingPage> pages_;

@@ -56,6 +56,15 @@ class CTelephony : public ILinkTelephony {
   char m_szPhoneNumber[64] = {};
   ISerialLink* m_pSerialLink;
 
+  // How this object's call ended, as the line service told it, for a
+  // sender to read once the call is over: the first end state (BUSY,
+  // SPECIALINFO, or DISCONNECTED with its mode in m_dwEndMode), whether the
+  // call had connected, whether the line was held by another program.
+  std::atomic<DWORD> m_dwEndState{0};
+  std::atomic<DWORD> m_dwEndMode{0};
+  std::atomic<std::int32_t> m_bConnected{0};
+  std::atomic<std::int32_t> m_bLineAllocated{0};
+
  private:
   friend int RunTeardown(CTelephony* via, unsigned kind);
   int StopCallNow();

@@ -147,6 +147,11 @@ void CTelephony::OnCallState(DWORD device, DWORD state, DWORD detail) {
     OutputDebugStringA("LINE_CALLSTATE: Unknown device ID ");
     return;
   }
+  if (state == LINECALLSTATE_BUSY || state == LINECALLSTATE_SPECIALINFO ||
+      state == LINECALLSTATE_DISCONNECTED) {
+    DWORD none = 0;
+    if (m_dwEndState.compare_exchange_strong(none, state)) m_dwEndMode = detail;
+  }
   switch (state) {
     case LINECALLSTATE_IDLE:
       OutputDebugStringA("Line idle\n");
@@ -170,6 +175,7 @@ void CTelephony::OnCallState(DWORD device, DWORD state, DWORD detail) {
       StopCall();
       break;
     case LINECALLSTATE_CONNECTED:
+      m_bConnected = 1;
       HandOver();
       break;
     case LINECALLSTATE_PROCEEDING:

@@ -252,6 +252,7 @@ int CTelephony::OpenLine() {
                            nullptr);
     if (line != 0) m_hLine = line;
     if (result == LINEERR_ALLOCATED || result == LINEERR_RESOURCEUNAVAIL) {
+      m_bLineAllocated = 1;
       StopCall();
       OutputDebugStringA(
           "Line is already in use by a non-TAPI application or by another "

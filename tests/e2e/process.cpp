@@ -46,11 +46,14 @@ bool Pump(int& out_fd, std::string& out, int& err_fd, std::string& err, Clock::t
 
 }  // namespace
 
-Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-  int out[2], err[2];
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                 bool piped_input) {
+  int out[2], err[2], in[2] = {-1, -1};
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
+  if (piped_input && pipe2(in, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  if (piped_input) posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   std::vector<char*> args;
@@ -65,11 +68,14 @@ Process::Process(const std::vector<std::string>& argv, const std::vector<std::st
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   close(err[1]);
+  if (piped_input) close(in[0]);
+  in_fd_ = in[1];
   out_fd_ = out[0];
   err_fd_ = err[0];
 }
 
 Process::~Process() {
+  CloseInput();
   Terminate();
   if (out_fd_ >= 0) close(out_fd_);
   if (err_fd_ >= 0) close(err_fd_);
@@ -102,6 +108,32 @@ bool Process::WaitForErrText(const std::string& text, std::chrono::milliseconds 
     if (!Pump(out_fd_, out_, err_fd_, err_, deadline)) return false;
   }
   return true;
+}
+
+std::string Process::NextLine(std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  for (;;) {
+    if (const auto nl = out_.find('\n', taken_); nl != std::string::npos) {
+      std::string line = out_.substr(taken_, nl - taken_);
+      taken_ = nl + 1;
+      return line;
+    }
+    if (out_fd_ < 0 && err_fd_ < 0) return "";
+    if (!Pump(out_fd_, out_, err_fd_, err_, deadline)) return "";
+  }
+}
+
+void Process::WriteInput(const std::string& text) {
+  for (std::size_t done = 0; in_fd_ >= 0 && done < text.size();) {
+    const ssize_t n = write(in_fd_, text.data() + done, text.size() - done);
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+void Process::CloseInput() {
+  if (in_fd_ >= 0) close(in_fd_);
+  in_fd_ = -1;
 }
 
 void Process::Signal(int signal) const {

@@ -1,5 +1,5 @@
 // Child processes for the end-to-end tests: start a program with arguments
-// and extra environment, read its output, wait for it. No sleeps: output is
+// and extra environment, feed its input, read its output, wait for it. No sleeps: output is
 // awaited with poll() and a bound.
 #pragma once
 
@@ -19,7 +19,10 @@ struct Finished {
 
 class Process {
  public:
-  Process(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+  // `piped_input`: the child's standard input is a pipe fed by WriteInput
+  // (else it is inherited).
+  Process(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+          bool piped_input = false);
   ~Process();  // terminates and reaps a child that is still running
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
@@ -35,12 +38,19 @@ class Process {
   // output or time-out.
   bool WaitForErrText(const std::string& text, std::chrono::milliseconds limit);
   void Signal(int signal) const;
+  // The next line of standard output not yet taken by NextLine (without
+  // its line break); "" on end of output or time-out.
+  std::string NextLine(std::chrono::milliseconds limit);
+  void WriteInput(const std::string& text);
+  void CloseInput();
   pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
   int out_fd_ = -1;
   int err_fd_ = -1;
+  int in_fd_ = -1;
+  std::size_t taken_ = 0;  // of out_, by NextLine
   std::string out_;
   std::string err_;
 };

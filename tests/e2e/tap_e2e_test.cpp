@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -286,6 +288,119 @@ TEST_F(TapEndToEnd, FullTapJsonAndLog) {
   const auto bad = Send({"--full-tap", "--pages", (dir_ / "bad.txt").string()});
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("line 1: expected PIN<TAB>TEXT"), std::string::npos) << bad.err;
+}
+
+// The gateway's worker: one batch through the real program, the daemon's
+// part played here: every "sending" and "page" is answered "ok", and no
+// block reaches the terminal before its "ok".
+class WorkerEndToEnd : public TapEndToEnd {
+ protected:
+  std::unique_ptr<Process> StartWorker(const nlohmann::json& batch) {
+    std::signal(SIGPIPE, SIG_IGN);  // a worker that ended early must fail the test, not kill it
+    auto worker = std::make_unique<Process>(std::vector<std::string>{ZENTREL_SEND, "--worker"}, Env(), true);
+    worker->WriteInput(batch.dump() + "\n");
+    return worker;
+  }
+  nlohmann::json Batch(int line, const nlohmann::json& pages) const {
+    return {{"line", line}, {"lines_file", (dir_ / "lines.conf").string()}, {"phone", "5551234"},
+            {"timeout_s", 60}, {"pages", pages}};
+  }
+  static nlohmann::json Next(Process& worker) {
+    const std::string line = worker.NextLine(60s);
+    return line.empty() ? nlohmann::json{{"event", "nothing"}} : nlohmann::json::parse(line);
+  }
+  bool LoggedOff() const {
+    for (const auto& rx : Events("rx"))
+      if (rx["text"] == "<EOT><CR>") return true;
+    return false;
+  }
+};
+
+TEST_F(WorkerEndToEnd, ABatchGoesOutPageByPageAsTheDaemonSaysOk) {
+  auto modem = StartModem("rs-second");
+  auto worker = StartWorker(Batch(0, {{{"id", 17}, {"pin", "1001"}, {"text", "first\nline"}},
+                                      {{"id", 18}, {"pin", "1002"}, {"text", "second"}},
+                                      {{"id", 19}, {"pin", "1003"}, {"text", "third"}}}));
+  EXPECT_EQ(Next(*worker)["event"], "connected");
+  const struct {
+    int id;
+    const char* outcome;
+    const char* reason;
+  } rows[] = {{17, "accepted", ""}, {18, "refused", "terminal refused"}, {19, "accepted", ""}};
+  std::size_t blocks = 0;
+  for (const auto& row : rows) {
+    const auto sending = Next(*worker);
+    EXPECT_EQ(sending["event"], "sending") << row.id << ": " << sending.dump();
+    EXPECT_EQ(sending["id"], row.id);
+    EXPECT_EQ(Events("block").size(), blocks) << row.id << ": a block went before the daemon's ok";
+    worker->WriteInput("ok\n");
+    const auto page = Next(*worker);
+    EXPECT_EQ(page["event"], "page") << row.id << ": " << page.dump();
+    EXPECT_EQ(page["id"], row.id);
+    EXPECT_EQ(page["outcome"], row.outcome) << row.id;
+    EXPECT_EQ(page["reason"], row.reason) << row.id;
+    worker->WriteInput("ok\n");
+    blocks = Events("block").size();
+  }
+  const auto end = Next(*worker);
+  EXPECT_EQ(end["event"], "end") << end.dump();
+  EXPECT_EQ(end["outcome"], "completed");
+  EXPECT_EQ(worker->Wait(60s).status, 0);
+  const auto sent = Events("block");
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0]["message"], "first\r\nline");
+  EXPECT_EQ(sent[2]["message"], "third");
+  EXPECT_TRUE(LoggedOff());
+  EXPECT_FALSE(fs::exists(dir_ / "pages.db")) << "the worker keeps no page log";
+}
+
+TEST_F(WorkerEndToEnd, TheEndOfTheDaemonsInputSendsNoFurtherBlock) {
+  auto modem = StartModem("accept");
+  auto worker = StartWorker(Batch(0, {{{"id", 1}, {"pin", "1001"}, {"text", "a"}},
+                                      {{"id", 2}, {"pin", "1002"}, {"text", "b"}}}));
+  EXPECT_EQ(Next(*worker)["event"], "connected");
+  EXPECT_EQ(Next(*worker)["event"], "sending");
+  worker->CloseInput();
+  const auto end = Next(*worker);
+  EXPECT_EQ(end["event"], "end") << end.dump();
+  EXPECT_EQ(end["outcome"], "not sent");
+  EXPECT_EQ(end["reason"], "interrupted");
+  EXPECT_EQ(worker->Wait(60s).status, 0);
+  EXPECT_TRUE(Events("block").empty());
+  EXPECT_TRUE(LoggedOff());
+}
+
+TEST_F(WorkerEndToEnd, OnlyTheLineNamedIsUsed) {
+  auto modem = StartModem("accept");
+  std::ofstream(dir_ / "lines.conf") << "modem " << (dir_ / "missing").string() << " ATZ\n"
+                                     << "modem " << (dir_ / "modem").string() << " ATZ\n";
+  const struct {
+    const char* name;
+    nlohmann::json batch;
+    const char* reason;
+  } rows[] = {
+      {"line 0 is missing, line 1 is not tried", Batch(0, {{{"id", 1}, {"pin", "1001"}, {"text", "a"}}}),
+       "line unusable"},
+      {"no line 2", Batch(2, {{{"id", 1}, {"pin", "1001"}, {"text", "a"}}}), "line unusable"},
+      {"a number too long to dial", [&] {
+         auto b = Batch(1, {{{"id", 1}, {"pin", "1001"}, {"text", "a"}}});
+         b["phone"] = std::string(32, '5');
+         return b;
+       }(), "refused number"},
+  };
+  for (const auto& row : rows) {
+    auto worker = StartWorker(row.batch);
+    worker->CloseInput();
+    const auto done = worker->Wait(60s);
+    EXPECT_EQ(done.status, 0) << row.name << ": " << done.err;
+    const auto end = nlohmann::json::parse(done.out.substr(done.out.rfind('{')));
+    EXPECT_EQ(end["outcome"], "not sent") << row.name;
+    EXPECT_EQ(end["reason"], row.reason) << row.name << ": " << done.out;
+  }
+  EXPECT_TRUE(Events("call").empty()) << "a line other than the one named was used";
+  auto malformed = StartWorker({{"line", 0}});
+  malformed->CloseInput();
+  EXPECT_EQ(malformed->Wait(30s).status, 2);
 }
 
 }  // namespace

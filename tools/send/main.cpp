@@ -1,12 +1,14 @@
 // zentrel-send: sends pages from a command line, for scripts, monitoring
 // systems and people without a desktop. By default one page, as the form
 // sends it; with --full-tap several pages in one call through the full TAP
-// session. Exit status 0 when the terminal accepted every page, 1 when it
-// did not, 2 for bad usage or a store error.
+// session; with --worker one call for the gateway (worker.h). Exit status 0
+// when the terminal accepted every page, 1 when it did not, 2 for bad usage.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 #include <stdexcept>
+
+#include <unistd.h>
 
 #include "delivery/full_tap_send.h"
 #include "delivery/interruption.h"
@@ -18,6 +20,7 @@
 #include "tools/send/gateway_submit.h"
 #include "tools/send/message_file.h"
 #include "tools/send/pages_file.h"
+#include "tools/send/worker.h"
 
 namespace {
 
@@ -107,9 +110,13 @@ int main(int argc, char** argv) {
   app.add_flag("--json", options.json, "each page's outcome as JSON")->needs(full);
   GatewayArgs gateway;
   AddGatewayOptions(app, gateway);
+  bool worker = false;
+  app.add_flag("--worker", worker,
+               "one call for the gateway: the batch on standard input, events on standard output");
   std::vector<PageOrder> requests;
   try {
     app.parse(argc, argv);
+    if (worker) return RunWorker(STDIN_FILENO, stdout, stderr);
     const bool have_message = *text_opt || *file_opt;
     if (*file_opt) {
       const MessageFile file = ReadMessageFile(message_file);
