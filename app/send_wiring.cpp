@@ -8,7 +8,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include "app/form_page_log.h"
+#include "delivery/form_page_log.h"
 #include "journal/page_journal.h"
 #include "paging/message_block.h"
 #include "paging/page_check.h"
@@ -41,9 +41,6 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
   }
   return QMessageBox::Warning;
 }
-
-// How often the UI thread looks whether the call of the last page is over.
-constexpr std::chrono::milliseconds kCallWatchInterval{250};
 
 }  // namespace
 
@@ -78,13 +75,6 @@ SendWiring::SendWiring(ILinkView& view, IPageForm& form, std::atomic<ISerialLink
       dispatcher_(std::make_unique<QtDispatcher>()),
       page_log_(std::make_unique<FormPageLog>(view, DefaultPageLogPath())) {
   previous_dispatcher_ = SetEventDispatcher(dispatcher_.get());
-  call_watch_ = new QTimer(&static_cast<QtDispatcher*>(dispatcher_.get())->Queue());
-  call_watch_->setInterval(kCallWatchInterval);
-  QObject::connect(call_watch_, &QTimer::timeout, [this] {
-    CTelephony* current = g_pTelephony.load();
-    page_log_->Update(current == nullptr || current->m_bCallInProgress.load() == 0);
-    if (!page_log_->open()) call_watch_->stop();
-  });
   UiQueue* ui = &static_cast<QtDispatcher*>(dispatcher_.get())->Queue();
   SetTelephonyMessageBox([show, ui](const std::string& text, MessageIcon icon) {
     if (QThread::currentThread() == ui->thread()) {
@@ -103,7 +93,6 @@ SendWiring::~SendWiring() {
   link_slot_ = nullptr;
   for (Send& send : sends_) send.tapi.reset();
   sends_.clear();
-  call_watch_->stop();
   page_log_.reset();
   SetTelephonyMessageBox({});
   SetEventDispatcher(previous_dispatcher_);
@@ -111,6 +100,12 @@ SendWiring::~SendWiring() {
 
 int SendWiring::StartSend(const char* number, std::function<void()> call_ended) {
   const PageRequest request{form_.PinBoxText(), form_.MessageBoxText(), number};
+  // The call's end notice finishes this send's record, on the UI thread.
+  UiQueue* ui = &static_cast<QtDispatcher*>(dispatcher_.get())->Queue();
+  call_ended = [this, ui, record = page_log_->next(), then = std::move(call_ended)] {
+    if (then) then();
+    ui->Post([this, record] { page_log_->Finish(record); });
+  };
   std::unique_ptr<EndNoticeLink> ending;
   StartedSend started =
       zentrel::StartSend(request, *page_log_, [&](CCommLink& link, CTelephony& tapi) {
@@ -125,10 +120,9 @@ int SendWiring::StartSend(const char* number, std::function<void()> call_ended) 
   }
   if (!started.notice.empty()) form_.UpdateStatus(started.notice);
   sends_.push_back(Send{std::move(started.link), std::move(ending), std::move(started.tapi)});
-  page_log_->Begin({"zentrel", CurrentUser(), request.pin, "", request.phone,
-                    std::string(MessageField(request.message))});
-  if (started.dialled == 0) page_log_->Update(true);
-  else call_watch_->start();
+  const std::uint64_t record = page_log_->Begin(
+      {"zentrel", CurrentUser(), request.pin, "", request.phone, std::string(MessageField(request.message))});
+  if (started.dialled == 0) page_log_->Finish(record);
   return started.dialled;
 }
 

@@ -5,11 +5,11 @@
 // send, and hears from the send's link when its call has ended. The objects
 // of earlier sends are kept until the program ends, then torn down (the call
 // under way hung up, every thread ended) before the form goes away. Each
-// dialled page is recorded in the page log.
+// dialled page is recorded in the page log, finished when its call's end
+// notice reaches the UI thread.
 #pragma once
 
 #include <QMessageBox>
-#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -64,7 +64,6 @@ class SendWiring {
   IEventDispatcher* previous_dispatcher_ = nullptr;
   std::vector<Send> sends_;
   std::unique_ptr<FormPageLog> page_log_;  // between the links and `view`
-  QTimer* call_watch_ = nullptr;           // finishes the page's record
 };
 
 }  // namespace zentrel

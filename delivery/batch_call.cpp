@@ -38,7 +38,8 @@ Parts Split(const BatchCall& batch) {
   for (std::size_t i = 0; i < batch.pages.size(); ++i) {
     const BatchPage& page = batch.pages[i];
     std::vector<std::string> texts{page.text.substr(0, batch.max_chars)};
-    if (batch.split && page.text.size() > batch.max_chars) texts = tap::SplitMessage(page.text, batch.max_chars);
+    if (batch.split && page.text.size() > batch.max_chars)
+      texts = tap::SplitMessage(page.text, batch.max_chars);
     for (std::size_t k = 0; k < texts.size(); ++k) {
       parts.pages.push_back({page.pin, texts[k]});
       parts.of.push_back({i, k == 0, k + 1 == texts.size()});
@@ -117,7 +118,8 @@ Outcome BatchRefusal(const BatchCall& batch) {
   if (line == nullptr) {
     return refused(Reason::kLineUnusable,
                    batch.lines_file + " has no line " + std::to_string(batch.line) +
-                       " (lines count from 0)" + (config.why_none.empty() ? "" : ": " + config.why_none));
+                       " (lines count from 0)" +
+                       (config.why_none.empty() ? "" : ": " + config.why_none));
   }
   if (line->kind == LineConfig::Kind::kModem) {
     if (std::string refusal = NumberRefusal(batch.phone); !refusal.empty()) {
@@ -133,7 +135,8 @@ BatchEnd RunBatchCall(const BatchCall& batch, IBatchEvents& events, std::FILE* e
   if (line == nullptr) return {false, {Delivery::kNotSent, Reason::kLineUnusable, "no such line"}};
   const std::string file = batch.lines_file;
   auto previous = SetLineDriver(std::make_shared<OneLineDriver>(
-      std::make_shared<ConfiguredLineDriver>([file] { return file; }), static_cast<DWORD>(batch.line)));
+      std::make_shared<ConfiguredLineDriver>([file] { return file; }),
+      static_cast<DWORD>(batch.line)));
   SendOptions options;
   options.timeout_seconds = batch.timeout_seconds;
   options.wait_seconds = batch.wait_seconds;
@@ -141,25 +144,28 @@ BatchEnd RunBatchCall(const BatchCall& batch, IBatchEvents& events, std::FILE* e
   const PageRequest start{parts.pages.front().pin, "", batch.phone,
                           line->kind != LineConfig::Kind::kModem};
   BatchEnd result;
-  const std::string never = InTurn(options, [&] {
-    UiLoop loop;
-    BatchView pages(parts, events, line->LineName());
-    TapView view(loop, parts.pages, options.tap_timings, &pages);
-    const CallEnd end = PlaceCall(options, start, loop,
-                                  {view, [&view](ILinkTelephony* t) { view.m_pTapi = t; },
-                                   [&view] { return view.over(); }, kSignalGrace},
-                                  err);
-    pages.CallEnded(end.kind);
-    const std::string why = end.reason.empty() ? "the call ended" : end.reason;
-    view.Reports(why);
-    result = {pages.AllTold(batch.pages.size()), {Delivery::kAccepted, Reason::kNone, ""}};
-    if (!result.completed) {
-      const Reason reason = EndReason(end, events);
-      const bool stopped = reason == Reason::kInterrupted && !end.interrupted;
-      result.outcome = {Delivery::kNotSent, reason, stopped ? "the batch was stopped" : why};
-    }
-    return end.line_in_use;
-  }, err);
+  const std::string never = InTurn(
+      options,
+      [&] {
+        UiLoop loop;
+        BatchView pages(parts, events, line->LineName());
+        TapView view(loop, parts.pages, options.tap_timings, &pages);
+        const CallEnd end = PlaceCall(options, start, loop,
+                                      {view, [&view](ILinkTelephony* t) { view.m_pTapi = t; },
+                                       [&view] { return view.over(); }, kSignalGrace},
+                                      err);
+        pages.CallEnded(end.kind);
+        const std::string why = end.reason.empty() ? "the call ended" : end.reason;
+        view.Reports(why);
+        result = {pages.AllTold(batch.pages.size()), {Delivery::kAccepted, Reason::kNone, ""}};
+        if (!result.completed) {
+          const Reason reason = EndReason(end, events);
+          const bool stopped = reason == Reason::kInterrupted && !end.interrupted;
+          result.outcome = {Delivery::kNotSent, reason, stopped ? "the batch was stopped" : why};
+        }
+        return end.line_in_use;
+      },
+      err);
   if (!never.empty()) result = {false, {Delivery::kNotSent, Reason::kLineInUse, never}};
   SetLineDriver(std::move(previous));
   return result;

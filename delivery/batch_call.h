@@ -23,13 +23,13 @@ struct BatchPage {
 };
 
 struct BatchCall {
-  int line = 0;             // 0-based line of lines_file: exactly this one
+  int line = 0;  // 0-based line of lines_file: exactly this one
   std::string lines_file;
-  std::string phone;        // dialled on a modem line, unused on the others
-  bool split = false;       // a long text as numbered pages, else cut
+  std::string phone;   // dialled on a modem line, unused on the others
+  bool split = false;  // a long text as numbered pages, else cut
   std::size_t max_chars = 199;
   int timeout_seconds = 120;
-  int wait_seconds = 300;   // for the line's turn
+  int wait_seconds = 300;  // for the line's turn
   std::vector<BatchPage> pages;
 };
 

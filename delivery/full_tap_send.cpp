@@ -12,6 +12,7 @@
 #include "store/dao.h"
 #include "tap/pages.h"
 #include "delivery/call_runner.h"
+#include "delivery/send_page.h"
 #include "delivery/tap_view.h"
 
 namespace zentrel {
@@ -193,8 +194,9 @@ int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& reques
       return kExitUsage;
     }
   } catch (const CDaoException& e) {
-    std::fprintf(err, "zentrel-send: %s\n", e.what());
-    return kExitUsage;
+    std::vector<PageAttempt> attempts;
+    for (const PageOrder& r : requests) attempts.push_back({"zentrel-send", CurrentUser(), r.pin, "", "", ""});
+    return StoreFailed(e, attempts, err);
   }
   const Prepared p = Prepare(options, requests, found, err);
   if (!p.refusal.empty()) {

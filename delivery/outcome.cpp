@@ -43,7 +43,8 @@ Outcome OutcomeOfPage(const tap::PageReport& report, Reason call_end) {
   switch (report.cause) {
     case tap::NotSentCause::kNakLimit: return {Delivery::kNotSent, Reason::kNakLimit, words};
     case tap::NotSentCause::kTimeOut: return {Delivery::kNotSent, Reason::kTimeOut, words};
-    case tap::NotSentCause::kTerminalEnded: return {Delivery::kNotSent, Reason::kCallDropped, words};
+    case tap::NotSentCause::kTerminalEnded:
+      return {Delivery::kNotSent, Reason::kCallDropped, words};
     case tap::NotSentCause::kCallEnded:
     case tap::NotSentCause::kNone: break;
   }

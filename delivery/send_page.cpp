@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "delivery/call_log.h"
 #include "journal/page_journal.h"
 #include "paging/message_block.h"
 #include "paging/page_check.h"
@@ -23,7 +24,7 @@ namespace {
 struct CallResult {
   bool accepted = false;
   bool line_in_use = false;
-  bool block_sent = false;  // the terminal had the page: a "no" is its refusal
+  bool answered = false;    // the terminal answered the block: a "no" is its refusal
   bool interrupted = false; // a signal ended the call before the page went
   std::string reason;       // why not accepted
   std::string terminal;     // the terminal's words about the page
@@ -52,11 +53,16 @@ CallResult RunOneCall(const SendOptions& options, const PageRequest& request, st
   result.accepted = g_bPageAccepted.load() == 1;
   result.line_in_use = end.line_in_use;
   result.interrupted = end.interrupted;
-  result.block_sent = g_bBlockSent.load() == 1;
+  const std::string last = view.LastStatus();
+  result.answered = g_bBlockSent.load() == 1 && !last.empty() && !IsProgress(last);
   result.terminal = view.TerminalWords();
-  result.reason = end.interrupted ? end.reason : view.LastStatus();
+  result.reason = end.interrupted ? end.reason : last;
   if (end.timed_out && (result.reason.empty() || IsProgress(result.reason))) {
     result.reason = TimeOutReason(result.reason, options.timeout_seconds);
+  } else if (IsProgress(result.reason)) {
+    // The call ended under the page: the last step says how far it got, not why.
+    result.reason = (end.reason.empty() ? "the call ended before the terminal answered" : end.reason) +
+                    " (last step: " + last + ")";
   }
   if (result.reason.empty()) result.reason = end.reason;
   if (result.reason.empty()) result.reason = "the call ended before the terminal answered";
@@ -74,7 +80,7 @@ PageResult Logged(const CallResult& call) {
   PageResult r;
   r.outcome = call.accepted      ? PageOutcome::kAccepted
               : call.interrupted ? PageOutcome::kInterrupted
-              : call.block_sent  ? PageOutcome::kRefused
+              : call.answered    ? PageOutcome::kRefused
                                  : PageOutcome::kNotSent;
   if (!call.accepted) r.reason = call.reason;
   r.terminal = call.terminal;
@@ -82,6 +88,18 @@ PageResult Logged(const CallResult& call) {
 }
 
 }  // namespace
+
+int StoreFailed(const CDaoException& e, const std::vector<PageAttempt>& attempts, std::FILE* err) {
+  std::fprintf(err, "zentrel-send: %s\n", e.what());
+  if (!e.busy()) return kExitUsage;
+  // Another program's lock: nothing wrong with the request, the page just
+  // did not go; said in the page log like any page that did not go.
+  CallLog log(DefaultPageLogPath(), [err](const std::string& text) {
+    std::fprintf(err, "zentrel-send: %s\n", text.c_str());
+  });
+  for (const PageAttempt& attempt : attempts) log.Record(attempt, {PageOutcome::kNotSent, e.what(), ""});
+  return kExitNotSent;
+}
 
 int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   if (const std::string refusal = PinRefusal(options.pin); !refusal.empty()) {
@@ -92,8 +110,7 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   try {
     recipient = LookUp(options.db, options.pin);
   } catch (const CDaoException& e) {
-    std::fprintf(err, "zentrel-send: %s\n", e.what());
-    return kExitUsage;
+    return StoreFailed(e, {{"zentrel-send", CurrentUser(), options.pin, "", "", ""}}, err);
   }
   if (!recipient.found) {
     std::fprintf(err, "Did not find Pin number in database, try again!\n");
@@ -107,17 +124,17 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   if (!check.notice.empty()) std::fprintf(err, "zentrel-send: %s\n", check.notice.c_str());
-  PageJournal journal(DefaultPageLogPath(), [err](const std::string& text) {
+  CallLog log(DefaultPageLogPath(), [err](const std::string& text) {
     std::fprintf(err, "zentrel-send: %s\n", text.c_str());
   });
-  journal.Begin(Attempt(options, recipient, number));
+  log.Begin(Attempt(options, recipient, number));
   CallResult result;
   const std::string never = InTurn(options, [&] {
     result = RunOneCall(options, request, out, err);
     return result.line_in_use;
   }, err);
   if (!never.empty()) result.reason = never + (result.line_in_use ? " (" + result.reason + ")" : "");
-  journal.Finish(Logged(result));
+  log.Finish(Logged(result));
   if (result.accepted) return kExitSent;
   std::fprintf(err, "zentrel-send: page not sent: %s\n", result.reason.c_str());
   return kExitNotSent;

@@ -98,7 +98,7 @@ TEST_F(SendEndToEnd, EachTerminalBehaviour) {
       {"error-text", 1, Then(kToBlock, {"Error, page not sent, check PIN number."}), "page not sent"},
       // The hang-up races the end of the burst that carries the go-ahead:
       // the call may end before the block goes out. Either way, not sent.
-      {"hangup-after-logon", 1, kToBlock, "page not sent"},
+      {"hangup-after-logon", 1, kToBlock, "page not sent: the call ended before the terminal answered"},
       {"busy", 1, {}, "the line is busy"},
       {"no-answer", 1, {}, "No Answer"},
       {"no-dialtone", 1, {}, "No Dial Tone"},

@@ -4,13 +4,12 @@
 #include "tools/send/worker.h"
 
 #include <nlohmann/json.hpp>
+#include <poll.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
 #include <string>
-
-#include <poll.h>
-#include <unistd.h>
 
 #include "delivery/batch_call.h"
 #include "delivery/interruption.h"
@@ -77,7 +76,8 @@ class WorkerEvents : public IBatchEvents {
     Emit(out_, {{"event", "sending"}, {"id", batch_.pages[page].id}});
     return AwaitOk();
   }
-  void PageEnded(std::size_t page, const Outcome& outcome, std::chrono::milliseconds took) override {
+  void PageEnded(std::size_t page, const Outcome& outcome,
+                 std::chrono::milliseconds took) override {
     Emit(out_, {{"event", "page"},
                 {"id", batch_.pages[page].id},
                 {"outcome", DeliveryName(outcome.delivery)},
@@ -130,7 +130,8 @@ int RunWorker(int in, std::FILE* out, std::FILE* err) {
   ::setenv("ZENTREL_LINES", batch.lines_file.c_str(), 1);
   BatchEnd end{false, BatchRefusal(batch)};
   if (end.outcome.reason == Reason::kNone && InterruptingSignal() != 0) {
-    end.outcome = {Delivery::kNotSent, Reason::kInterrupted, InterruptionText(InterruptingSignal())};
+    end.outcome = {Delivery::kNotSent, Reason::kInterrupted,
+                   InterruptionText(InterruptingSignal())};
   }
   if (end.outcome.reason == Reason::kNone) {
     WorkerEvents events(batch, lines, out);

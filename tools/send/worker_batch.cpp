@@ -39,7 +39,8 @@ bool ParseWorkerBatch(const std::string& line, BatchCall* batch, std::string* er
     const int max_chars = Field<int>(j, "max_chars", 199);
     batch->timeout_seconds = Field<int>(j, "timeout_s", 120);
     if (batch->line < 0) throw std::invalid_argument("line is negative");
-    if (max_chars < 8 || max_chars > 10000) throw std::invalid_argument("max_chars is not 8 to 10000");
+    if (max_chars < 8 || max_chars > 10000)
+      throw std::invalid_argument("max_chars is not 8 to 10000");
     if (batch->timeout_seconds < 1 || batch->timeout_seconds > 86400) {
       throw std::invalid_argument("timeout_s is not 1 to 86400");
     }
