@@ -33,13 +33,19 @@ struct Parts {
   std::vector<Part> of;
 };
 
+// A text over the limit is cut, or with `split` numbered pages; a split
+// that cannot be made is refused by BatchRefusal before any call.
+std::vector<std::string> Texts(const BatchCall& batch, const std::string& text) {
+  if (text.size() <= batch.max_chars || !batch.split)
+    return {std::string(tap::CutMessage(text, batch.max_chars))};
+  return tap::SplitMessage(text, batch.max_chars).pages;
+}
+
 Parts Split(const BatchCall& batch) {
   Parts parts;
   for (std::size_t i = 0; i < batch.pages.size(); ++i) {
     const BatchPage& page = batch.pages[i];
-    std::vector<std::string> texts{page.text.substr(0, batch.max_chars)};
-    if (batch.split && page.text.size() > batch.max_chars)
-      texts = tap::SplitMessage(page.text, batch.max_chars);
+    const std::vector<std::string> texts = Texts(batch, page.text);
     for (std::size_t k = 0; k < texts.size(); ++k) {
       parts.pages.push_back({page.pin, texts[k]});
       parts.of.push_back({i, k == 0, k + 1 == texts.size()});
@@ -111,6 +117,11 @@ Outcome BatchRefusal(const BatchCall& batch) {
   for (const BatchPage& page : batch.pages) {
     if (const std::string refusal = PinRefusal(page.pin); !refusal.empty()) {
       return refused(Reason::kRefusedNumber, "page " + std::to_string(page.id) + ": " + refusal);
+    }
+    if (batch.split && page.text.size() > batch.max_chars) {
+      const std::string refusal = tap::SplitMessage(page.text, batch.max_chars).refusal;
+      if (!refusal.empty())
+        return refused(Reason::kRefusedNumber, "page " + std::to_string(page.id) + ": " + refusal);
     }
   }
   const LinesConfig config = LoadLinesConfig(batch.lines_file);
