@@ -5,7 +5,6 @@
 namespace zentrel {
 
 CallLog::CallLog(const std::string& path, WarnFn warn) : warn_(std::move(warn)) {
-  if (path.empty()) return;
   try {
     log_ = std::make_unique<PageLog>(path);
   } catch (const JournalError& e) {

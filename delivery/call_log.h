@@ -19,7 +19,6 @@ class CallLog {
  public:
   using WarnFn = std::function<void(const std::string&)>;
 
-  // An empty path writes nothing (the worker's calls: the queue is their record).
   CallLog(const std::string& path, WarnFn warn);
   ~CallLog();
   CallLog(const CallLog&) = delete;

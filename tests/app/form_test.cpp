@@ -83,13 +83,15 @@ TEST_F(FormTest, CharacterCountLeavesLineBreaksOutAndClearMessageEmptiesTheBox) 
   EXPECT_EQ(view->m_editCharCount->text(), "0");
 }
 
-TEST_F(FormTest, SendPageClearsTheFlagsFirstAndDialsAtMost31Characters) {
+// The number goes to the send whole: one too long to dial is refused there,
+// never cut to another number.
+TEST_F(FormTest, SendPageClearsTheFlagsFirstAndHandsOnTheNumberWhole) {
   Open(kRecipients);
   const struct {
     std::string phone;
     int dial_result;
     std::string dialled;
-  } rows[] = {{std::string(40, '7'), 1, std::string(31, '7')}, {"5551234", 0, "5551234"},
+  } rows[] = {{std::string(40, '7'), 1, std::string(40, '7')}, {"5551234", 0, "5551234"},
               {std::string(31, '9'), 1, std::string(31, '9')}};
   for (const auto& row : rows) {
     g_bBlockSent = g_bLogonSent = g_bPageAccepted = 1;
