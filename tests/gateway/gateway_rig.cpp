@@ -109,7 +109,7 @@ GatewayRig::~GatewayRig() {
 void GatewayRig::Start(const std::vector<std::string>& extra, const std::vector<std::string>& env) {
   std::vector<std::string> argv{ZENTREL_GATEWAY,    "--db",     Path("vp.mdb"),   "--lines",
                                 Path("lines.conf"), "--queue",  Path("queue.db"), "--socket",
-                                socket(),           "--worker", FAKE_WORKER,      "--config",
+                                socket(),           "--worker", worker_,          "--config",
                                 Path("none.conf")};
   std::ofstream(Path("none.conf")) << "# nothing\n";
   argv.insert(argv.end(), extra.begin(), extra.end());

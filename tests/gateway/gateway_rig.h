@@ -60,10 +60,12 @@ class GatewayRig {
   std::map<long, json> WatchAll(const std::vector<long>& ids,
                                 std::chrono::milliseconds limit = 30s);
   std::string socket() const { return Path("gateway.sock"); }
+  // The program run for each call (the fake worker unless set).
+  void UseWorker(const std::string& program) { worker_ = program; }
 
  private:
   std::filesystem::path dir_;
-  std::vector<std::string> last_extra_;
+  std::string worker_ = FAKE_WORKER;
   std::unique_ptr<e2e::Process> daemon_;
 };
 
