@@ -53,10 +53,10 @@ class GatewayClientsEndToEnd : public ::testing::Test {
         Env());
     ASSERT_TRUE(gateway_->WaitForErrText("listening on", 30s)) << "the gateway did not start";
   }
-  void StartModem() {
-    modem_ = std::make_unique<Process>(
-        std::vector<std::string>{ZENTREL_MODEMSIM, "--link", Path("modem"), "--connect-delay-ms",
-                                 "20", "--idle-timeout-ms", "500", "--log", Path("sim.log")});
+  void StartModem(const std::string& scenario) {
+    modem_ = std::make_unique<Process>(std::vector<std::string>{
+        ZENTREL_MODEMSIM, "--link", Path("modem"), "--scenario", scenario, "--connect-delay-ms",
+        "20", "--idle-timeout-ms", "500", "--log", Path("sim.log")});
     ASSERT_NE(modem_->WaitForLine("ready ", 30s), "") << "the emulator did not start";
     std::ofstream(Path("lines.conf")) << "modem " << Path("modem") << " ATZ\n";
   }
@@ -182,6 +182,56 @@ TEST_F(GatewayClientsEndToEnd, FollowEndsNotAcceptedWhenThePageIsCancelled) {
   const auto done = sender.Wait(30s);
   EXPECT_EQ(done.status, 1) << done.out << done.err;
   EXPECT_NE(done.out.find("(PIN 1002): cancelled"), std::string::npos) << done.out;
+}
+
+}  // namespace
+}  // namespace zentrel::e2e
+
+namespace zentrel::e2e {
+namespace {
+
+// Through the emulated modem and the real worker: --follow ends as a direct
+// send would, the terminal's words reach zentrel-queue and zentrel-log.
+TEST_F(GatewayClientsEndToEnd, FollowReportsWhatTheTerminalSaid) {
+  const struct {
+    const char* scenario;
+    int status;
+    std::string state;
+    std::string words;
+  } rows[] = {
+      {"accept", 0, "accepted", "211 Page accepted"},
+      {"rs", 1, "refused", ""},
+  };
+  for (const auto& row : rows) {
+    StartModem(row.scenario);
+    StartGateway();
+    const auto sent = Send({"--follow", "--full-tap", "--pin", "1001", "--pin", "1002", "--message",
+                            std::string("Ward 4 ") + row.scenario});
+    EXPECT_EQ(sent.status, row.status) << row.scenario << ": " << sent.out << sent.err;
+    for (const char* pin : {"1001", "1002"}) {
+      EXPECT_NE(sent.out.find(std::string("(PIN ") + pin + "): " + row.state), std::string::npos)
+          << row.scenario << ": " << sent.out;
+    }
+    const std::string id = FirstLine(sent.out).substr(0, FirstLine(sent.out).find(' '));
+    const json page = Page(id);
+    ASSERT_TRUE(page.contains("attempts")) << row.scenario << ": " << page.dump();
+    ASSERT_EQ(page["attempts"].size(), 1u) << row.scenario << ": " << page.dump();
+    if (!row.words.empty()) {
+      EXPECT_EQ(page["attempts"][0].value("words", ""), row.words) << row.scenario;
+    }
+    const auto logged =
+        RunProgram({ZENTREL_LOG, "--gateway", "--json", "--queue", Path("queue.db")}, Env(), 30s);
+    const json pages = json::parse(logged.out, nullptr, false);
+    ASSERT_TRUE(pages.is_array()) << logged.out << logged.err;
+    for (const json& p : pages) {
+      EXPECT_EQ(p.value("state", ""), row.state) << row.scenario;
+      EXPECT_EQ(p["attempts"].size(), 1u) << row.scenario;
+    }
+    EXPECT_EQ(pages.size(), 2u) << row.scenario;
+    gateway_.reset();
+    modem_.reset();
+    for (const char* file : {"queue.db", "queue.db-wal", "queue.db-shm"}) fs::remove(Path(file));
+  }
 }
 
 }  // namespace
