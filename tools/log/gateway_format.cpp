@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/safe_text.h"
+#include "tools/log/log_format.h"
 #include "tools/queue/terminal_text.h"
 
 namespace zentrel {
@@ -23,20 +24,6 @@ std::string AttemptText(const GatewayAttempt& a) {
   if (!a.reason.empty()) text += " (" + a.reason + ")";
   if (!a.words.empty()) text += " \"" + a.words + "\"";
   return text + " " + std::to_string(a.duration_ms) + " ms";
-}
-
-std::string CsvField(const std::string& text) {
-  const std::string field = GuardCell(text);  // no formula for a spreadsheet
-  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-  std::string quoted = "\"";
-  for (const char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
-std::string CsvRow(const std::vector<std::string>& fields) {
-  std::string row;
-  for (std::size_t i = 0; i < fields.size(); ++i) row += (i ? "," : "") + CsvField(fields[i]);
-  return row + "\r\n";
 }
 
 }  // namespace

@@ -27,20 +27,6 @@ const std::vector<std::string> kColumns{"id", "started", "program", "user", "pin
                                         "line", "message", "outcome", "reason", "terminal",
                                         "duration_ms"};
 
-std::string CsvField(const std::string& text) {
-  const std::string field = GuardCell(text);
-  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-  std::string quoted = "\"";
-  for (const char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
-std::string CsvRow(const std::vector<std::string>& fields) {
-  std::string row;
-  for (std::size_t i = 0; i < fields.size(); ++i) row += (i ? "," : "") + CsvField(fields[i]);
-  return row + "\r\n";
-}
-
 // One record on one line, and nothing a terminal would act on.
 std::string OneLine(const std::string& text) { return TerminalSafe(text); }
 
@@ -63,6 +49,20 @@ std::string FormatUtc(std::time_t t) {
 }
 
 }  // namespace
+
+std::string CsvField(const std::string& text) {
+  const std::string field = GuardCell(text);
+  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+  std::string quoted = "\"";
+  for (const char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+std::string CsvRow(const std::vector<std::string>& fields) {
+  std::string row;
+  for (std::size_t i = 0; i < fields.size(); ++i) row += (i ? "," : "") + CsvField(fields[i]);
+  return row + "\r\n";
+}
 
 std::string AsTable(const std::vector<PageRecord>& records) {
   std::string out;

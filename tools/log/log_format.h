@@ -21,4 +21,7 @@ std::string AsJson(const std::vector<PageRecord>& records);
 // for anything else.
 std::optional<std::string> SinceTime(const std::string& text, std::time_t now);
 
+// One CSV record, CRLF-ended: quoted where needed, formula cells guarded.
+std::string CsvRow(const std::vector<std::string>& fields);
+
 }  // namespace zentrel
