@@ -5,6 +5,7 @@
 // during a call hangs it up, ends every thread and leaves the line free; a
 // terminal that stays silent, or does not hang up after its final word, is
 // hung up on and Send Page dials again.
+#include <algorithm>
 #include <QJsonObject>
 
 #include <csignal>
@@ -131,7 +132,10 @@ TEST_F(FormCall, WhenTheCallEndsTheTimerStopsAndTheStatusSaysWhetherThePageWentO
     EXPECT_TRUE(StatusSeen(row.final_status)) << Statuses();
     EXPECT_EQ(LastStatus(), row.final_status) << Statuses();
     EXPECT_FALSE(view->LogonTimer()->isActive());
-    EXPECT_FALSE(trace.Contains("Write thread not created\n"));
+    // The block may race a hang-up that follows the log-on answer at once (one
+    // refused write); a wake-up timer left running would refuse one every 4 s.
+    const auto lines = trace.Lines();
+    EXPECT_LE(std::count(lines.begin(), lines.end(), std::string("Write thread not created\n")), 1);
     app.reset();
   }
   EXPECT_EQ(Shown(), "");

@@ -256,9 +256,12 @@ TEST_F(LinesEndToEnd, DeviceListsAndCaFilesThatAreNotFilesAreRefused) {
     std::string said = row.said;
     if (said.find("PORT") != std::string::npos) said.replace(said.find("PORT"), 4, port);
     WriteLines("tls localhost:" + port + " ca=" + Path("fifo") + "\n");
+    // An address-space limit shows a read that never ends as bad_alloc; the
+    // sanitizers reserve more than any such limit allows, so they run without.
+    const std::string limit = ZENTREL_SANITIZED ? "" : "ulimit -v 1000000 && ";
     const auto sent = RunProgram(
-        {"/bin/sh", "-c", "ulimit -v 1000000 && exec \"$0\" \"$@\"", ZENTREL_SEND, "--db", Path("vp.mdb"),
-         "--pin", "1001", "--message", "Pump 3 down", "--timeout", "20"},
+        {"/bin/sh", "-c", limit + "exec \"$0\" \"$@\"", ZENTREL_SEND, "--db", Path("vp.mdb"), "--pin", "1001",
+         "--message", "Pump 3 down", "--timeout", "20"},
         {"ZENTREL_LINES=" + row.lines_path}, 60s);
     EXPECT_EQ(sent.status, 1) << sent.err;
     EXPECT_EQ(sent.out, "");
