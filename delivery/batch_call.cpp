@@ -132,7 +132,7 @@ Outcome BatchRefusal(const BatchCall& batch) {
                        " (lines count from 0)" +
                        (config.why_none.empty() ? "" : ": " + config.why_none));
   }
-  if (line->kind == LineConfig::Kind::kModem) {
+  if (line->Dials()) {
     if (std::string refusal = NumberRefusal(batch.phone); !refusal.empty()) {
       return refused(Reason::kRefusedNumber, std::move(refusal));
     }
@@ -153,7 +153,7 @@ BatchEnd RunBatchCall(const BatchCall& batch, IBatchEvents& events, std::FILE* e
   options.wait_seconds = batch.wait_seconds;
   const Parts parts = Split(batch);
   const PageRequest start{parts.pages.front().pin, "", batch.phone,
-                          line->kind != LineConfig::Kind::kModem};
+                          !line->Dials()};
   BatchEnd result;
   const std::string never = InTurn(
       options,

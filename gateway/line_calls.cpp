@@ -48,7 +48,7 @@ void LineCalls::Dispatch(double now) {
 }
 
 bool LineCalls::Start(std::size_t index, Slot& slot, double now) {
-  const bool modem = slot.line->kind == LineConfig::Kind::kModem;
+  const bool modem = slot.line->Dials();
   const std::string name = slot.line->LineName();
   std::vector<queue::Page> pages = queue_.Claim({name, modem, settings_.max_pages_per_call}, now);
   if (pages.empty()) return false;

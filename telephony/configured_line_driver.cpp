@@ -11,6 +11,7 @@
 #include "seriallink/handover.h"
 #include "seriallink/trace.h"
 #include "telephony/line_problems.h"
+#include "telephony/tty_lines.h"
 
 namespace zentrel {
 namespace {
@@ -20,14 +21,6 @@ constexpr DWORD kVersionHigh = 0x10004;
 constexpr const char* kDataModemClass = "comm/datamodem";
 
 }  // namespace
-
-std::string DescribeLine(const LineConfig& line) {
-  const bool tty = line.kind == LineConfig::Kind::kModem ||
-                   line.kind == LineConfig::Kind::kSerial;
-  return "line " + std::to_string(line.line_number) + " (" +
-         KindWord(line.kind) + " " +
-         (tty ? line.port : line.host + ":" + line.service) + ")";
-}
 
 ConfiguredLineDriver::ConfiguredLineDriver(ConfigPathFn config_path,
                                            LineSettings settings)
@@ -70,9 +63,9 @@ LONG ConfiguredLineDriver::NegotiateAPIVersion(DWORD device, DWORD low,
   if (low > kVersionHigh || high < kVersionLow)
     return LINEERR_INCOMPATIBLEAPIVERSION;
   // A line that cannot be used now is passed over for the next one.
-  LineCheck check = CheckLineOfKind(config, settings_);
+  LineCheck check = config.kind->check(config, settings_);
   if (!check.usable) {
-    check.problem.line = DescribeLine(config);
+    check.problem.line = config.Describe();
     check.problem.skipped = true;
     NoteLineProblem(std::move(check.problem));
     return LINEERR_NODEVICE;
@@ -106,7 +99,8 @@ LONG ConfiguredLineDriver::GetDevCaps(DWORD device, DWORD version,
   caps->dwAddressModes = LINEADDRESSMODE_ADDRESSID;
   caps->dwNumAddresses = 1;
   caps->dwBearerModes = LINEBEARERMODE_VOICE;
-  caps->dwMaxRate = static_cast<DWORD>(config.format.speed);
+  const auto* tty = config.As<TtyLineFields>();
+  caps->dwMaxRate = static_cast<DWORD>(tty ? tty->format.speed : LineFormat{}.speed);
   caps->dwMediaModes = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM;
   caps->dwMaxNumActiveCalls = 1;
   if (version >= 0x10004) caps->dwLineFeatures = LINEFEATURE_MAKECALL;
@@ -145,9 +139,9 @@ LONG ConfiguredLineDriver::Open(DWORD device, DWORD, HLINE* line,
     ready_.erase(it);
   }
   LineOpenFailure failure;
-  auto line_open = OpenLineOfKind(config, settings_, std::move(ready), &failure);
+  auto line_open = config.kind->open(config, settings_, std::move(ready), &failure);
   if (!line_open) {
-    failure.problem.line = DescribeLine(config);
+    failure.problem.line = config.Describe();
     NoteLineProblem(std::move(failure.problem));
     return failure.code;
   }

@@ -72,7 +72,4 @@ class ConfiguredLineDriver : public ILineDriver {
 // The driver the line service uses unless another is installed.
 std::shared_ptr<ILineDriver> MakeConfiguredLineDriver();
 
-// "line 2 (modem /dev/ttyUSB0)": how messages name a configured line.
-std::string DescribeLine(const LineConfig& line);
-
 }  // namespace zentrel

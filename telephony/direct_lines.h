@@ -1,6 +1,6 @@
 // The line kinds with no modem, one file each: a serial cable to an on-site
 // encoder (serial_line.cpp), TAP over TCP (tcp_line.cpp) and over TLS
-// (tls_line.cpp). A serial line is checked without disturbing its port; a
+// (tls_line.cpp), and what the network kinds share. A serial line is checked without disturbing its port; a
 // network line is checked by bringing it up (net_line.cpp), and its first
 // call takes that connection over. Each opens as a line whose calls are
 // DirectCalls running the kind's opener.
@@ -18,15 +18,20 @@ namespace zentrel {
 std::unique_ptr<IOpenLine> MakeDirectOpenLine(std::string name, LineOpener opener,
                                               DirectTimings timings);
 
-LineCheck CheckSerialLine(const LineConfig& line, const LineSettings& settings);
-std::unique_ptr<IOpenLine> OpenSerialLine(const LineConfig& line, const LineSettings& settings,
-                                          LineOpenFailure* failure);
-LineCheck CheckTcpLine(const LineConfig& line, const LineSettings& settings);
-std::unique_ptr<IOpenLine> OpenTcpLine(const LineConfig& line, const LineSettings& settings,
-                                       std::shared_ptr<LineReady> ready, LineOpenFailure* failure);
-LineCheck CheckTlsLine(const LineConfig& line, const LineSettings& settings);
-std::unique_ptr<IOpenLine> OpenTlsLine(const LineConfig& line, const LineSettings& settings,
-                                       std::shared_ptr<LineReady> ready, LineOpenFailure* failure);
+// The network kinds' fields: where the gateway is, and for TLS how to trust it.
+struct NetLineFields : LineKindFields {
+  std::string host;
+  std::string service;  // the port number as text
+};
+
+struct TlsLineFields : NetLineFields {
+  std::string ca_file;      // trust these instead of the system's
+  std::string server_name;  // the name to verify; host when empty
+  bool insecure = false;    // no certificate check
+};
+
+// "host:444": where a network line goes.
+std::string NetLineWhere(const LineConfig& line);
 
 // How a network kind brings its line up within `limit` (`wake_fd`, or -1,
 // gives up): the connected descriptor with what goes with it in `handover`,

@@ -1,7 +1,7 @@
 // What one kind of line (a Hayes modem, a direct serial cable, TCP, TLS) must
-// provide to the line driver; everything else - the device list, handles,
-// records, the hand-over of the data connection - is the driver's and the
-// same for every kind. A kind can say whether a line is usable right now
+// provide: one LineKindOps row (its word, parse, name, check and open).
+// Everything else - the device list, handles, records, the hand-over of the
+// data connection - is the driver's and the same for every kind. A kind can say whether a line is usable right now
 // (a tty kind without disturbing the port; a network kind by bringing its
 // connection up, which the first call then uses: a gateway sees exactly one
 // connection per call), open it, and place one call at a time on it.
@@ -9,7 +9,9 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "seriallink/handover.h"
 #include "seriallink/tty_port.h"
@@ -81,23 +83,29 @@ struct LineCheck {
 };
 LineCheck Unusable(LineProblemKind kind, std::string cause, std::string system = {});
 
-LineCheck CheckLineOfKind(const LineConfig& line, const LineSettings& settings);
-// `ready`: what this line's check brought up, or null.
-std::unique_ptr<IOpenLine> OpenLineOfKind(const LineConfig& line,
-                                          const LineSettings& settings,
-                                          std::shared_ptr<LineReady> ready,
-                                          LineOpenFailure* failure);
+struct LineWords;  // line_words.h
 
-// The kinds, one file each; CheckLineOfKind/OpenLineOfKind pick by kind.
-LineCheck CheckModemLine(const LineConfig& line, const LineSettings& settings);
-std::unique_ptr<IOpenLine> OpenModemLine(const LineConfig& line,
-                                         const LineSettings& settings,
-                                         LineOpenFailure* failure);
+// One kind of line, one row of the table of kinds (line_kinds.cpp); the
+// kind's file defines it and everything it points to.
+struct LineKindOps {
+  std::string_view word;  // the first word of its lines in lines.conf: "modem"
+  bool dials;             // a call dials the page's number; else the line is the call
+  // The words after `word` into the line's fields; an error text or "".
+  std::string (*parse)(LineWords& words, LineConfig* line);
+  // "Modem on /dev/ttyUSB0": the device's name.
+  std::string (*name)(const LineConfig& line);
+  // "/dev/ttyUSB0", "host:444": where the line goes, for messages.
+  std::string (*where)(const LineConfig& line);
+  // Whether the line is usable now (the line driver's check before a call).
+  LineCheck (*check)(const LineConfig& line, const LineSettings& settings);
+  // The line held open; `ready` is what this line's check brought up, or null.
+  std::unique_ptr<IOpenLine> (*open)(const LineConfig& line, const LineSettings& settings,
+                                     std::shared_ptr<LineReady> ready, LineOpenFailure* failure);
+};
 
-// Shared by the tty kinds: the port is there, a tty, ours to open and not
-// locked by a live process.
-LineCheck CheckTtyLine(const std::string& port, const TtyPortOptions& options);
-// A port that could not be opened, as a line's open failure.
-LineOpenFailure TtyOpenFailure(const TtyOpenError& error);
+// Every kind, in the order the unknown-kind message lists them.
+std::span<const LineKindOps* const> LineKinds();
+// The kind whose lines start with `word`; null when none does.
+const LineKindOps* FindLineKind(std::string_view word);
 
 }  // namespace zentrel

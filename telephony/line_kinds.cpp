@@ -1,41 +1,27 @@
-// Picks a line's kind, and what the tty kinds share: the look at a port
-// that must not disturb it (no open: a modem stand-in on a pseudo-terminal
-// takes a close for a hang-up), and the hint about ModemManager.
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
+// The table of line kinds, one row each; a kind's word, parse, name, check
+// and open live in its own file. Adding a kind is its file, its row here and
+// its file in CMakeLists.txt.
+#include <algorithm>
+#include <iterator>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-
-#include "telephony/direct_lines.h"
 #include "telephony/line_kind.h"
-#include "telephony/modem_manager.h"
 
 namespace zentrel {
+
+// Defined in modem_line.cpp, serial_line.cpp, tcp_line.cpp and tls_line.cpp.
+extern const LineKindOps kModemLineKind;
+extern const LineKindOps kSerialLineKind;
+extern const LineKindOps kTcpLineKind;
+extern const LineKindOps kTlsLineKind;
+
 namespace {
 
-// A tty by its device number: a pseudo-terminal, or a device the kernel
-// files under the tty class. Unknown (no sysfs) counts as a tty.
-bool IsTtyDevice(const struct stat& st) {
-  const unsigned m = major(st.st_rdev);
-  if (m >= 136 && m <= 143) return true;
-  const std::string sys = "/sys/dev/char/" + std::to_string(m) + ":" +
-                          std::to_string(minor(st.st_rdev)) + "/subsystem";
-  std::error_code error;
-  const auto target = std::filesystem::read_symlink(sys, error);
-  return error || target.filename() == "tty";
-}
-
-
-// The terminal's own devices that are ttys but never a line: the
-// pseudo-terminal multiplexer (every open makes a new master nobody answers
-// on) and the controlling terminal.
-bool IsTerminalDevice(const struct stat& st) {
-  return major(st.st_rdev) == 5 && (minor(st.st_rdev) == 0 || minor(st.st_rdev) == 2);
-}
+constexpr const LineKindOps* kKinds[] = {
+    &kModemLineKind,
+    &kSerialLineKind,
+    &kTcpLineKind,
+    &kTlsLineKind,
+};
 
 }  // namespace
 
@@ -48,78 +34,12 @@ LineCheck Unusable(LineProblemKind kind, std::string cause, std::string system) 
   return check;
 }
 
-LineCheck CheckTtyLine(const std::string& port, const TtyPortOptions& options) {
-  using K = LineProblemKind;
-  struct stat st{};
-  if (::stat(port.c_str(), &st) != 0) {
-    const std::string system = std::strerror(errno);
-    return errno == ENOENT ? Unusable(K::kMissingPort, "there is no port " + port, system)
-                           : Unusable(K::kOther, "cannot look at " + port + ": " + system, system);
-  }
-  if (S_ISDIR(st.st_mode)) return Unusable(K::kNotSerialPort, port + " is a folder, not a serial port");
-  if (!S_ISCHR(st.st_mode)) return Unusable(K::kNotSerialPort, port + " is a file, not a serial port");
-  if (!IsTtyDevice(st) || IsTerminalDevice(st))
-    return Unusable(K::kNotSerialPort, port + " is not a serial port");
-  if (::access(port.c_str(), R_OK | W_OK) != 0) {
-    const std::string system = std::strerror(errno);
-    return Unusable(K::kPermission, "no permission to open " + port + " (" + system + ")", system);
-  }
-  LockHolder holder;
-  if (FindLockHolder(port, options.lock_folder, &holder)) {
-    LineCheck held = Unusable(K::kHeld, port + " is in use by " + holder.Text() + ModemManagerHint(holder));
-    held.problem.holder = holder.Text();
-    return held;
-  }
-  return {};
-}
+std::span<const LineKindOps* const> LineKinds() { return kKinds; }
 
-LineOpenFailure TtyOpenFailure(const TtyOpenError& error) {
-  using K = LineProblemKind;
-  LineOpenFailure failure;
-  const bool held = error.kind == TtyOpenError::Kind::kHeld;
-  failure.code = held ? LINEERR_ALLOCATED : LINEERR_NODEVICE;
-  failure.problem.cause = error.text + (held ? ModemManagerHint(error.holder) : "");
-  switch (error.kind) {
-    case TtyOpenError::Kind::kMissing: failure.problem.kind = K::kMissingPort; break;
-    case TtyOpenError::Kind::kPermission: failure.problem.kind = K::kPermission; break;
-    case TtyOpenError::Kind::kNotTty: failure.problem.kind = K::kNotSerialPort; break;
-    case TtyOpenError::Kind::kHeld: failure.problem.kind = K::kHeld; break;
-    default: failure.problem.kind = K::kOther; break;
-  }
-  if (held) failure.problem.holder = error.holder.Text();
-  return failure;
-}
-
-LineCheck CheckLineOfKind(const LineConfig& line, const LineSettings& settings) {
-  switch (line.kind) {
-    case LineConfig::Kind::kModem:
-      return CheckModemLine(line, settings);
-    case LineConfig::Kind::kSerial:
-      return CheckSerialLine(line, settings);
-    case LineConfig::Kind::kTcp:
-      return CheckTcpLine(line, settings);
-    case LineConfig::Kind::kTls:
-      return CheckTlsLine(line, settings);
-  }
-  return Unusable(LineProblemKind::kOther, "unknown kind of line");
-}
-
-std::unique_ptr<IOpenLine> OpenLineOfKind(const LineConfig& line,
-                                          const LineSettings& settings,
-                                          std::shared_ptr<LineReady> ready,
-                                          LineOpenFailure* failure) {
-  switch (line.kind) {
-    case LineConfig::Kind::kModem:
-      return OpenModemLine(line, settings, failure);
-    case LineConfig::Kind::kSerial:
-      return OpenSerialLine(line, settings, failure);
-    case LineConfig::Kind::kTcp:
-      return OpenTcpLine(line, settings, std::move(ready), failure);
-    case LineConfig::Kind::kTls:
-      return OpenTlsLine(line, settings, std::move(ready), failure);
-  }
-  failure->problem.cause = "unknown kind of line";
-  return nullptr;
+const LineKindOps* FindLineKind(std::string_view word) {
+  const auto found = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                  [word](const LineKindOps* kind) { return kind->word == word; });
+  return found == std::end(kKinds) ? nullptr : *found;
 }
 
 }  // namespace zentrel

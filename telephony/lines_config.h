@@ -1,42 +1,47 @@
 // The list of line devices, read from a small text file: one line device per
 // line in device-id order, `#` outside quotes starts a comment, "..." quotes
 // a word holding blanks or `#` (with \" and \\ inside), a UTF-8 byte order
-// mark at the start is ignored. Four kinds:
-//   modem PORT [--speed=N] [--format=7E1] [INIT]   (INIT defaults to ATZ)
-//   serial PORT SPEED FORMAT [rtscts|xonxoff]       (FORMAT like 8N1)
-//   tcp HOST:PORT
-//   tls HOST:PORT [ca=FILE] [name=SERVERNAME] [insecure]
-// A modem's options come before INIT and start with "--", which no AT
-// command does. The parser is pure; the loader finds the file
+// mark at the start is ignored. The first word names the line's kind, whose
+// own file reads the rest (line_kinds.cpp lists them: modem, serial, tcp,
+// tls). The parser is pure; the loader finds the file
 // (ZENTREL_LINES, else $XDG_CONFIG_HOME/zentrel/lines.conf, else
 // ~/.config/zentrel/lines.conf) and says why it gave no line.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "seriallink/line_format.h"
-
 namespace zentrel {
 
-struct LineConfig {
-  enum class Kind { kModem, kSerial, kTcp, kTls };
-  Kind kind = Kind::kModem;
-  int line_number = 0;     // in the file, for messages
-  std::string port;        // modem, serial: the tty
-  std::string init;        // modem: the init string (ATZ unless given)
-  LineFormat format;       // modem, serial
-  std::string host;        // tcp, tls
-  std::string service;     // tcp, tls: the port number as text
-  std::string ca_file;     // tls: trust these instead of the system's
-  std::string server_name; // tls: the name to verify; host when empty
-  bool insecure = false;   // tls: no certificate check
-  // "Modem on /dev/ttyUSB0", "TCP to host:444": the line's name.
-  std::string LineName() const;
+struct LineKindOps;  // line_kind.h: how one kind is read, named, checked and opened
+
+// What a line's kind reads from its line (a port and INIT, HOST:PORT); each
+// kind derives its own, and only it and the few that need a field look in.
+class LineKindFields {
+ public:
+  virtual ~LineKindFields() = default;
 };
 
-const char* KindWord(LineConfig::Kind kind);
+struct LineConfig {
+  const LineKindOps* kind = nullptr;  // set in every parsed line
+  int line_number = 0;                // in the file, for messages
+  std::shared_ptr<const LineKindFields> fields;
+  // The kind's fields as T; null when the line is of a kind without them.
+  template <class T>
+  const T* As() const {
+    return dynamic_cast<const T*>(fields.get());
+  }
+  // "modem": the word the line starts with.
+  std::string KindWord() const;
+  // "Modem on /dev/ttyUSB0", "TAP over TCP to host:444": the line's name.
+  std::string LineName() const;
+  // "line 2 (modem /dev/ttyUSB0)": how messages name the line.
+  std::string Describe() const;
+  // Whether a call dials the page's number (a modem); else the line is the call.
+  bool Dials() const;
+};
 
 struct LinesConfig {
   std::vector<LineConfig> lines;

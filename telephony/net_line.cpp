@@ -49,11 +49,17 @@ LineProblemKind ConnectProblemKind(int error_number) {
 
 }  // namespace
 
+std::string NetLineWhere(const LineConfig& line) {
+  const NetLineFields& net = *line.As<NetLineFields>();
+  return net.host + ":" + net.service;
+}
+
 int ConnectLine(const LineConfig& line, std::chrono::milliseconds limit, int wake_fd,
                 LineProblem* problem) {
+  const NetLineFields& net = *line.As<NetLineFields>();
   std::string error;
   int error_number = 0;
-  const int fd = ConnectTcp(line.host, line.service, limit, wake_fd, &error, &error_number);
+  const int fd = ConnectTcp(net.host, net.service, limit, wake_fd, &error, &error_number);
   if (fd >= 0) return fd;
   problem->kind = ConnectProblemKind(error_number);
   problem->cause = "the gateway cannot be reached: " + error;

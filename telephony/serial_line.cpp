@@ -10,18 +10,50 @@
 
 #include "seriallink/trace.h"
 #include "telephony/direct_lines.h"
-#include "telephony/modem_manager.h"
+#include "telephony/line_words.h"
+#include "telephony/tty_lines.h"
 
 namespace zentrel {
+namespace {
 
-LineCheck CheckSerialLine(const LineConfig& line, const LineSettings& settings) {
-  return CheckTtyLine(line.port, settings.tty);
+const TtyLineFields& Fields(const LineConfig& line) { return *line.As<TtyLineFields>(); }
+
+std::string ParseSerial(LineWords& words, TtyLineFields& serial) {
+  serial.port = words.Next();
+  const std::string speed = words.Next();
+  const std::string frame = words.Next();
+  if (serial.port.empty() || frame.empty())
+    return "serial needs PORT SPEED FORMAT, like: serial /dev/ttyS0 9600 8N1";
+  std::string error = ReadSpeed(speed, &serial.format);
+  if (error.empty()) error = ReadFrame(frame, &serial.format);
+  if (!error.empty()) return error;
+  const std::string flow = words.Next();
+  if (flow == "rtscts") serial.format.flow = LineFormat::Flow::kRtsCts;
+  else if (flow == "xonxoff") serial.format.flow = LineFormat::Flow::kXonXoff;
+  else if (!flow.empty()) return "unknown flow control " + QuotedWord(flow) + " (rtscts or xonxoff)";
+  return NothingLeft(words);
 }
 
-std::unique_ptr<IOpenLine> OpenSerialLine(const LineConfig& line, const LineSettings& settings,
-                                          LineOpenFailure* failure) {
+std::string Parse(LineWords& words, LineConfig* line) {
+  auto serial = std::make_shared<TtyLineFields>();
+  const std::string error = ParseSerial(words, *serial);
+  line->fields = std::move(serial);
+  return error;
+}
+
+std::string Name(const LineConfig& line) { return "Serial on " + Fields(line).port; }
+
+std::string Where(const LineConfig& line) { return Fields(line).port; }
+
+LineCheck Check(const LineConfig& line, const LineSettings& settings) {
+  return CheckTtyLine(Fields(line).port, settings.tty);
+}
+
+std::unique_ptr<IOpenLine> Open(const LineConfig& line, const LineSettings& settings,
+                                std::shared_ptr<LineReady>, LineOpenFailure* failure) {
+  const TtyLineFields& serial = Fields(line);
   TtyOpenError error;
-  std::shared_ptr<TtyPort> port = TtyPort::Open(line.port, line.format, settings.tty, &error);
+  std::shared_ptr<TtyPort> port = TtyPort::Open(serial.port, serial.format, settings.tty, &error);
   if (!port) {
     *failure = TtyOpenFailure(error);
     return nullptr;
@@ -29,7 +61,7 @@ std::unique_ptr<IOpenLine> OpenSerialLine(const LineConfig& line, const LineSett
   port->IgnoreCarrier(true);
   if (!port->lock_warning().empty())
     OutputDebugStringA(line.LineName() + ": no lock: " + port->lock_warning() + "\n");
-  OutputDebugStringA(line.LineName() + ": " + line.format.Text() + "\n");
+  OutputDebugStringA(line.LineName() + ": " + serial.format.Text() + "\n");
   LineOpener opener = [port](std::chrono::milliseconds, int, CommHandover* handover,
                              std::string* why) {
     const int fd = fcntl(port->fd(), F_DUPFD_CLOEXEC, 0);
@@ -39,5 +71,9 @@ std::unique_ptr<IOpenLine> OpenSerialLine(const LineConfig& line, const LineSett
   };
   return MakeDirectOpenLine(line.LineName(), std::move(opener), settings.direct);
 }
+
+}  // namespace
+
+extern const LineKindOps kSerialLineKind = {"serial", false, Parse, Name, Where, Check, Open};
 
 }  // namespace zentrel

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "telephony/lines_config.h"
+#include "telephony/tty_lines.h"
 
 namespace {
 
@@ -17,12 +18,13 @@ void Check(bool holds) {
   if (!holds) __builtin_trap();
 }
 
-void CheckModemRoundTrip(const LineConfig& line) {
+void CheckModemRoundTrip(const ModemLineFields& line) {
   const std::string text =
       "modem " + QuoteLinesWord(line.port) + " " + QuoteLinesWord(line.init, true) + "\n";
   const LinesConfig back = ParseLinesConfig(text);
   Check(back.error.empty() && back.lines.size() == 1);
-  Check(back.lines[0].port == line.port && back.lines[0].init == line.init);
+  const auto* modem = back.lines[0].As<ModemLineFields>();
+  Check(modem != nullptr && modem->port == line.port && modem->init == line.init);
 }
 
 }  // namespace
@@ -38,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const LineConfig& line : config.lines) {
     Check(line.line_number > previous);
     previous = line.line_number;
-    if (line.kind == LineConfig::Kind::kModem) CheckModemRoundTrip(line);
+    if (const auto* modem = line.As<ModemLineFields>()) CheckModemRoundTrip(*modem);
   }
   return 0;
 }

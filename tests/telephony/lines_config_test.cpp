@@ -11,25 +11,23 @@
 
 #include <gtest/gtest.h>
 
+#include "telephony/direct_lines.h"
 #include "telephony/lines_config.h"
+#include "telephony/tty_lines.h"
 
 namespace zentrel {
 namespace {
 
 // One parsed line as text, every field the kind uses.
 std::string Describe(const LineConfig& l) {
-  std::string text = std::string(KindWord(l.kind)) + "@" + std::to_string(l.line_number) + " ";
-  switch (l.kind) {
-    case LineConfig::Kind::kModem:
-      return text + l.port + " " + l.format.Text() + " [" + l.init + "]";
-    case LineConfig::Kind::kSerial:
-      return text + l.port + " " + l.format.Text();
-    case LineConfig::Kind::kTcp:
-      return text + l.host + " " + l.service;
-    case LineConfig::Kind::kTls:
-      return text + l.host + " " + l.service + " ca=" + l.ca_file + " name=" + l.server_name +
-             (l.insecure ? " insecure" : "");
-  }
+  const std::string text = l.KindWord() + "@" + std::to_string(l.line_number) + " ";
+  if (const auto* m = l.As<ModemLineFields>())
+    return text + m->port + " " + m->format.Text() + " [" + m->init + "]";
+  if (const auto* s = l.As<TtyLineFields>()) return text + s->port + " " + s->format.Text();
+  if (const auto* t = l.As<TlsLineFields>())
+    return text + t->host + " " + t->service + " ca=" + t->ca_file + " name=" + t->server_name +
+           (t->insecure ? " insecure" : "");
+  if (const auto* n = l.As<NetLineFields>()) return text + n->host + " " + n->service;
   return text;
 }
 
@@ -125,7 +123,7 @@ TEST(LinesConfig, LoadSaysWhyNoLine) {
   };
   LinesConfig good = LoadLinesConfig(write("good", "modem /dev/pts/9 ATZ\n"));
   ASSERT_EQ(good.lines.size(), 1u);
-  EXPECT_EQ(good.lines[0].port, "/dev/pts/9");
+  EXPECT_EQ(Describe(good.lines[0]), "modem@1 /dev/pts/9 300 7E1 [ATZ]");
   EXPECT_EQ(good.why_none, "");
   const std::string d = dir.string();
   const std::string fifo = d + "/fifo";

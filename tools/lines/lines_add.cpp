@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "telephony/line_words.h"
 #include "telephony/lines_config.h"
+#include "telephony/tty_lines.h"
 
 namespace zentrel {
 namespace {
@@ -20,20 +22,14 @@ std::string SamePort(const std::string& path) {
   return ec ? path : real.string();
 }
 
-bool HasControl(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
-  return false;
-}
-
 // Why `line` does not read back as `request`; "" when it does.
 std::string ReadsBackWrong(const std::string& line, const AddRequest& request) {
   const LinesConfig alone = ParseLinesConfig(line + "\n");
   if (!alone.error.empty()) return alone.error.substr(alone.error.find(':') + 2);
-  const LineConfig& back = alone.lines.at(0);
+  const auto* back = alone.lines.at(0).As<ModemLineFields>();
   const std::string init = request.init.empty() ? "ATZ" : request.init;
-  if (back.port != request.port || back.init != init ||
-      (request.speed > 0 && back.format.speed != request.speed))
+  if (back == nullptr || back->port != request.port || back->init != init ||
+      (request.speed > 0 && back->format.speed != request.speed))
     return "the line would not read back as given: " + line;
   return "";
 }
@@ -62,7 +58,8 @@ std::string AddModemLine(const std::string& path, const AddRequest& request) {
   const LinesConfig current = ParseLinesConfig(text);
   if (!current.error.empty()) return path + " " + current.error + "; fix it first";
   for (const LineConfig& known : current.lines) {
-    if (!known.port.empty() && SamePort(known.port) == SamePort(request.port)) {
+    const auto* tty = known.As<TtyLineFields>();
+    if (tty != nullptr && !tty->port.empty() && SamePort(tty->port) == SamePort(request.port)) {
       return request.port + " is already listed (line " + std::to_string(known.line_number) + ")";
     }
   }

@@ -14,6 +14,7 @@
 
 #include "seriallink/tty_port_lock.h"
 #include "telephony/lines_config.h"
+#include "telephony/tty_lines.h"
 #include "tests/e2e/process.h"
 #include "tools/lines/port_probe.h"
 
@@ -186,7 +187,7 @@ TEST_F(LinesTool, AddedLinesReadBackAsGiven) {
       {"tty5", "ATZ\nATDT999", false},
       {"tty6\nmodem", "", false},
   };
-  std::vector<LineConfig> want;
+  std::vector<ModemLineFields> want;
   for (const Row& row : rows) {
     const std::string port = (dir_ / "dev" / row.port_name).string();
     std::ofstream(port) << "";
@@ -196,7 +197,7 @@ TEST_F(LinesTool, AddedLinesReadBackAsGiven) {
     EXPECT_EQ(added.status, row.added ? 0 : 1) << row.port_name << "\n" << added.err;
     if (!row.added) EXPECT_NE(added.err.find("control character"), std::string::npos) << added.err;
     if (!row.added) continue;
-    LineConfig line;
+    ModemLineFields line;
     line.port = port;
     line.init = row.init.empty() ? "ATZ" : row.init;
     want.push_back(line);
@@ -205,8 +206,10 @@ TEST_F(LinesTool, AddedLinesReadBackAsGiven) {
   ASSERT_EQ(back.error, "") << ReadConf();
   ASSERT_EQ(back.lines.size(), want.size()) << ReadConf();
   for (std::size_t i = 0; i < want.size(); ++i) {
-    EXPECT_EQ(back.lines[i].port, want[i].port) << ReadConf();
-    EXPECT_EQ(back.lines[i].init, want[i].init) << ReadConf();
+    const auto* modem = back.lines[i].As<ModemLineFields>();
+    ASSERT_NE(modem, nullptr) << ReadConf();
+    EXPECT_EQ(modem->port, want[i].port) << ReadConf();
+    EXPECT_EQ(modem->init, want[i].init) << ReadConf();
   }
 }
 
