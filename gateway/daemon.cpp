@@ -81,14 +81,14 @@ class Loop {
   }
 
   int Run() {
-    Log("listening on " + s_.socket_path + "; queue " + s_.queue_path);
+    Log("listening on " + s_.socket_path + "; queue " + queue::ShownAddress(s_.queue_path));
     notify_.Ready("Listening on " + s_.socket_path);
     for (;;) {
       double now = clock_();
       watchdog_due_ = notify_.Watchdog(now);
       if (!stop_.stopping) calls_.Dispatch(now);
       if (stop_.stopping && !calls_.Busy()) break;
-      std::vector<pollfd> fds{{signals_, POLLIN, 0}};
+      std::vector<pollfd> fds{{signals_, POLLIN, 0}, {queue_.WakeFd(), POLLIN, 0}};
       calls_.AddFds(fds);
       const std::size_t first_client = fds.size();
       server_.AddFds(fds, now);
@@ -106,7 +106,8 @@ class Loop {
 
  private:
   int WaitMs(double now) {
-    double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_});
+    double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_,
+                            queue_.Tick(now)});
     if (!stop_.stopping) {
       try {
         // Due pages wake the loop only when a line could take them; else it
@@ -185,10 +186,8 @@ int RunDaemon(const GatewaySettings& settings, const Clock& clock) {
   const std::size_t max_clients = RaiseDescriptorLimit();
   try {
     Recipients recipients = LoadRecipients(settings.db_path);
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(settings.queue_path).parent_path(),
-                                        ec);
-    auto queue = queue::OpenSqliteQueue(settings.queue_path, settings.policy);
+    auto queue = queue::OpenQueue(settings.queue_path, settings.policy,
+                                  {settings.name, settings.lease_seconds});
     if (const int back = queue->Recover(clock()); back > 0) {
       Log(std::to_string(back) + " page(s) left on the line by the last run are queued again");
     }

@@ -38,13 +38,22 @@ void LineCalls::SetLines(const std::vector<LineConfig>& lines) {
   while (!slots_.empty() && !slots_.back().line && !slots_.back().call) slots_.pop_back();
 }
 
+// A queue that fails here (a shared database gone away) starts no call; the
+// loop tries again when the queue's upkeep says it may be back.
 void LineCalls::Dispatch(double now) {
-  if (!queue_.ExpireDue(now).empty()) changed_();
-  for (std::size_t i = 0; i < slots_.size(); ++i) {
-    Slot& slot = slots_[i];
-    if (!slot.line || slot.call || slot.rest_until > now) continue;
-    if (!Start(i, slot, now)) break;  // nothing due
+  try {
+    if (!queue_.ExpireDue(now).empty()) changed_();
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      Slot& slot = slots_[i];
+      if (!slot.line || slot.call || slot.rest_until > now) continue;
+      if (!Start(i, slot, now)) break;  // nothing due
+    }
+  } catch (const queue::QueueError& e) {
+    if (e.what() != last_trouble_) Log(std::string("no call started: ") + e.what());
+    last_trouble_ = e.what();
+    return;
   }
+  last_trouble_.clear();
 }
 
 bool LineCalls::Start(std::size_t index, Slot& slot, double now) {

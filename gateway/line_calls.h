@@ -73,6 +73,7 @@ class LineCalls {
   std::string lines_file_;  // absolute, for the workers
   std::vector<Slot> slots_;
   bool stopping_ = false;
+  std::string last_trouble_;  // the queue's last failure, logged once
 };
 
 }  // namespace zentrel::gateway

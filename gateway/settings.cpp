@@ -36,7 +36,14 @@ std::string DefaultWorker() {
 
 void AddOptions(CLI::App& app, GatewaySettings& s, std::vector<std::string>& waits) {
   app.add_option("--queue", s.queue_path,
-                 "the queue's file (default $XDG_STATE_HOME/zentrel/queue.db)");
+                 "the queue's file (default $XDG_STATE_HOME/zentrel/queue.db), or a database "
+                 "shared with other gateways: postgresql://...");
+  app.add_option("--name", s.name, "this gateway's name in a shared queue (default the host name)");
+  app.add_option("--lease-seconds", s.lease_seconds,
+                 "seconds after which another gateway takes over the pages of a call this one "
+                 "stopped renewing (shared queue)")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
   app.add_option("--lines", s.lines_path, "the lines file (default as zentrel-send finds it)");
   app.add_option("--db", s.db_path, "the recipients' database")->capture_default_str();
   app.add_option("--socket", s.socket_path,
@@ -70,6 +77,12 @@ void AddOptions(CLI::App& app, GatewaySettings& s, std::vector<std::string>& wai
   app.add_option("--worker", s.worker_program, "the program that runs one call (zentrel-send)");
 }
 
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0 || !*name) return "gateway";
+  return name;
+}
+
 }  // namespace
 
 std::string DefaultSocketPath() {
@@ -99,6 +112,7 @@ std::variant<GatewaySettings, int> ParseSettings(int argc, char** argv) {
   }
   s.policy.waits = *parsed;
   if (s.queue_path.empty()) s.queue_path = queue::DefaultQueuePath();
+  if (s.name.empty()) s.name = HostName();
   if (s.lines_path.empty()) s.lines_path = LinesConfigPath();
   if (s.socket_path.empty()) s.socket_path = DefaultSocketPath();
   if (s.worker_program.empty()) s.worker_program = DefaultWorker();

@@ -5,6 +5,7 @@
 // Time comes in as an argument (`now`, Unix seconds), so tests set the clock.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -47,6 +48,15 @@ struct CallEnd {
   bool counts = true;  // false when the gateway itself stopped the call
 };
 
+// Who this gateway is among several that share one database, and how long
+// its hold on the pages of a call lasts unless renewed. The SQLite file has
+// one gateway and no holds.
+struct QueueOptions {
+  std::string name;            // the gateway's name, recorded with its holds
+  double lease_seconds = 30;   // a hold not renewed for this long is taken over
+  double reconnect_max_s = 5;  // the longest wait between tries to reach the database
+};
+
 class PageQueue {
  public:
   virtual ~PageQueue() = default;
@@ -80,10 +90,29 @@ class PageQueue {
   virtual std::vector<PageId> ExpireDue(double now) = 0;
   // The earliest time after which a Claim or ExpireDue may find something.
   virtual std::optional<double> NextDue() = 0;
+
+  // A queue shared with other gateways: a descriptor that becomes readable
+  // when pages are submitted elsewhere (or the database goes away); -1 when
+  // there is none.
+  virtual int WakeFd() { return -1; }
+  // The back-end's own upkeep, called from the daemon's loop: reads what
+  // woke WakeFd, renews the holds of calls under way, reaches the database
+  // again after an outage. Returns when it wants to run next (now: pages
+  // were submitted; infinity: only when WakeFd wakes).
+  virtual double Tick(double /*now*/) { return std::numeric_limits<double>::infinity(); }
 };
 
 // Opens (creating when missing) the SQLite queue at `path`; throws QueueError.
 std::unique_ptr<PageQueue> OpenSqliteQueue(const std::string& path, const RetryPolicy& policy);
+
+// "postgresql://..." (or "postgres://..."): the database shared by several
+// gateways; anything else is a SQLite file, its folder created when missing.
+// Throws QueueError.
+std::unique_ptr<PageQueue> OpenQueue(const std::string& where, const RetryPolicy& policy,
+                                     const QueueOptions& options);
+bool IsDatabaseAddress(const std::string& where);
+// The queue's address as it may be logged: a password in it is hidden.
+std::string ShownAddress(const std::string& where);
 
 // $XDG_STATE_HOME/zentrel/queue.db, else ~/.local/state/zentrel/queue.db.
 std::string DefaultQueuePath();

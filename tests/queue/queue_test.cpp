@@ -1,7 +1,8 @@
-// The SQLite queue on a real file in a scratch folder, with the clock given
+// Both queues, each test run on a SQLite file in a scratch folder and on a
+// fresh database of the tests' own PostgreSQL server, with the clock given
 // by each test: the states a page goes through, what one call claims, the
 // retry waits and the expiry, the dedupe merge, a person's changes, and the
-// recovery after a crash (a second connection opens the same file, as a
+// recovery after a crash (a second connection opens the same queue, as a
 // restarted daemon would).
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,18 +11,26 @@
 #include <string>
 
 #include "queue/page_queue.h"
+#include "tests/queue/pg_server.h"
 
 namespace zentrel::queue {
 namespace {
 
 constexpr double kT0 = 1'800'000'000;
 
-class QueueTest : public ::testing::Test {
+enum class Backend { kSqlite, kPostgres };
+
+const auto* const pg_environment =
+    ::testing::AddGlobalTestEnvironment(new zentrel::testing::PgEnvironment);
+
+class QueueTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
     char dir[] = "/tmp/zentrel-queue-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     dir_ = dir;
+    where_ = GetParam() == Backend::kSqlite ? dir_ + "/queue.db"
+                                            : zentrel::testing::TestPg().NewDatabase();
     policy_.waits = {30, 60, 120};
     policy_.expire_after = 3600;
     queue_ = Open();
@@ -30,7 +39,7 @@ class QueueTest : public ::testing::Test {
     queue_.reset();
     std::filesystem::remove_all(dir_);
   }
-  std::unique_ptr<PageQueue> Open() { return OpenSqliteQueue(dir_ + "/queue.db", policy_); }
+  std::unique_ptr<PageQueue> Open() { return OpenQueue(where_, policy_, {"here"}); }
 
   PageId Add(const std::string& pin, const std::string& text, const std::string& phone = "555",
              double at = kT0, int priority = 0, double not_before = 0) {
@@ -50,11 +59,12 @@ class QueueTest : public ::testing::Test {
   }
 
   std::string dir_;
+  std::string where_;
   RetryPolicy policy_;
   std::unique_ptr<PageQueue> queue_;
 };
 
-TEST_F(QueueTest, ACallTakesOneTerminalsPagesOldestAndMostUrgentFirst) {
+TEST_P(QueueTest, ACallTakesOneTerminalsPagesOldestAndMostUrgentFirst) {
   const PageId a = Add("1", "a", "555", kT0);
   const PageId b = Add("2", "b", "777", kT0 + 1);
   const PageId c = Add("3", "c", "555", kT0 + 2);
@@ -65,13 +75,13 @@ TEST_F(QueueTest, ACallTakesOneTerminalsPagesOldestAndMostUrgentFirst) {
   EXPECT_EQ(StateOf(a), PageState::kOnTheLine);
 }
 
-TEST_F(QueueTest, ALineWithoutDiallingTakesEveryNumberUpToTheLimit) {
+TEST_P(QueueTest, ALineWithoutDiallingTakesEveryNumberUpToTheLimit) {
   for (int n = 0; n < 5; ++n) Add(std::to_string(n), "t", std::to_string(n), kT0 + n);
   EXPECT_EQ(ClaimIds(kT0 + 10, false, 3).size(), 3u);
   EXPECT_EQ(ClaimIds(kT0 + 10, false, 3).size(), 2u);
 }
 
-TEST_F(QueueTest, HeldUntilATimeIsNotClaimedBefore) {
+TEST_P(QueueTest, HeldUntilATimeIsNotClaimedBefore) {
   const PageId id = Add("1", "later", "555", kT0, 0, kT0 + 100);
   EXPECT_TRUE(ClaimIds(kT0 + 99).empty());
   EXPECT_EQ(queue_->NextDue().value(), kT0 + 100);
@@ -80,7 +90,7 @@ TEST_F(QueueTest, HeldUntilATimeIsNotClaimedBefore) {
 
 // Each row: the answers of successive calls (each 200 s after the one
 // before, longer than any wait), where the page ends and its next try.
-TEST_F(QueueTest, AnswersDecideTheNextTryOrTheEnd) {
+TEST_P(QueueTest, AnswersDecideTheNextTryOrTheEnd) {
   struct Row {
     const char* name;
     std::vector<std::pair<std::string, std::string>> answers;  // outcome, reason
@@ -125,7 +135,7 @@ TEST_F(QueueTest, AnswersDecideTheNextTryOrTheEnd) {
   }
 }
 
-TEST_F(QueueTest, AnAcceptedPageIsNeverClaimedAgain) {
+TEST_P(QueueTest, AnAcceptedPageIsNeverClaimedAgain) {
   const PageId id = Add("1", "once");
   ClaimIds(kT0);
   queue_->RecordAnswer(id, Answer("accepted", "", kT0));
@@ -136,7 +146,7 @@ TEST_F(QueueTest, AnAcceptedPageIsNeverClaimedAgain) {
   EXPECT_EQ(StateOf(id), PageState::kAccepted);
 }
 
-TEST_F(QueueTest, NotDeliveredBeforeItsExpiryEndsExpired) {
+TEST_P(QueueTest, NotDeliveredBeforeItsExpiryEndsExpired) {
   const PageId id = Add("1", "late");
   ClaimIds(kT0);
   queue_->RecordAnswer(id, Answer("not sent", "busy", kT0 + 3590));
@@ -147,7 +157,7 @@ TEST_F(QueueTest, NotDeliveredBeforeItsExpiryEndsExpired) {
   EXPECT_TRUE(ClaimIds(kT0 + 4000).empty());
 }
 
-TEST_F(QueueTest, TheSameTextToTheSamePinWithinTheWindowGoesOnce) {
+TEST_P(QueueTest, TheSameTextToTheSamePinWithinTheWindowGoesOnce) {
   const PageId first = Add("1", "fire", "555", kT0);
   const PageId again = Add("1", "fire", "555", kT0 + 30);
   const PageId other_text = Add("1", "smoke", "555", kT0 + 30);
@@ -161,7 +171,7 @@ TEST_F(QueueTest, TheSameTextToTheSamePinWithinTheWindowGoesOnce) {
 }
 
 // Each row: the page's state when a person asks, and what comes of it.
-TEST_F(QueueTest, PersonsChangesApplyOnlyWhereTheyMakeSense) {
+TEST_P(QueueTest, PersonsChangesApplyOnlyWhereTheyMakeSense) {
   using Status = ChangeResult::Status;
   struct Row {
     const char* state;  // how the page is brought there
@@ -203,7 +213,7 @@ TEST_F(QueueTest, PersonsChangesApplyOnlyWhereTheyMakeSense) {
   EXPECT_EQ(queue_->Apply(9999, Change::kCancel, kT0).status, Status::kNoSuchPage);
 }
 
-TEST_F(QueueTest, AHeldPageWaitsForItsRelease) {
+TEST_P(QueueTest, AHeldPageWaitsForItsRelease) {
   const PageId id = Add("1", "wait");
   queue_->Apply(id, Change::kHold, kT0);
   EXPECT_TRUE(ClaimIds(kT0 + 10).empty());
@@ -213,7 +223,7 @@ TEST_F(QueueTest, AHeldPageWaitsForItsRelease) {
 
 // A restart after a crash: what was on the line is queued again, marked a
 // possible duplicate exactly when its block had gone out.
-TEST_F(QueueTest, ACrashPutsPagesBackAndMarksThoseWhoseBlockWentOut) {
+TEST_P(QueueTest, ACrashPutsPagesBackAndMarksThoseWhoseBlockWentOut) {
   const PageId sent = Add("1", "a", "555", kT0);
   const PageId out = Add("2", "b", "555", kT0 + 1);
   const PageId waiting = Add("3", "c", "555", kT0 + 2);
@@ -229,7 +239,7 @@ TEST_F(QueueTest, ACrashPutsPagesBackAndMarksThoseWhoseBlockWentOut) {
   EXPECT_EQ(StateOf(sent), PageState::kAccepted);
 }
 
-TEST_F(QueueTest, ACallThatEndsEarlyReturnsTheRestWithItsReason) {
+TEST_P(QueueTest, ACallThatEndsEarlyReturnsTheRestWithItsReason) {
   const PageId a = Add("1", "a");
   const PageId b = Add("2", "b");
   ClaimIds(kT0);
@@ -242,6 +252,12 @@ TEST_F(QueueTest, ACallThatEndsEarlyReturnsTheRestWithItsReason) {
   EXPECT_EQ(page.next_try, kT0 + 1 + 30);
   EXPECT_EQ(StateOf(a), PageState::kAccepted);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, QueueTest,
+                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
+                         [](const auto& info) {
+                           return info.param == Backend::kSqlite ? "Sqlite" : "Postgres";
+                         });
 
 TEST(RetryPolicyText, ParsesWaitsAndRefusesTheRest) {
   EXPECT_EQ(ParseWaits("30 60 120"), (std::vector<double>{30, 60, 120}));
