@@ -106,8 +106,8 @@ class Loop {
 
  private:
   int WaitMs(double now) {
-    double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_,
-                            queue_.Tick(now)});
+    double next =
+        std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_, queue_.Tick(now)});
     if (!stop_.stopping) {
       try {
         // Due pages wake the loop only when a line could take them; else it

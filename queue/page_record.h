@@ -65,7 +65,7 @@ struct Page {
   double next_try = 0;
   std::string last_reason;
   bool may_be_duplicate = false;
-  std::string holder;  // the gateway whose call has it on the line (shared queue)
+  std::string holder;                 // the gateway whose call has it on the line (shared queue)
   std::optional<PageId> merged_into;  // this submission was sent as that page
   std::vector<PageId> merged_ids;     // submissions sent as this page
   std::vector<Attempt> attempts;
