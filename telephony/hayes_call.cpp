@@ -22,14 +22,15 @@ constexpr const char* kSettingParts[] = {"ATE0", "ATV1", "ATQ0",
 }  // namespace
 
 HayesCall::HayesCall(TtyPort& port, IModemLines& lines, std::string init, std::string number,
-                     HayesTimings timings, CallStateReport report)
+                     HayesTimings timings, CallStateReport report, bool set_up)
     : port_(port),
       lines_(lines),
       init_(std::move(init)),
       number_(std::move(number)),
       timings_(timings),
       report_(std::move(report)),
-      wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+      wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      set_up_(set_up) {}
 
 HayesCall::~HayesCall() {
   Join();
@@ -99,27 +100,28 @@ bool HayesCall::Command(const std::string& command, HayesResponse* answer) {
   return false;
 }
 
+// The line's INIT (unless the line's check had it answered), then the
+// driver's settings; false when the modem did not set up, said for the user
+// (not only "Unknown reason").
 bool HayesCall::Initialise() {
   HayesResponse answer;
-  const bool answered = Command(init_, &answer);
-  if (answered && answer.kind == HayesKind::kOk) {
-    Pause(timings_.after_init);
-    if (SendSettings()) return true;
+  if (!set_up_) {
+    if (!Command(init_, &answer)) return SetUpFailed(init_, false);
+    if (answer.kind != HayesKind::kOk) return SetUpFailed(init_, true);
   }
-  if (answered && answer.kind != HayesKind::kOk)
-    Trace("the init " + init_ + " answered \"" +
-          PrintableModemText(last_line_) + "\"");
-  if (!StopRequested()) {
-    // The reason for the user, not only "Unknown reason".
-    const std::string words = answered && answer.kind != HayesKind::kOk
-                                  ? " answered \"" + PrintableModemText(last_line_) + "\""
-                                  : " got no answer within " +
-                                        std::to_string(timings_.command_timeout.count()) + " ms";
-    NoteLineProblem(MakeLineProblem(
-        answered ? LineProblemKind::kBadAnswer : LineProblemKind::kNoAnswer,
-        "the modem on " + port_.path() + " did not set up: " + init_ + words));
-    Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
-  }
+  Pause(timings_.after_init);
+  return SendSettings() || SetUpFailed(kHayesSettings, false);
+}
+
+bool HayesCall::SetUpFailed(const std::string& command, bool answered) {
+  const std::string words = answered ? " answered \"" + PrintableModemText(last_line_) + "\""
+                                     : " got no answer within " +
+                                           std::to_string(timings_.command_timeout.count()) + " ms";
+  if (answered) Trace("the init " + command + words);
+  if (StopRequested()) return false;
+  NoteLineProblem(MakeLineProblem(answered ? LineProblemKind::kBadAnswer : LineProblemKind::kNoAnswer,
+                                  "the modem on " + port_.path() + " did not set up: " + command + words));
+  Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
   return false;
 }
 

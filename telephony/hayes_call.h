@@ -28,8 +28,10 @@ inline constexpr const char* kHayesSettings = "ATE0V1Q0X4&C1&D2";
 class HayesCall : public ILineCall {
  public:
   // `lines`: the port's modem-control lines (a test's fake stands in).
+  // `set_up`: the line's check has just had OK to the INIT on this port, so
+  // the call goes on from the driver's own settings.
   HayesCall(TtyPort& port, IModemLines& lines, std::string init, std::string number,
-            HayesTimings timings, CallStateReport report);
+            HayesTimings timings, CallStateReport report, bool set_up = false);
   ~HayesCall() override;  // Join()
   HayesCall(const HayesCall&) = delete;
   HayesCall& operator=(const HayesCall&) = delete;
@@ -49,6 +51,7 @@ class HayesCall : public ILineCall {
   enum class Wait { kLine, kTimeout, kStopped, kPortGone };
   void Run();
   bool Initialise();
+  bool SetUpFailed(const std::string& command, bool answered);
   bool Command(const std::string& command, HayesResponse* answer);
   bool SendSettings();
   void DialAndAnswer();
@@ -89,6 +92,7 @@ class HayesCall : public ILineCall {
   // DCD was seen up in this call (the call thread's own): only then does
   // DCD low mean the carrier is gone, and the port heeds the carrier.
   bool carrier_seen_ = false;
+  bool set_up_;  // the INIT was answered OK before the call
 };
 
 // The modem's words in a trace: control bytes as <XX>.

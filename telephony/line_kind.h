@@ -68,7 +68,8 @@ struct LineOpenFailure {
 };
 
 // What a line's check brought up for its first call (a network line's
-// connection); the kind that made it takes it back in its open.
+// connection, a modem's port once it answered its INIT); the kind that made
+// it takes it back in its open.
 class LineReady {
  public:
   virtual ~LineReady() = default;

@@ -19,7 +19,8 @@ struct TtyLineFields : LineKindFields {
 };
 
 struct ModemLineFields : TtyLineFields {
-  std::string init;  // the init string (ATZ unless given)
+  std::string init;   // the init string (ATZ unless given)
+  int answer_ms = 0;  // how long it gets to answer a command; 0: the driver's
 };
 
 // The port is there, a tty, ours to open and not locked by a live process.

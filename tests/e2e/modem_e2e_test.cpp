@@ -43,10 +43,12 @@ class ModemEndToEnd : public ::testing::Test {
     return {"ZENTREL_LINES=" + (dir_ / lines).string(), "ZENTREL_LOCK_DIR=" + (dir_ / "queue").string()};
   }
 
-  std::unique_ptr<Process> StartModem(const std::string& scenario, const char* delay_ms = "50") {
+  std::unique_ptr<Process> StartModem(const std::string& scenario, const char* delay_ms = "50",
+                                      const std::string& name = "modem") {
     auto p = std::make_unique<Process>(std::vector<std::string>{
-        ZENTREL_MODEMSIM, "--link", Modem(), "--scenario", scenario, "--once", "--connect-delay-ms",
-        delay_ms, "--idle-timeout-ms", "500", "--log", (dir_ / "sim.log").string()});
+        ZENTREL_MODEMSIM, "--link", (dir_ / name).string(), "--scenario", scenario, "--once",
+        "--connect-delay-ms", delay_ms, "--idle-timeout-ms", "500", "--log",
+        (dir_ / (name == "modem" ? "sim.log" : name + ".log")).string()});
     EXPECT_NE(p->WaitForLine("ready ", 10s), "") << "the emulator did not start";
     return p;
   }
@@ -84,6 +86,40 @@ TEST_F(ModemEndToEnd, EachModemScenario) {
     EXPECT_NE(sent.err.find(row.said), std::string::npos) << row.scenario << "\n" << sent.err;
     if (row.status == 0) EXPECT_NE(sent.out.find("Message Sent!"), std::string::npos) << row.scenario;
     modem->Wait(10s);
+  }
+}
+
+// A modem that never answers its set-up on line 1 does not end the send:
+// line 2 is tried and carries the page. Alone, it ends the send with what
+// it did, not "Unknown reason". Nothing is ever dialled on it.
+TEST_F(ModemEndToEnd, AModemThatNeverAnswersItsSetUpIsPassedOver) {
+  const std::string silent = (dir_ / "silent").string();
+  const std::string skipped =
+      "line 1 (modem " + silent + ") skipped: the modem did not set up: ATZ got no answer within 300 ms";
+  struct Row {
+    const char* name;
+    bool good_second_line;
+    int status;
+  };
+  const Row rows[] = {{"silent line 1, good line 2", true, 0}, {"silent line alone", false, 1}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove(dir_ / "silent.log");
+    fs::remove(dir_ / "sim.log");
+    auto dead = StartModem("dead-modem", "50", "silent");
+    std::unique_ptr<Process> good = row.good_second_line ? StartModem("accept") : nullptr;
+    WriteLines("two.conf", "modem " + silent + " --answer-ms=300 ATZ\n" +
+                               (row.good_second_line ? "modem " + Modem() + "\n" : ""));
+    const Finished sent = Send("two.conf");
+    EXPECT_EQ(sent.status, row.status) << sent.err;
+    EXPECT_NE(sent.err.find(skipped), std::string::npos) << sent.err;
+    EXPECT_EQ(sent.err.find("Unknown reason"), std::string::npos) << sent.err;
+    EXPECT_EQ(sent.out.find("Message Sent!") != std::string::npos, row.good_second_line) << sent.out;
+    if (good) EXPECT_EQ(good->Wait(10s).status, 0);
+    dead->Terminate();
+    std::ifstream log(dir_ / "silent.log");
+    const std::string events((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(events.find("\"call\""), std::string::npos) << events;
   }
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -65,9 +66,11 @@ class HayesDriverTest : public ::testing::Test {
     std::filesystem::remove(config_);
     std::filesystem::remove_all(locks_);
   }
-  void UseDriver(std::chrono::milliseconds dial_timeout) {
+  void UseDriver(std::chrono::milliseconds dial_timeout,
+                 std::chrono::milliseconds command_timeout = 5s) {
     LineSettings settings;
-    settings.modem = {.command_timeout = 5s, .dial_timeout = dial_timeout, .escape_guard = 5ms,
+    settings.modem = {.command_timeout = command_timeout, .dial_timeout = dial_timeout,
+                      .escape_guard = 5ms,
                       .dtr_hold = 5ms, .hangup_wait = 20ms, .watch_interval = 50ms,
                       .line_end_grace = 100ms, .after_init = 1ms};
     settings.tty.lock_folder = locks_.string();
@@ -75,21 +78,32 @@ class HayesDriverTest : public ::testing::Test {
         [path = config_.string()] { return path; }, settings));
   }
 
-  // Registers, opens line 0 and dials; the modem has not answered yet.
+  // Checks `device`, the modem answering the check's INIT with `answer`
+  // (nothing when empty); the negotiation's result.
+  LONG Negotiate(DWORD device, const std::string& answer = "\r\nOK\r\n") {
+    std::thread modem([&] {
+      EXPECT_EQ(ModemReads("\r"), "ATZ\r");
+      if (!answer.empty()) ModemSays(answer);
+    });
+    LINEEXTENSIONID ext{};
+    const LONG result = lineNegotiateAPIVersion(app_, device, 0x10003, 0x10004, &version_, &ext);
+    modem.join();
+    return result;
+  }
+  // Registers, opens line 0 (the check's INIT answered OK) and dials; the
+  // modem has not answered the call's settings yet.
   void StartCall(const char* number) {
-    DWORD count = 0, version = 0;
+    DWORD count = 0;
     ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
     ASSERT_EQ(count, 1u);
-    LINEEXTENSIONID ext{};
-    ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version, &ext), 0);
-    ASSERT_EQ(lineOpen(app_, 0, &line_, version, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
+    ASSERT_EQ(Negotiate(0), 0);
+    ASSERT_EQ(lineOpen(app_, 0, &line_, version_, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
     ASSERT_GT(lineMakeCall(line_, &call_, number, 0, nullptr), 0);
     ASSERT_NE(call_, 0u);
   }
-  // Init and settings answered OK, the dial command read; returns it.
+  // The settings answered OK (the check had the INIT), the dial command
+  // read; returns it.
   std::string PassInit() {
-    EXPECT_EQ(ModemReads("\r"), "ATZ\r");
-    ModemSays("\r\nOK\r\n");
     EXPECT_EQ(ModemReads("\r"), std::string(kHayesSettings) + "\r");
     ModemSays("\r\nOK\r\n");
     return ModemReads("\r");
@@ -158,6 +172,7 @@ class HayesDriverTest : public ::testing::Test {
   std::filesystem::path locks_;
   PumpedQueue queue_;
   HLINEAPP app_ = 0;
+  DWORD version_ = 0;
   HLINE line_ = 0;
   HCALL call_ = 0;
 };
@@ -214,8 +229,6 @@ TEST_F(HayesDriverTest, DialAnswers) {
 TEST_F(HayesDriverTest, RefusedSettingsAreSentOneByOne) {
   TraceCapture trace;
   StartCall("5551234");
-  EXPECT_EQ(ModemReads("\r"), "ATZ\r");
-  ModemSays("\r\nOK\r\n");
   EXPECT_EQ(ModemReads("\r"), std::string(kHayesSettings) + "\r");
   ModemSays("\r\nERROR\r\n");
   for (const char* part : {"ATE0", "ATV1", "ATQ0", "ATX4", "AT&C1", "AT&D2"}) {
@@ -251,11 +264,10 @@ TEST_F(HayesDriverTest, ResultWithTheHangUpIsReadFirst) {
 // Numbers a dial command cannot carry are refused before the modem hears
 // anything, and the reason is kept for the user.
 TEST_F(HayesDriverTest, UnsafeNumberIsRefusedBeforeDialling) {
-  DWORD count = 0, version = 0;
+  DWORD count = 0;
   ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
-  LINEEXTENSIONID ext{};
-  ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version, &ext), 0);
-  ASSERT_EQ(lineOpen(app_, 0, &line_, version, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
+  ASSERT_EQ(Negotiate(0), 0);
+  ASSERT_EQ(lineOpen(app_, 0, &line_, version_, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
   TakeLineProblems();
   EXPECT_EQ(lineMakeCall(line_, &call_, "555;AT&F&W", 0, nullptr), LINEERR_INVALADDRESS);
   const auto problems = TakeLineProblems();
@@ -298,7 +310,7 @@ TEST_F(HayesDriverTest, UnusableLinesAreSkippedWithTheirReasons) {
   for (DWORD device = 0; device < rows.size(); ++device)
     EXPECT_EQ(lineNegotiateAPIVersion(app_, device, 0x10003, 0x10004, &version, &ext),
               LINEERR_NODEVICE) << rows[device].port;
-  EXPECT_EQ(lineNegotiateAPIVersion(app_, rows.size(), 0x10003, 0x10004, &version, &ext), 0);
+  EXPECT_EQ(Negotiate(rows.size()), 0);
   const std::vector<LineProblem> problems = TakeLineProblems();
   ASSERT_EQ(problems.size(), rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -359,19 +371,51 @@ TEST_F(HayesDriverTest, DropWhileDialingStopsTheDialAndHangsUp) {
   EXPECT_TRUE(trace.Contains("Modem on " + port_ + ": hung up: the modem answered OK to ATH\n"));
 }
 
-TEST_F(HayesDriverTest, InitRefused) {
+// A modem that does not answer its INIT with OK fails the line's check, so
+// the next line is tried, and the user learns why, not "Unknown reason".
+TEST_F(HayesDriverTest, ModemThatDoesNotSetUpIsSkipped) {
+  using K = LineProblemKind;
+  struct Row {
+    const char* answer;
+    K kind;
+    std::string said;
+  };
+  const Row rows[] = {
+      {"\r\nERROR\r\n", K::kBadAnswer, "ATZ answered \"ERROR\""},
+      {"", K::kNoAnswer, "ATZ got no answer within 100 ms"},
+      {"\r\n\x01garbage\r\n", K::kBadAnswer, "ATZ got no answer within 100 ms (only \"<01>garbage\")"},
+  };
+  UseDriver(10s, 100ms);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.said);
+    DWORD count = 0;
+    ASSERT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), 0);
+    TakeLineProblems();
+    EXPECT_EQ(Negotiate(0, row.answer), LINEERR_NODEVICE);
+    const std::vector<LineProblem> problems = TakeLineProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].kind, row.kind);
+    EXPECT_EQ(problems[0].Text(),
+              "line 2 (modem " + port_ + ") skipped: the modem did not set up: " + row.said);
+    EXPECT_EQ(lineShutdown(app_), 0);
+  }
+}
+
+// A modem that answers the INIT but not the settings after it ends the call
+// with the command it did not answer.
+TEST_F(HayesDriverTest, SettingsUnansweredSayWhich) {
+  UseDriver(10s, 100ms);
   StartCall("5551234");
   TakeLineProblems();
-  EXPECT_EQ(ModemReads("\r"), "ATZ\r");
-  ModemSays("\r\nERROR\r\n");
+  EXPECT_EQ(ModemReads("\r"), std::string(kHayesSettings) + "\r");
   DWORD detail = 0;
   ASSERT_TRUE(AwaitState(LINECALLSTATE_DISCONNECTED, &detail));
   EXPECT_EQ(detail, LINEDISCONNECTMODE_UNKNOWN);
-  // The user learns why, not only "Unknown reason".
   const std::vector<LineProblem> problems = TakeLineProblems();
   ASSERT_EQ(problems.size(), 1u);
-  EXPECT_EQ(problems[0].kind, LineProblemKind::kBadAnswer);
-  EXPECT_EQ(problems[0].cause, "the modem on " + port_ + " did not set up: ATZ answered \"ERROR\"");
+  EXPECT_EQ(problems[0].kind, LineProblemKind::kNoAnswer);
+  EXPECT_EQ(problems[0].cause, "the modem on " + port_ + " did not set up: " +
+                                   std::string(kHayesSettings) + " got no answer within 100 ms");
   EndCall();
 }
 
@@ -381,7 +425,8 @@ TEST_F(HayesDriverTest, DevicesAndCapabilities) {
   LINEEXTENSIONID ext{};
   EXPECT_EQ(lineNegotiateAPIVersion(app_, 0, 0x20000, 0x20001, &version, &ext),
             LINEERR_INCOMPATIBLEAPIVERSION);
-  ASSERT_EQ(lineNegotiateAPIVersion(app_, 0, 0x10003, 0x10004, &version, &ext), 0);
+  ASSERT_EQ(Negotiate(0), 0);
+  version = version_;
   EXPECT_EQ(version, 0x10004u);
   alignas(4) char block[1264] = {};
   auto* caps = reinterpret_cast<LINEDEVCAPS*>(block);

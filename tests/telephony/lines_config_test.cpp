@@ -22,7 +22,8 @@ namespace {
 std::string Describe(const LineConfig& l) {
   const std::string text = l.KindWord() + "@" + std::to_string(l.line_number) + " ";
   if (const auto* m = l.As<ModemLineFields>())
-    return text + m->port + " " + m->format.Text() + " [" + m->init + "]";
+    return text + m->port + " " + m->format.Text() + " [" + m->init + "]" +
+           (m->answer_ms ? " answer " + std::to_string(m->answer_ms) + " ms" : "");
   if (const auto* s = l.As<TtyLineFields>()) return text + s->port + " " + s->format.Text();
   if (const auto* t = l.As<TlsLineFields>())
     return text + t->host + " " + t->service + " ca=" + t->ca_file + " name=" + t->server_name +
@@ -58,7 +59,13 @@ TEST(LinesConfig, Parses) {
       {"# list\nmodem\n", {}, "line 2: modem without a port"},
       {"modem /dev/a --speed=1300", {}, "line 1: unsupported speed \"1300\""},
       {"modem /dev/a --speed=fast", {}, "line 1: bad speed \"fast\""},
-      {"modem /dev/a --parity=E", {}, "line 1: unknown modem option \"--parity=E\" (--speed=N, --format=7E1)"},
+      {"modem /dev/a --parity=E", {},
+       "line 1: unknown modem option \"--parity=E\" (--speed=N, --format=7E1, --answer-ms=N)"},
+      {"modem /dev/a --answer-ms=300 ATZ", {"modem@1 /dev/a 300 7E1 [ATZ] answer 300 ms"}, ""},
+      {"modem /dev/a --answer-ms=99", {}, "line 1: answer time \"99\" is not 100 to 600000 ms"},
+      {"modem /dev/a --answer-ms=", {}, "line 1: answer time \"\" is not 100 to 600000 ms"},
+      {"modem /dev/a --answer-ms=5s", {}, "line 1: bad answer time \"5s\""},
+      {"modem /dev/a --answer-ms=99999999999", {}, "line 1: bad answer time \"99999999999\""},
       {"serial /dev/a 9600", {}, "line 1: serial needs PORT SPEED FORMAT, like: serial /dev/ttyS0 9600 8N1"},
       {"serial /dev/a 9600 9N1", {}, "line 1: bad format \"9N1\" (like 8N1)"},
       {"serial /dev/a 9600 8N1 dtrdsr", {}, "line 1: unknown flow control \"dtrdsr\" (rtscts or xonxoff)"},

@@ -6,7 +6,7 @@
 #include "tools/lines/line_check.h"
 
 #include "telephony/tty_lines.h"
-#include "tools/lines/modem_chat.h"
+#include "telephony/modem_chat.h"
 
 namespace zentrel {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <set>
 
-#include "tools/lines/modem_chat.h"
+#include "telephony/modem_chat.h"
 
 namespace zentrel {
 namespace {

@@ -7,7 +7,7 @@
 namespace zentrel::modemsim {
 namespace {
 
-constexpr std::array<std::pair<Scenario, std::string_view>, 23> kNames{{
+constexpr std::array<std::pair<Scenario, std::string_view>, 24> kNames{{
     {Scenario::kAccept, "accept"},
     {Scenario::kInvalidPin, "invalid-pin"},
     {Scenario::kNak, "nak"},
@@ -31,6 +31,7 @@ constexpr std::array<std::pair<Scenario, std::string_view>, 23> kNames{{
     {Scenario::kParity, "parity"},
     {Scenario::kIgnoresHangup, "ignores-hangup"},
     {Scenario::kBusyTwice, "busy-twice"},
+    {Scenario::kDeadModem, "dead-modem"},
 }};
 
 }  // namespace

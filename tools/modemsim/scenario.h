@@ -33,6 +33,7 @@ enum class Scenario {
   kParity,         // everything sent has even parity in bit 7
   kIgnoresHangup,  // neither DTR nor the +++ escape brings back commands
   kBusyTwice,      // the run's first two calls get BUSY, the later ones are accepted
+  kDeadModem,      // the modem answers nothing, not even its echo (off, or at another speed)
 };
 
 std::optional<Scenario> ParseScenario(std::string_view name);

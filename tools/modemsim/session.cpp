@@ -110,7 +110,10 @@ Actions Session::Sent(Actions out) const {
   return out;
 }
 
-Actions Session::Receive(std::string_view bytes) { return Sent(ReceiveBytes(bytes)); }
+Actions Session::Receive(std::string_view bytes) {
+  if (scenario_ == Scenario::kDeadModem) return {};
+  return Sent(ReceiveBytes(bytes));
+}
 
 Actions Session::ReceiveBytes(std::string_view bytes) {
   Actions out;

@@ -91,6 +91,8 @@ std::vector<Row> Rows() {
   const std::string kOnlineTo = kConnectPrefix + "ID=" + kLogonReply;  // after the log-on
   return {
       {"echo off after ATE0", S, {"ATE0\r", "AT\r"}, "ATE0\r\r\nOK\r\n\r\nOK\r\n", M::kCommand},
+      {"a dead modem says nothing", Scenario::kDeadModem, {"ATZ\r", "ATDT5551234\r"}, "",
+       M::kCommand},
       {"ATZ turns echo back on", S, {"ATE0\r", "ATZ\r", "AT\r"},
        "ATE0\r\r\nOK\r\n\r\nOK\r\nAT\r\r\nOK\r\n", M::kCommand},
       // Echo follows the last E in the line, E alone is E0, AT&F turns it on.

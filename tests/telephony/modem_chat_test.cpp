@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/lines/modem_chat.h"
+#include "telephony/modem_chat.h"
 
 namespace zentrel {
 namespace {

@@ -2,7 +2,7 @@
 // line splitter and the response parser the dialler uses, with bit 7
 // cleared on a 7-bit line. The whole exchange keeps to one deadline; a
 // line ended by CR alone counts once no LF has followed within a grace.
-#include "tools/lines/modem_chat.h"
+#include "telephony/modem_chat.h"
 
 #include <algorithm>
 
