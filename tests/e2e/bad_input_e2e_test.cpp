@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -125,6 +126,7 @@ TEST_F(BadInput, RefusedPagesDialNothingAndChangeNothing) {
   std::ofstream(dir_ / "nul.txt") << std::string("before\0after", 12);
   std::ofstream(dir_ / "big.txt") << std::string(64 * 1024 + 1, 'A');
   std::ofstream(dir_ / "pages.txt") << "1001\ta\n12345678\tb\n";
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
   const std::string before = ReadFile(dir_ / "vp.mdb");
   auto modem = StartModem({});  // stays up: any dial would show in its log
   const struct {
@@ -159,14 +161,15 @@ TEST_F(BadInput, RefusedPagesDialNothingAndChangeNothing) {
        "The message holds the control character <ETX> (character 2)"},
       {"missing message file", {"--pin", "1001", "--message-file", Path("none.txt")},
        "cannot be read: No such file or directory"},
-      {"message file is a folder", {"--pin", "1001", "--message-file", Path("")},
-       "cannot be read: Is a directory"},
+      {"message file is a folder", {"--pin", "1001", "--message-file", Path("")}, "is a folder"},
+      {"message file is a FIFO nobody writes to", {"--pin", "1001", "--message-file", Path("fifo")},
+       "a FIFO or pipe that nobody writes to; it is not read"},
       {"NUL in the message file", {"--pin", "1001", "--message-file", Path("nul.txt")},
        "holds a NUL byte (at byte 7)"},
       {"message file over 64 KiB", {"--pin", "1001", "--message-file", Path("big.txt")},
        "is larger than 64 KiB"},
       {"endless message file", {"--pin", "1001", "--message-file", "/dev/zero"},
-       "is larger than 64 KiB"},
+       "is a character device, not a regular file or a pipe"},
   };
   for (const auto& row : rows) {
     const auto sent = Send(row.args);

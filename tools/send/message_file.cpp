@@ -1,51 +1,34 @@
-// Reads at most max_bytes + 1 bytes with read(2), so that "too large" is
-// known without reading the rest; errno's text names why a file cannot be
-// read (missing, permission, a directory).
+// The file is read by the bounded reader (non-blocking open, its kind
+// looked at before a byte is read); what it gives is then checked here. A
+// FIFO opened while nobody writes to it reads as empty at once, which is
+// refused as such rather than sent as an empty page.
 #include "tools/send/message_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <sys/stat.h>
 
 namespace zentrel {
 namespace {
 
-std::string Cannot(const std::string& path, int error) {
-  return "the message file " + path + " cannot be read: " + std::strerror(error);
+bool IsFifo(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
 }  // namespace
 
-MessageFile ReadMessageFile(const std::string& path, std::size_t max_bytes) {
-  MessageFile file;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {{}, Cannot(path, errno)};
-  file.text.resize(max_bytes + 1);
-  std::size_t got = 0;
-  while (got < file.text.size()) {
-    const ssize_t n = ::read(fd, file.text.data() + got, file.text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      return {{}, Cannot(path, error)};
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
+MessageFile ReadMessageFile(const std::string& path, std::size_t max_bytes,
+                            std::chrono::milliseconds silence) {
+  const std::string named = "the message file " + path;
+  BoundedText read = ReadBoundedFile(path, max_bytes, "the message file", silence);
+  if (!read.error.empty()) return {{}, std::move(read.error)};
+  if (read.text.empty() && IsFifo(path))
+    return {{}, named + " gave nothing: a FIFO or pipe that nobody writes to; it is not read"};
+  if (const auto nul = read.text.find('\0'); nul != std::string::npos) {
+    return {{},
+            named + " holds a NUL byte (at byte " + std::to_string(nul + 1) +
+                "); it is not a text file"};
   }
-  ::close(fd);
-  file.text.resize(got);
-  if (got > max_bytes) {
-    return {{}, "the message file " + path + " is larger than " + std::to_string(max_bytes / 1024) +
-                    " KiB; a page carries at most a few hundred characters"};
-  }
-  if (const auto nul = file.text.find('\0'); nul != std::string::npos) {
-    return {{}, "the message file " + path + " holds a NUL byte (at byte " +
-                    std::to_string(nul + 1) + "); it is not a text file"};
-  }
-  return file;
+  return {std::move(read.text), {}};
 }
 
 }  // namespace zentrel

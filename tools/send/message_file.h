@@ -1,11 +1,16 @@
 // Reading --message-file: a file that cannot be read is an error, never an
 // empty page; so are a NUL byte (the page would stop there) and a file
-// larger than any sane message. The read is bounded, so a device that never
-// ends (/dev/zero) costs no more memory than the bound.
+// larger than any sane message. Only a regular file or a pipe (/dev/stdin in
+// a pipeline) is read, opened without blocking and within a bound: a FIFO
+// nobody writes to, a device (/dev/zero, /dev/null) or a folder is refused
+// at once, never waited on or read without end.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
+
+#include "base/bounded_file.h"
 
 namespace zentrel {
 
@@ -16,7 +21,8 @@ struct MessageFile {
   std::string error;  // not empty: the file is refused, and why
 };
 
-MessageFile ReadMessageFile(const std::string& path,
-                            std::size_t max_bytes = kMaxMessageFileBytes);
+// `silence`: how long a pipe's writer may pause.
+MessageFile ReadMessageFile(const std::string& path, std::size_t max_bytes = kMaxMessageFileBytes,
+                            std::chrono::milliseconds silence = kPipeSilence);
 
 }  // namespace zentrel
