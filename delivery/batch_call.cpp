@@ -10,6 +10,8 @@
 #include "delivery/one_line_driver.h"
 #include "delivery/tap_view.h"
 #include "delivery/ui_loop.h"
+#include "delivery/wctp_batch.h"
+#include "telephony/wctp_line.h"
 #include "paging/page_check.h"
 #include "tap/pages.h"
 #include "telephony/configured_line_driver.h"
@@ -144,6 +146,7 @@ BatchEnd RunBatchCall(const BatchCall& batch, IBatchEvents& events, std::FILE* e
   const LinesConfig config = LoadLinesConfig(batch.lines_file);
   const LineConfig* line = ConfiguredLine(config, batch.line);
   if (line == nullptr) return {false, {Delivery::kNotSent, Reason::kLineUnusable, "no such line"}};
+  if (line->As<WctpLineFields>()) return RunWctpBatch(batch, *line, events, err);
   const std::string file = batch.lines_file;
   auto previous = SetLineDriver(std::make_shared<OneLineDriver>(
       std::make_shared<ConfiguredLineDriver>([file] { return file; }),

@@ -8,11 +8,13 @@
 
 namespace zentrel {
 
-// Defined in modem_line.cpp, serial_line.cpp, tcp_line.cpp and tls_line.cpp.
+// Defined in modem_line.cpp, serial_line.cpp, tcp_line.cpp, tls_line.cpp and
+// wctp_line.cpp.
 extern const LineKindOps kModemLineKind;
 extern const LineKindOps kSerialLineKind;
 extern const LineKindOps kTcpLineKind;
 extern const LineKindOps kTlsLineKind;
+extern const LineKindOps kWctpLineKind;
 
 namespace {
 
@@ -21,6 +23,7 @@ constexpr const LineKindOps* kKinds[] = {
     &kSerialLineKind,
     &kTcpLineKind,
     &kTlsLineKind,
+    &kWctpLineKind,
 };
 
 }  // namespace

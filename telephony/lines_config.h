@@ -3,7 +3,7 @@
 // a word holding blanks or `#` (with \" and \\ inside), a UTF-8 byte order
 // mark at the start is ignored. The first word names the line's kind, whose
 // own file reads the rest (line_kinds.cpp lists them: modem, serial, tcp,
-// tls). The parser is pure; the loader finds the file
+// tls, wctp). The parser is pure; the loader finds the file
 // (ZENTREL_LINES, else $XDG_CONFIG_HOME/zentrel/lines.conf, else
 // ~/.config/zentrel/lines.conf) and says why it gave no line.
 #pragma once

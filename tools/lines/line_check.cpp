@@ -2,11 +2,13 @@
 // the driver cannot open says why (missing, held by a process, permission),
 // and a modem's INIT is sent as the line has it. Any other kind is checked
 // by its own check, which brings the line up as a page would (the
-// connection, the TLS handshake) and closes it at once.
+// connection, the TLS handshake) and closes it at once; a wctp line by how
+// it is set up (its URL and files), since only a page's post reaches it.
 #include "tools/lines/line_check.h"
 
 #include "telephony/tty_lines.h"
 #include "telephony/modem_chat.h"
+#include "telephony/wctp_line.h"
 
 namespace zentrel {
 namespace {
@@ -41,6 +43,11 @@ LineReport CheckByKind(const LineConfig& line, const CheckOptions& options) {
 
 LineReport CheckLine(const LineConfig& line, const CheckOptions& options) {
   if (const auto* tty = line.As<TtyLineFields>()) return CheckTty(line, *tty, options);
+  if (const auto* wctp = line.As<WctpLineFields>()) {
+    const std::string problem = WctpSetupProblem(*wctp);
+    return Verdict(line, problem.empty(),
+                   problem.empty() ? "set up (the gateway's worker posts pages to it)" : problem);
+  }
   return CheckByKind(line, options);
 }
 
