@@ -444,7 +444,7 @@ TEST_F(HayesDriverTest, DevicesAndCapabilities) {
   EXPECT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), LINEERR_INIFILECORRUPT);
   EXPECT_EQ(count, 0u);
   EXPECT_TRUE(trace.Contains("Line devices: the device list " + config_.string() +
-                             " line 2: unknown device type \"modme\" (modem, serial, tcp or tls)\n"));
+                             " line 2: unknown device type \"modme\" (modem, serial, tcp, tls or wctp)\n"));
 }
 
 // The program registers anew for every send and keeps the registrations:

@@ -55,7 +55,7 @@ TEST(LinesConfig, Parses) {
       {"tls tap.example:443 ca=/etc/ca.pem name=tap insecure",
        {"tls@1 tap.example 443 ca=/etc/ca.pem name=tap insecure"}, ""},
       {"tls tap.example:443", {"tls@1 tap.example 443 ca= name="}, ""},
-      {"modem /dev/a\n\nfax /dev/b\n", {}, "line 3: unknown device type \"fax\" (modem, serial, tcp or tls)"},
+      {"modem /dev/a\n\nfax /dev/b\n", {}, "line 3: unknown device type \"fax\" (modem, serial, tcp, tls or wctp)"},
       {"# list\nmodem\n", {}, "line 2: modem without a port"},
       {"modem /dev/a --speed=1300", {}, "line 1: unsupported speed \"1300\""},
       {"modem /dev/a --speed=fast", {}, "line 1: bad speed \"fast\""},
