@@ -6,8 +6,8 @@
 // it is set up (its URL and files), since only a page's post reaches it.
 #include "tools/lines/line_check.h"
 
-#include "telephony/tty_lines.h"
 #include "telephony/modem_chat.h"
+#include "telephony/tty_lines.h"
 #include "telephony/wctp_line.h"
 
 namespace zentrel {
