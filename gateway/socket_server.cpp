@@ -5,6 +5,7 @@
 #include "gateway/socket_server.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -239,11 +240,18 @@ void SocketServer::PagesChanged() {
   }
 }
 
+// A client is idle when nothing came from it in time. Bytes already waiting
+// in its socket count as sent: a daemon held up elsewhere (a busy machine, a
+// long commit) must not drop a client whose request is there to be read.
 void SocketServer::Expire(double now) {
   std::vector<int> idle;
   for (const auto& [fd, client] : clients_) {
     const bool waiting_on_us = client->watch_active && client->out.empty();
-    if (!waiting_on_us && now >= client->deadline) idle.push_back(fd);
+    // ... unless it does not read our answer, which keeps us from reading on.
+    const bool reading = client->out.empty() && !client->close_after_write;
+    int pending = 0;
+    const bool has_bytes = reading && ioctl(fd, FIONREAD, &pending) == 0 && pending > 0;
+    if (!waiting_on_us && !has_bytes && now >= client->deadline) idle.push_back(fd);
   }
   for (int fd : idle) Close(fd);
 }
