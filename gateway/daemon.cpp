@@ -106,8 +106,11 @@ class Loop {
 
  private:
   int WaitMs(double now) {
-    double next =
-        std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_, queue_.Tick(now)});
+    // A shared queue's upkeep; "now" when pages changed elsewhere, which
+    // may end what clients watch here.
+    const double upkeep = queue_.Tick(now);
+    if (upkeep <= now) server_.PagesChanged();
+    double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_, upkeep});
     if (!stop_.stopping) {
       try {
         // Due pages wake the loop only when a line could take them; else it
@@ -186,8 +189,9 @@ int RunDaemon(const GatewaySettings& settings, const Clock& clock) {
   const std::size_t max_clients = RaiseDescriptorLimit();
   try {
     Recipients recipients = LoadRecipients(settings.db_path);
-    auto queue = queue::OpenQueue(settings.queue_path, settings.policy,
-                                  {settings.name, settings.lease_seconds});
+    auto queue =
+        queue::OpenQueue(settings.queue_path, settings.policy,
+                         {settings.name, settings.lease_seconds, settings.reconnect_max_s});
     if (const int back = queue->Recover(clock()); back > 0) {
       Log(std::to_string(back) + " page(s) left on the line by the last run are queued again");
     }

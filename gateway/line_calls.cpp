@@ -53,6 +53,7 @@ void LineCalls::Dispatch(double now) {
     last_trouble_ = e.what();
     return;
   }
+  if (!last_trouble_.empty()) Log("the queue works again");
   last_trouble_.clear();
 }
 

@@ -35,6 +35,7 @@ nlohmann::json PageJson(const queue::Page& page) {
                         {"merged_ids", page.merged_ids},
                         {"attempts", std::move(attempts)}};
   if (page.merged_into) out["merged_into"] = *page.merged_into;
+  if (!page.holder.empty()) out["holder"] = page.holder;  // a shared queue's gateway
   return out;
 }
 

@@ -15,6 +15,7 @@ struct GatewaySettings {
   std::string queue_path;          // the queue's SQLite file, or a postgresql:// address
   std::string name;                // this gateway among those sharing a database (host name)
   double lease_seconds = 30;       // a shared queue's hold on a call's pages, renewed meanwhile
+  double reconnect_max_s = 5;      // the longest wait between tries to reach a shared queue
   std::string lines_path;          // lines.conf
   std::string db_path = "vp.mdb";  // the recipients
   std::string socket_path;

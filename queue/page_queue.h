@@ -98,7 +98,7 @@ class PageQueue {
   // The back-end's own upkeep, called from the daemon's loop: reads what
   // woke WakeFd, renews the holds of calls under way, reaches the database
   // again after an outage. Returns when it wants to run next (now: pages
-  // were submitted; infinity: only when WakeFd wakes).
+  // were submitted or changed elsewhere; infinity: only when WakeFd wakes).
   virtual double Tick(double /*now*/) { return std::numeric_limits<double>::infinity(); }
 };
 

@@ -133,8 +133,8 @@ void PgQueue::RecordAnswer(PageId id, const Attempt& attempt) {
          pg::Text(options_.name)});
   } else {
     Requeue(id, attempt, !IsLineReason(attempt.reason));
-    db_->Exec("NOTIFY zentrel_pages");
   }
+  db_->Exec("NOTIFY zentrel_pages");  // watchers on other gateways, pages due again
   t.Commit();
   live_.erase(id);
 }

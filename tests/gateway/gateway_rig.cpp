@@ -97,6 +97,7 @@ GatewayRig::GatewayRig() {
   if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
   dir_ = pattern;
   MakeRecipients(Path("vp.mdb"));
+  queue_ = Path("queue.db");
   std::ofstream(Path("lines.conf")) << "tcp 127.0.0.1:1\ntcp 127.0.0.1:2\n";
 }
 
@@ -107,9 +108,9 @@ GatewayRig::~GatewayRig() {
 }
 
 void GatewayRig::Start(const std::vector<std::string>& extra, const std::vector<std::string>& env) {
-  std::vector<std::string> argv{ZENTREL_GATEWAY,    "--db",     Path("vp.mdb"),   "--lines",
-                                Path("lines.conf"), "--queue",  Path("queue.db"), "--socket",
-                                socket(),           "--worker", worker_,          "--config",
+  std::vector<std::string> argv{ZENTREL_GATEWAY,    "--db",     Path("vp.mdb"), "--lines",
+                                Path("lines.conf"), "--queue",  queue_,         "--socket",
+                                socket(),           "--worker", worker_,        "--config",
                                 Path("none.conf")};
   std::ofstream(Path("none.conf")) << "# nothing\n";
   argv.insert(argv.end(), extra.begin(), extra.end());

@@ -62,10 +62,13 @@ class GatewayRig {
   std::string socket() const { return Path("gateway.sock"); }
   // The program run for each call (the fake worker unless set).
   void UseWorker(const std::string& program) { worker_ = program; }
+  // The queue the daemon is given (its own SQLite file unless set).
+  void UseQueue(const std::string& where) { queue_ = where; }
 
  private:
   std::filesystem::path dir_;
   std::string worker_ = FAKE_WORKER;
+  std::string queue_;
   std::unique_ptr<e2e::Process> daemon_;
 };
 

@@ -35,10 +35,13 @@ bool Flag(const json& page, const char* key) {
 
 bool IsFinal(const std::string& state) { return state != "queued" && state != "on the line"; }
 
+// A page on the line of a gateway sharing the queue names that gateway.
 std::string State(const json& page) {
   const std::string state = Text(page, "state");
-  const bool held = Flag(page, "held");
-  return held && !IsFinal(state) ? state + " (held)" : state;
+  const std::string holder = Text(page, "holder");
+  const bool held = Flag(page, "held") && !IsFinal(state);
+  const bool shared = state == "on the line" && holder != "-" && !holder.empty();
+  return state + (shared ? " at " + holder : "") + (held ? " (held)" : "");
 }
 
 std::string Age(const json& page, double now) {
