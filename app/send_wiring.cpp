@@ -6,9 +6,12 @@
 #include "app/send_wiring.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QThread>
 
 #include "delivery/form_page_log.h"
+#include "paging/view/zt_view.h"
+#include "telephony/line_problems.h"
 #include "journal/page_journal.h"
 #include "paging/message_block.h"
 #include "paging/page_check.h"
@@ -42,6 +45,12 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
   return QMessageBox::Warning;
 }
 
+// The recipient's names as the form shows them.
+std::string RecipientNames(const CZTView& view) {
+  const QString first = view.m_editFirstName->text(), last = view.m_editLastName->text();
+  return (first.isEmpty() || last.isEmpty() ? first + last : first + ' ' + last).toStdString();
+}
+
 }  // namespace
 
 // The link as the telephony object sees it: the same link, whose Stop (the
@@ -69,11 +78,12 @@ struct SendWiring::Send {
   std::unique_ptr<CTelephony> tapi;
 };
 
-SendWiring::SendWiring(ILinkView& view, IPageForm& form, std::atomic<ISerialLink*>& link_slot,
-                       std::atomic<ILinkTelephony*>& tapi_slot, ShowFn show)
-    : view_(view), form_(form), show_(show), link_slot_(link_slot), tapi_slot_(tapi_slot),
-      dispatcher_(std::make_unique<QtDispatcher>()),
+SendWiring::SendWiring(CZTView& view, ShowFn show)
+    : view_(view), show_(show), dispatcher_(std::make_unique<QtDispatcher>()),
       page_log_(std::make_unique<FormPageLog>(view, DefaultPageLogPath())) {
+  view.SetCallEnded([this](const CZTView::CallSeen& seen) {
+    return Conclude({seen.refused, false, seen.hung_up_silent});
+  });
   previous_dispatcher_ = SetEventDispatcher(dispatcher_.get());
   UiQueue* ui = &static_cast<QtDispatcher*>(dispatcher_.get())->Queue();
   SetTelephonyMessageBox([show, ui](const std::string& text, MessageIcon icon) {
@@ -85,12 +95,16 @@ SendWiring::SendWiring(ILinkView& view, IPageForm& form, std::atomic<ISerialLink
   });
 }
 
-// The current call is ended and the line service left; then every send's
-// objects go, the links stopping their threads.
+// The current call is ended and the line service left (a page whose call
+// was under way is recorded as interrupted); then every send's objects go,
+// the links stopping their threads.
 SendWiring::~SendWiring() {
+  view_.SetCallEnded({});
+  const bool under_way = CallUnderWay();
   if (CTelephony* current = g_pTelephony.load()) current->UninitTelephony();
-  tapi_slot_ = nullptr;
-  link_slot_ = nullptr;
+  Conclude({view_.Seen().refused, under_way, view_.Seen().hung_up_silent});
+  view_.m_pTapi = nullptr;
+  view_.m_pCommLink = nullptr;
   for (Send& send : sends_) send.tapi.reset();
   sends_.clear();
   page_log_.reset();
@@ -99,18 +113,13 @@ SendWiring::~SendWiring() {
 }
 
 int SendWiring::StartSend(const char* number, std::function<void()> call_ended) {
-  const PageRequest request{form_.PinBoxText(), form_.MessageBoxText(), number};
-  // The call's end notice finishes this send's record, on the UI thread.
-  UiQueue* ui = &static_cast<QtDispatcher*>(dispatcher_.get())->Queue();
-  call_ended = [this, ui, record = page_log_->next(), then = std::move(call_ended)] {
-    if (then) then();
-    ui->Post([this, record] { page_log_->Finish(record); });
-  };
+  const PageRequest request{view_.PinBoxText(), view_.MessageBoxText(), number};
+  TakeLineProblems();  // only this call's
   std::unique_ptr<EndNoticeLink> ending;
   StartedSend started =
       zentrel::StartSend(request, *page_log_, [&](CCommLink& link, CTelephony& tapi) {
-        link_slot_ = &link;
-        tapi_slot_ = &tapi;
+        view_.m_pCommLink = &link;
+        view_.m_pTapi = &tapi;
         ending = std::make_unique<EndNoticeLink>(link, std::move(call_ended));
         tapi.m_pSerialLink = ending.get();  // before the dial: every end of the call is heard
       });
@@ -118,12 +127,21 @@ int SendWiring::StartSend(const char* number, std::function<void()> call_ended) 
     show_(started.refusal, QMessageBox::Warning);
     return 0;
   }
-  if (!started.notice.empty()) form_.UpdateStatus(started.notice);
+  if (!started.notice.empty()) view_.UpdateStatus(started.notice);
   sends_.push_back(Send{std::move(started.link), std::move(ending), std::move(started.tapi)});
-  const std::uint64_t record = page_log_->Begin(
-      {"zentrel", CurrentUser(), request.pin, "", request.phone, std::string(MessageField(request.message))});
-  if (started.dialled == 0) page_log_->Finish(record);
+  page_log_->Begin({"zentrel", CurrentUser(), request.pin, RecipientNames(view_), request.phone,
+                    std::string(MessageField(request.message))});
+  // Nothing dialled: the record is concluded now, the form's end notice
+  // (when the dial's failure ended the call) gets the same cause.
+  if (started.dialled == 0) Conclude({});
   return started.dialled;
+}
+
+std::string SendWiring::Conclude(const FormPageLog::Seen& seen) {
+  if (sends_.empty()) return {};
+  if (page_log_->open()) end_ = EndCause(*sends_.back().tapi, TakeLineProblems());
+  const Outcome outcome = page_log_->Conclude(end_, seen);
+  return outcome.delivery == Delivery::kNotSent ? "Error, page not sent, " + outcome.words + "." : "";
 }
 
 bool SendWiring::CallUnderWay() const {

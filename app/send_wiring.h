@@ -5,8 +5,9 @@
 // send, and hears from the send's link when its call has ended. The objects
 // of earlier sends are kept until the program ends, then torn down (the call
 // under way hung up, every thread ended) before the form goes away. Each
-// dialled page is recorded in the page log, finished when its call's end
-// notice reaches the UI thread.
+// dialled page is recorded in the page log, concluded when the form hears
+// its call has ended (and gets the status naming the cause back), or as
+// interrupted when the program ends the call on its way out.
 #pragma once
 
 #include <QMessageBox>
@@ -17,27 +18,24 @@
 #include <string>
 #include <vector>
 
+#include "delivery/call_end.h"
+#include "delivery/form_page_log.h"
+
 namespace zentrel {
 
 class CCommLink;
-class FormPageLog;
 class CTelephony;
+class CZTView;
 class IEventDispatcher;
-class ILinkTelephony;
-class ILinkView;
-class IPageForm;
-class ISerialLink;
 
 class SendWiring {
  public:
   using ShowFn = std::function<void(const std::string& text, QMessageBox::Icon icon)>;
 
-  // `view` receives the link's blocks and timer start; `form` gives the
-  // PIN and message a send checks and takes the status it shows; the slots
-  // are the view's m_pCommLink and m_pTapi. `show` is the application's
-  // message box.
-  SendWiring(ILinkView& view, IPageForm& form, std::atomic<ISerialLink*>& link_slot,
-             std::atomic<ILinkTelephony*>& tapi_slot, ShowFn show);
+  // `view` receives the link's blocks and timer start, gives the PIN and
+  // message a send checks and takes the status it shows; its m_pCommLink
+  // and m_pTapi are set per send. `show` is the application's message box.
+  SendWiring(CZTView& view, ShowFn show);
   ~SendWiring();
   SendWiring(const SendWiring&) = delete;
   SendWiring& operator=(const SendWiring&) = delete;
@@ -55,15 +53,16 @@ class SendWiring {
  private:
   struct Send;
   class EndNoticeLink;
-  ILinkView& view_;
-  IPageForm& form_;
+  // Concludes the open record; returns the status naming why the page did not go.
+  std::string Conclude(const FormPageLog::Seen& seen);
+
+  CZTView& view_;
   ShowFn show_;
-  std::atomic<ISerialLink*>& link_slot_;
-  std::atomic<ILinkTelephony*>& tapi_slot_;
   std::unique_ptr<IEventDispatcher> dispatcher_;
   IEventDispatcher* previous_dispatcher_ = nullptr;
   std::vector<Send> sends_;
   std::unique_ptr<FormPageLog> page_log_;  // between the links and `view`
+  CallEndCause end_;                        // of the call concluded last
 };
 
 }  // namespace zentrel

@@ -73,8 +73,7 @@ void CZTApp::PlugInSends(CZTView& view) {
   MessageBoxFn box = options_.message_box;
   QWidget* parent = &view;
   wiring_ = std::make_unique<SendWiring>(
-      view, view, view.m_pCommLink, view.m_pTapi,
-      [box, parent](const std::string& text, QMessageBox::Icon icon) {
+      view, [box, parent](const std::string& text, QMessageBox::Icon icon) {
         box(parent, QString::fromStdString(text), icon);
       });
   view.SetStartSend([this, &view](const char* number) {

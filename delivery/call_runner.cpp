@@ -17,6 +17,7 @@
 #include "telephony/lines_config.h"
 #include "telephony/message_box.h"
 #include "telephony/telephony.h"
+#include "delivery/call_end.h"
 #include "delivery/interruption.h"
 #include "delivery/line_queue.h"
 
@@ -84,26 +85,6 @@ bool RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds, const CallView
     OutputDebugStringA("zentrel-send: " + InterruptionText(InterruptingSignal()) + ", ending the call\n");
   if (!in_time || tapi.m_bCallInProgress.load() != 0) tapi.StopCall();
   return in_time;
-}
-
-// The kind of the call's end, from what the line service told the
-// telephony object; kNone when nothing went wrong that it knows of.
-Reason EndKind(const CTelephony& tapi) {
-  if (tapi.m_bLineAllocated.load() != 0) return Reason::kLineInUse;
-  switch (tapi.m_dwEndState.load()) {
-    case LINECALLSTATE_BUSY: return Reason::kBusy;
-    case LINECALLSTATE_SPECIALINFO: return Reason::kLineUnusable;
-    case LINECALLSTATE_DISCONNECTED: break;
-    default: return tapi.m_bConnected.load() != 0 ? Reason::kNone : Reason::kLineUnusable;
-  }
-  if (tapi.m_bConnected.load() != 0) return Reason::kCallDropped;
-  switch (tapi.m_dwEndMode.load()) {
-    case LINEDISCONNECTMODE_NOANSWER: return Reason::kNoAnswer;
-    case LINEDISCONNECTMODE_NODIALTONE: return Reason::kNoDialTone;
-    case LINEDISCONNECTMODE_BUSY: return Reason::kBusy;
-    case LINEDISCONNECTMODE_UNREACHABLE: return Reason::kNoCarrier;
-    default: return Reason::kLineUnusable;
-  }
 }
 
 // Everything that shares this configuration shares its line: the line

@@ -175,7 +175,9 @@ LONG ConfiguredLineDriver::MakeCall(HLINE line, HCALL* call,
       },
       &refused);
   if (!placed) {
-    NoteLineProblem(MakeLineProblem(LineProblemKind::kBadNumber, refused));
+    LineProblem problem = MakeLineProblem(LineProblemKind::kBadNumber, refused);
+    problem.line = open.config.LineName();
+    NoteLineProblem(std::move(problem));
     return LINEERR_INVALADDRESS;
   }
   ++next_handle_;

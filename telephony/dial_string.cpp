@@ -11,7 +11,7 @@ std::string Describe(unsigned char c) {
   std::snprintf(hex, sizeof hex, "0x%02X", c);
   if (c == '\r') return "a carriage return (CR)";
   if (c == '\n') return "a line feed (LF)";
-  if (c == ';') return "a ';' (which would start another modem command)";
+  if (c == ';') return "a ';'";
   if (c >= 0x80) return std::string("the non-ASCII byte ") + hex;
   return std::string("the control character ") + hex;
 }
@@ -27,7 +27,7 @@ std::string DialStringProblem(std::string_view number) {
     const auto c = static_cast<unsigned char>(number[i]);
     if (c < 0x20 || c == 0x7F || c >= 0x80 || c == ';')
       return "the number holds " + Describe(c) + " at position " +
-             std::to_string(i + 1) + "; it was not dialled";
+             std::to_string(i + 1) + "; nothing was dialled";
   }
   return {};
 }

@@ -178,6 +178,11 @@ void HayesCall::ReportDialAnswer(const HayesResponse& answer) {
     Report(LINECALLSTATE_CONNECTED, 0);
     return;
   }
+  // The modem's own words go with the call's end, for the user and the log.
+  LineProblem said = MakeLineProblem(LineProblemKind::kDialAnswer,
+                                     "the modem on " + port_.path() + " answered the dial with " + words);
+  said.system = PrintableModemText(last_line_);
+  NoteLineProblem(std::move(said));
   if (answer.kind == HayesKind::kBusy) {
     Report(LINECALLSTATE_BUSY, LINEBUSYMODE_STATION);
     return;

@@ -31,6 +31,7 @@ const char* LineProblemWord(LineProblemKind kind) {
     case LineProblemKind::kUnreachable: return "unreachable";
     case LineProblemKind::kBadNumber: return "bad-number";
     case LineProblemKind::kHangUpUnconfirmed: return "hang-up-unconfirmed";
+    case LineProblemKind::kDialAnswer: return "dial-answer";
     case LineProblemKind::kOther: break;
   }
   return "other";

@@ -29,6 +29,7 @@ enum class LineProblemKind {
   kUnreachable,        // no route, network down, unknown host
   kBadNumber,          // the number cannot be dialled on this line
   kHangUpUnconfirmed,  // the modem never confirmed the hang-up
+  kDialAnswer,         // the modem answered the dial with no connection (`system`: its words)
   kOther,
 };
 

@@ -42,7 +42,7 @@ class ModemOpenLine : public IOpenLine {
                                       std::string* refused) override {
     const std::string problem = DialStringProblem(destination);
     if (!problem.empty()) {
-      *refused = "cannot dial on " + config_.LineName() + ": " + problem;
+      *refused = problem;
       return nullptr;
     }
     const bool set_up = set_up_;

@@ -168,7 +168,7 @@ void CZTView::OnSendPage() {
   }
   ClearTransactionFlags();
   ++send_;
-  statuses_this_send_ = 0;
+  seen_ = {};
   // Something shows at once: the notice about the text, else the first step.
   const QString before = m_editStatus->toPlainText();
   const QString notice = LineNotice();

@@ -40,7 +40,7 @@ namespace zentrel {
 // Shown when Send Page is pressed while a send's call is under way.
 inline constexpr const char* kCallUnderWayText = "A call is already being handled.";
 // Left in the status box when a send's call ended before the terminal
-// accepted the page and the box shows nothing that says so.
+// accepted the page, nothing shown says so and its cause is not known.
 inline constexpr const char* kStatusCallEnded = "Error, page not sent, the call ended.";
 // Left in the status box when the form hung up on a silent terminal.
 inline constexpr const char* kStatusNoAnswer = "Error, page not sent, the terminal did not answer.";
@@ -112,6 +112,17 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   void SetHelpFile(QString path) { help_file_ = std::move(path); }
   // The program that shows the help file ("xdg-open"); given the file's path.
   void SetHelpOpener(QString program) { help_opener_ = std::move(program); }
+  // What the form saw of the latest send's call.
+  struct CallSeen {
+    bool refused = false;         // the terminal's refusal was shown
+    bool hung_up_silent = false;  // the form hung up on a silent terminal
+  };
+  // Runs on the UI thread once the latest send's call has ended, with what
+  // the form saw; returns the status that names why the page did not go
+  // ("" when nothing more is known), shown unless the box already says it.
+  using CallEndedFn = std::function<std::string(const CallSeen&)>;
+  void SetCallEnded(CallEndedFn fn) { call_ended_ = std::move(fn); }
+  const CallSeen& Seen() const { return seen_; }  // UI thread
   // The call time-out and the hang-up grace (kCallTimeoutMs, kHangUpGraceMs).
   void SetCallIntervals(int call_timeout_ms, int grace_ms) { call_watch_->SetIntervals(call_timeout_ms, grace_ms); }
   // The message as typed (UTF-8, line breaks as LF), for the page log.
@@ -157,7 +168,8 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   CallUnderWayFn call_under_way_;
   unsigned send_ = 0;                    // the latest send, counted from 1
   std::atomic<unsigned> ended_send_{0};  // the latest send whose call ended
-  int statuses_this_send_ = 0;           // status texts shown since that send began
+  CallSeen seen_;                        // of the latest send
+  CallEndedFn call_ended_;
   ButtonFn on_add_, on_edit_, on_delete_, on_stored_;
   MessageBoxFn message_box_;
   QString help_file_;

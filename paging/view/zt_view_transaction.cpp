@@ -29,7 +29,6 @@ void CZTView::UpdateStatus(const std::string& text) {
 // in view (scrolling it down a line would hide how a notice begins); the
 // rest is a scroll away, and the whole text is the box's tooltip.
 void CZTView::ApplyStatus(const QString& text) {
-  ++statuses_this_send_;
   m_editStatus->setPlainText(text);
   m_editStatus->setToolTip(text);
   m_editStatus->verticalScrollBar()->setValue(0);
@@ -43,6 +42,7 @@ void CZTView::WatchStatus(const QString& text) {
   const bool final = shown == kStatusMessageSent || shown == kStatusInvalidPin || shown == kStatusCheckPin ||
                      shown == kStatusErrorNotSent || shown == kStatusErrorPageSent;
   if (final) {
+    seen_.refused = seen_.refused || (shown != kStatusMessageSent && shown != kStatusErrorPageSent);
     call_watch_->Final();
   } else {
     call_watch_->Progress();
@@ -51,7 +51,11 @@ void CZTView::WatchStatus(const QString& text) {
 
 // The form ends the call itself; its end notice follows as for any other end.
 void CZTView::OnCallExpired(CallWatch::Expiry why) {
-  if (why == CallWatch::Expiry::kSilent) ApplyStatus(QString::fromLatin1(kStatusNoAnswer));
+  timer_->stop();  // no wake-up while the line hangs up: it would show its step again
+  if (why == CallWatch::Expiry::kSilent) {
+    seen_.hung_up_silent = true;
+    ApplyStatus(QString::fromLatin1(kStatusNoAnswer));
+  }
   OutputDebugStringA(why == CallWatch::Expiry::kSilent ? "The terminal did not answer: hanging up.\n"
                                                        : "The terminal did not hang up: hanging up.\n");
   if (ILinkTelephony* tapi = m_pTapi.load()) tapi->UninitTelephony();
@@ -93,18 +97,19 @@ std::function<void()> CZTView::CallEndNotice() {
 }
 
 // Queued after every status text of the call, so it sees the last one. The
-// terminal's own refusal, shown during this send, already says the page did
-// not go and why; anything else (progress, a notice, an older send's text)
-// would mislead.
+// terminal's own refusal, or the form's hang-up on its silence, already says
+// the page did not go and why; anything else (progress, a notice, an older
+// send's text) would mislead, so the cause of the call's end is shown.
 void CZTView::OnCallEnded(unsigned send) {
   if (send != send_) return;
   timer_->stop();
   call_watch_->End();
-  if (g_bPageAccepted.load() == 1) return;
-  const std::string shown = m_editStatus->toPlainText().toStdString();
-  const bool refused = shown == kStatusInvalidPin || shown == kStatusCheckPin || shown == kStatusErrorNotSent ||
-                       shown == kStatusNoAnswer;
-  if (statuses_this_send_ == 0 || !refused) ApplyStatus(QString::fromLatin1(kStatusCallEnded));
+  const std::string cause = call_ended_ ? call_ended_(seen_) : std::string();
+  if (g_bPageAccepted.load() == 1 || seen_.refused) return;
+  const QString last = QString::fromStdString(seen_.hung_up_silent ? std::string(kStatusNoAnswer)
+                                              : cause.empty()      ? std::string(kStatusCallEnded)
+                                                                   : cause);
+  if (m_editStatus->toPlainText() != last) ApplyStatus(last);
 }
 
 }  // namespace zentrel

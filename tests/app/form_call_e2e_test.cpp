@@ -113,9 +113,8 @@ TEST_F(FormCall, WhenTheCallEndsTheTimerStopsAndTheStatusSaysWhetherThePageWentO
     const char* scenario;
     const char* final_status;
   } rows[] = {
-      {"hangup-at-connect", kStatusCallEnded},  // before any wake-up was answered
-      {"hangup-after-logon", kStatusCallEnded}, // after "Sending Message."
-      {"busy", kStatusCallEnded},               // the call never connected
+      {"hangup-at-connect", "Error, page not sent, the terminal hung up."},   // before any wake-up was answered
+      {"hangup-after-logon", "Error, page not sent, the terminal hung up."},  // after "Sending Message."
       {"invalid-pin", "Error, check PIN and try again!"},  // the terminal's word stays
       {"accept", "Message Sent!"},
   };

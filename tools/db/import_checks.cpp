@@ -28,7 +28,7 @@ void CheckControls(const CsvRecord& record) {
 // The dial-string check speaks of a call; here it is a row.
 std::string NumberProblem(std::string_view phone) {
   std::string problem = DialStringProblem(phone);
-  const std::string call_words = "; it was not dialled";
+  const std::string call_words = "; nothing was dialled";
   if (problem.ends_with(call_words)) problem.resize(problem.size() - call_words.size());
   return problem;
 }
