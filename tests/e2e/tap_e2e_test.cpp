@@ -209,11 +209,11 @@ TEST_F(TapEndToEnd, FullTapSessions) {
   const FullTapCase cases[] = {
       {"accept",
        {"--pin", "1001", "--pin", "1002", "--message", "Pump 3 down\ncall ops", "--page",
-        "210=Ward 4\tbed 2"},
+        "210=Ward 4\tbed 2 \xc3\xbc"},
        0,
        {"1001: accepted (211 Page accepted)", "1002: accepted (211 Page accepted)",
         "210: accepted (211 Page accepted)"},
-       {"ETX Pump 3 down\r\ncall ops", "ETX Pump 3 down\r\ncall ops", "ETX Ward 4\tbed 2"}},
+       {"ETX Pump 3 down\r\ncall ops", "ETX Pump 3 down\r\ncall ops", "ETX Ward 4\tbed 2 u"}},
       {"accept",
        {"--pin", "1001", "--message", long_text, "--max-chars", "600"},
        0,
@@ -271,7 +271,7 @@ TEST_F(TapEndToEnd, FullTapSessions) {
 
 TEST_F(TapEndToEnd, FullTapJsonAndLog) {
   auto modem = StartModem("rs-second");
-  std::ofstream(dir_ / "pages.txt") << "1001\tfirst\n\n1002\tsecond\n";
+  std::ofstream(dir_ / "pages.txt") << "1001\tfirst\n\n1002\tsec\xc3\xb6nd\n";
   const auto sent = Send({"--full-tap", "--pages", (dir_ / "pages.txt").string(), "--json"});
   EXPECT_EQ(sent.status, 1) << sent.err;
   const auto outcomes = nlohmann::json::parse(sent.out);
@@ -283,6 +283,9 @@ TEST_F(TapEndToEnd, FullTapJsonAndLog) {
   ASSERT_EQ(failed.size(), 1u);
   EXPECT_EQ(failed[0]["pin"], "1002");
   EXPECT_EQ(failed[0]["message"], "second");
+  EXPECT_NE(sent.err.find("zentrel-send: the page to 1002: The line carries plain letters only: \xc3\xb6 goes as o."),
+            std::string::npos)
+      << sent.err;
 
   std::ofstream(dir_ / "bad.txt") << "1001 no tab\n";
   const auto bad = Send({"--full-tap", "--pages", (dir_ / "bad.txt").string()});

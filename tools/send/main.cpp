@@ -24,12 +24,14 @@
 
 namespace {
 
-// The message as the line carries it, said on stderr when that changes it:
-// plain ASCII; line breaks stay for the TAP session (which sends them as
-// the terminal takes them) and become spaces in the form's one block.
-std::string ForTheLine(const std::string& message, bool full_tap) {
+// The message as the line carries it, said on stderr when that changes it
+// (naming the page's PIN when there are several): plain ASCII; line breaks
+// stay for the TAP session (which sends them as the terminal takes them) and
+// become spaces in the form's one block.
+std::string ForTheLine(const std::string& message, bool full_tap, const std::string& pin = "") {
   const std::string notice = zentrel::LineAsciiNotice(message);
-  if (!notice.empty()) std::fprintf(stderr, "zentrel-send: %s\n", notice.c_str());
+  const std::string whose = pin.empty() ? "" : "the page to " + pin + ": ";
+  if (!notice.empty()) std::fprintf(stderr, "zentrel-send: %s%s\n", whose.c_str(), notice.c_str());
   return full_tap ? zentrel::ToLineAscii(message) : zentrel::PageMessageText(message);
 }
 
@@ -55,12 +57,13 @@ std::vector<zentrel::PageOrder> Requests(const std::vector<std::string>& pins,
     if (eq == std::string::npos || eq == 0) {
       throw CLI::ValidationError("--page", "expected PIN=TEXT: " + page);
     }
-    requests.push_back({page.substr(0, eq), AsMessageBoxText(page.substr(eq + 1))});
+    const std::string pin = page.substr(0, eq);
+    requests.push_back({pin, ForTheLine(AsMessageBoxText(page.substr(eq + 1)), true, pin)});
   }
   if (!tap.pages_file.empty()) {
     PagesFile file = ReadPagesFile(tap.pages_file);
     if (!file.error.empty()) throw CLI::ValidationError("--pages", file.error);
-    for (auto& page : file.pages) requests.push_back({std::move(page.pin), std::move(page.text)});
+    for (auto& page : file.pages) requests.push_back({page.pin, ForTheLine(page.text, true, page.pin)});
   }
   if (requests.empty()) throw CLI::RequiredError("--pin, --page or --pages");
   return requests;
