@@ -19,6 +19,7 @@
 #include "gateway/log.h"
 #include "gateway/recipients.h"
 #include "gateway/service_notify.h"
+#include "gateway/snpp_backend.h"
 #include "gateway/socket_server.h"
 
 namespace zentrel::gateway {
@@ -75,6 +76,7 @@ class Loop {
         recipients_(r),
         signals_(signals),
         handler_(queue, r),
+        snpp_(OpenSnpp(s.snpp, handler_, r, clock)),
         server_(s.socket_path, {s.client_timeout_s, max_clients, 1 << 20}, handler_),
         calls_(s, queue, [this] { server_.PagesChanged(); }) {
     calls_.SetLines(ReadLines(s.lines_path));
@@ -92,11 +94,14 @@ class Loop {
       calls_.AddFds(fds);
       const std::size_t first_client = fds.size();
       server_.AddFds(fds, now);
+      const std::size_t first_snpp = fds.size();
+      if (snpp_) snpp_->AddFds(fds, now);
       poll(fds.data(), fds.size(), WaitMs(now));
       now = clock_();
       if (fds[0].revents) ReadSignals(now);
       calls_.Serve(fds, now);
       server_.Serve(fds, first_client, now);
+      if (snpp_) snpp_->Serve(fds, first_snpp, now);
       calls_.EndOverdue(now);
       if (stop_.stopping && now >= stop_.killed_at) calls_.Signal(SIGKILL);
     }
@@ -110,7 +115,8 @@ class Loop {
     // may end what clients watch here.
     const double upkeep = queue_.Tick(now);
     if (upkeep <= now) server_.PagesChanged();
-    double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_, upkeep});
+    double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_, upkeep,
+                            snpp_ ? snpp_->NextDeadline() : watchdog_due_});
     if (!stop_.stopping) {
       try {
         // Due pages wake the loop only when a line could take them; else it
@@ -144,6 +150,7 @@ class Loop {
     stop_ = {true, now + s_.stop_grace_s};
     notify_.Stopping();
     server_.StopAccepting();
+    if (snpp_) snpp_->StopAccepting();
     calls_.Stopping();
     calls_.Signal(SIGTERM);
   }
@@ -166,6 +173,7 @@ class Loop {
   Recipients& recipients_;
   int signals_;
   Handler handler_;
+  std::unique_ptr<SnppServer> snpp_;
   SocketServer server_;
   LineCalls calls_;
   Stop stop_;

@@ -32,10 +32,7 @@ json ErrorAnswer(const std::string& code, const std::string& error) {
 json Handler::Answer(const Request& request, uid_t peer, double now, bool accepting) {
   try {
     switch (request.op) {
-      case Op::kSubmit:
-        if (!accepting)
-          return ErrorAnswer("unavailable", "The gateway is stopping; nothing was queued.");
-        return Submit(request, peer, now);
+      case Op::kSubmit: return SubmitBy(request, "uid " + std::to_string(peer), now, accepting);
       case Op::kList: {
         json pages = json::array();
         for (const queue::Page& page : queue_.Newest(1000)) pages.push_back(PageJson(page));
@@ -54,7 +51,16 @@ json Handler::Answer(const Request& request, uid_t peer, double now, bool accept
   }
 }
 
-json Handler::Submit(const Request& request, uid_t peer, double now) {
+json Handler::SubmitBy(const Request& request, const std::string& by, double now, bool accepting) {
+  if (!accepting) return ErrorAnswer("unavailable", "The gateway is stopping; nothing was queued.");
+  try {
+    return Submit(request, by, now);
+  } catch (const queue::QueueError& e) {
+    return ErrorAnswer("unavailable", std::string("The queue failed: ") + e.what());
+  }
+}
+
+json Handler::Submit(const Request& request, const std::string& by, double now) {
   std::vector<queue::NewPage> pages;
   for (std::size_t n = 0; n < request.pages.size(); ++n) {
     const SubmittedPage& in = request.pages[n];
@@ -65,9 +71,8 @@ json Handler::Submit(const Request& request, uid_t peer, double now) {
       return ErrorAnswer(check.code, where + check.error);
     }
     const Recipient& r = recipients_.at(in.pin);
-    pages.push_back(queue::NewPage{in.pin, r.fname, r.lname, r.phone, in.text,
-                                   "uid " + std::to_string(peer), request.via, in.hold_until,
-                                   in.priority, request.split, request.max_chars});
+    pages.push_back(queue::NewPage{in.pin, r.fname, r.lname, r.phone, in.text, by, request.via,
+                                   in.hold_until, in.priority, request.split, request.max_chars});
   }
   return {{"ok", true}, {"ids", queue_.Submit(pages, now)}};
 }

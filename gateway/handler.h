@@ -23,11 +23,16 @@ class Handler {
   // daemon stops (submissions are then refused as unavailable).
   nlohmann::json Answer(const Request& request, uid_t peer, double now, bool accepting);
 
+  // A submission recorded as made `by` someone (the other listeners' way
+  // in): the same checks and commit as a socket's, refused while stopping.
+  nlohmann::json SubmitBy(const Request& request, const std::string& by, double now,
+                          bool accepting = true);
+
   // One watched page's line when it is final (or unknown); null otherwise.
   nlohmann::json WatchLine(queue::PageId id);
 
  private:
-  nlohmann::json Submit(const Request& request, uid_t peer, double now);
+  nlohmann::json Submit(const Request& request, const std::string& by, double now);
   nlohmann::json Change(const Request& request, double now);
 
   queue::PageQueue& queue_;

@@ -101,12 +101,14 @@ std::variant<GatewaySettings, int> ParseSettings(int argc, char** argv) {
   // One value ("30 60 120") or several (gateway.conf's unquoted list).
   std::vector<std::string> waits{"30 60 120 300 600"};
   AddOptions(app, s, waits);
+  AddSnppOptions(app, s.snpp);
   app.set_config("--config", DefaultConfigPath(), "the settings file (gateway.conf)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
   }
+  if (const auto status = FinishSnppSettings(s.snpp)) return *status;
   std::string joined;
   for (const std::string& w : waits) joined += w + " ";
   const auto parsed = queue::ParseWaits(joined);

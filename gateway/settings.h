@@ -7,6 +7,7 @@
 #include <string>
 #include <variant>
 
+#include "gateway/snpp_settings.h"
 #include "queue/retry_policy.h"
 
 namespace zentrel::gateway {
@@ -26,6 +27,7 @@ struct GatewaySettings {
   double call_margin_s = 30;     // past the time-out, a worker is stopped
   double client_timeout_s = 60;  // a socket client that says nothing
   double stop_grace_s = 10;      // SIGTERM: a call's time to end before it is killed
+  SnppSettings snpp;
 };
 
 // The settings, or the process's exit status when the command line asked for

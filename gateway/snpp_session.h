@@ -36,6 +36,7 @@ class SnppBackend {
  public:
   virtual ~SnppBackend() = default;
   virtual bool KnownPin(const std::string& pin) = 0;
+  virtual bool IsUser(const std::string& user) = 0;
   virtual bool Login(const std::string& user, const std::string& password) = 0;
   // Checks and commits every page, all or none; `by` is who sent them.
   virtual SnppSendResult Send(const std::vector<SnppPage>& pages, const std::string& by) = 0;
@@ -103,7 +104,8 @@ class SnppSession {
   std::string data_;
   int bad_in_a_row_ = 0;
   bool closing_ = false;
-  std::string user_;  // logged in as
+  std::string user_;     // logged in as
+  std::string claimed_;  // a name given on loopback that is no configured user
 
   std::vector<Pager> pagers_;
   Options pending_;  // given since the last PAGEr

@@ -97,14 +97,14 @@ class Client:
         return json.loads(line)
 
 
-def start_gateway(build, work, lines, db):
+def start_gateway(build, work, lines, db, extra=("--snpp", "off")):
     sock = os.path.join(work, "gateway.sock")
     env = dict(os.environ, ZENTREL_LOCK_DIR=os.path.join(work, "locks"),
                XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_RUNTIME_DIR=work)
     err = open(os.path.join(work, "gateway.err"), "w+")
     daemon = subprocess.Popen(
         [f"{build}/tools/zentrel-gateway", "--queue", os.path.join(work, "queue.db"),
-         "--lines", lines, "--db", db, "--socket", sock], stderr=err, env=env)
+         "--lines", lines, "--db", db, "--socket", sock, *extra], stderr=err, env=env)
     for _ in range(300):
         err.seek(0)
         if "listening on" in err.read():

@@ -13,6 +13,7 @@ namespace {
 class Backend : public zentrel::gateway::SnppBackend {
  public:
   bool KnownPin(const std::string& pin) override { return pin == "1001" || pin == "1002"; }
+  bool IsUser(const std::string& user) override { return user == "u"; }
   bool Login(const std::string& user, const std::string& password) override {
     return user == "u" && password == "p";
   }

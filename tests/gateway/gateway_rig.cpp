@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -114,6 +115,10 @@ void GatewayRig::Start(const std::vector<std::string>& extra, const std::vector<
                                 Path("none.conf")};
   std::ofstream(Path("none.conf")) << "# nothing\n";
   argv.insert(argv.end(), extra.begin(), extra.end());
+  // No SNPP port unless the test asks for one: tests run side by side.
+  if (std::find(extra.begin(), extra.end(), "--snpp") == extra.end()) {
+    argv.insert(argv.end(), {"--snpp", "off"});
+  }
   std::vector<std::string> all_env{"FAKE_WORKER_LOG=" + Path("terminal.log"),
                                    "FAKE_WORKER_PLAN=" + Path("plan")};
   all_env.insert(all_env.end(), env.begin(), env.end());

@@ -18,6 +18,7 @@ constexpr double kNow = 1796644800;  // 2026-12-07 12:00:00 UTC
 class FakeBackend : public SnppBackend {
  public:
   bool KnownPin(const std::string& pin) override { return pin == "1001" || pin == "1002"; }
+  bool IsUser(const std::string& user) override { return user == "alice"; }
   bool Login(const std::string& user, const std::string& password) override {
     return user == "alice" && password == "s3cret";
   }
@@ -135,7 +136,11 @@ TEST(SnppSession, EachConversationGetsItsRepliesAndQueuesOnlyAtSend) {
       {"CALLerid and SUBJect", "CALL 555-1212\r\nSUBJ disk\r\nCALL\r\nSUBJ\r\n", "250 250 550 550",
        ""},
       {"HOLDuntil", "HOLD 271231235959\r\nHOLD 0101010000\r\nHOLD soon\r\n", "250 550 550", ""},
-      {"LOGIn", "LOGI alice s3cret\r\nLOGI alice wrong\r\nLOGI\r\n", "250 550 550", ""},
+      {"LOGIn", "LOGI alice s3cret\r\nLOGI alice wrong\r\nLOGI\r\nLOGI alice\r\n",
+       "250 550 550 550", ""},
+      {"LOGIn of no configured user: taken on loopback without a password",
+       "LOGI root\r\nLOGI root pw\r\n", "250 550", ""},
+      {"but not beyond", "LOGI root\r\n", "550", "", false, true},
       {"login required beyond loopback", "PAGE 1001\r\nLOGI alice s3cret\r\nPAGE 1001\r\n",
        "550 250 250", "", false, true},
       {"a line too long is refused and dropped", long_line + "\r\nPAGE 1001\r\n", "500 250", ""},
@@ -174,11 +179,21 @@ TEST(SnppSession, OptionsGoToTheirPagerAndTrailingOnesToTheRest) {
   EXPECT_EQ(run.backend.by, "peer 192.0.2.7");
 }
 
-TEST(SnppSession, ALoggedInUserIsRecordedAsTheSender) {
-  Conversation run;
-  Converse("LOGI alice s3cret\r\nPAGE 1001\r\nMESS hi\r\nSEND\r\n", 1000, true, false, run);
-  EXPECT_EQ(run.codes, "250 250 250 250");
-  EXPECT_EQ(run.backend.by, "user alice");
+TEST(SnppSession, TheSenderRecordedIsTheUserOrTheAddress) {
+  struct Row {
+    const char* login;
+    const char* by;
+  };
+  const Row rows[] = {
+      {"LOGI alice s3cret\r\n", "user alice"},
+      {"LOGI root\r\n", "peer 192.0.2.7 (says root)"},
+      {"", "peer 192.0.2.7"},
+  };
+  for (const Row& row : rows) {
+    Conversation run;
+    Converse(std::string(row.login) + "PAGE 1001\r\nMESS hi\r\nSEND\r\n", 1000, false, false, run);
+    EXPECT_EQ(run.backend.by, row.by) << row.login;
+  }
 }
 
 TEST(SnppHold, EachFormGivesItsTime) {
