@@ -69,9 +69,20 @@ void SplitAddress(const std::string& address, std::string& host, std::string& po
   }
 }
 
+// 0 (any free port) to 65535, digits only: the resolver would take 99999
+// and listen on what it wraps to.
+bool ValidPort(const std::string& port) {
+  if (port.empty() || port.size() > 5) return false;
+  for (char c : port) {
+    if (c < '0' || c > '9') return false;
+  }
+  return std::stoi(port) <= 65535;
+}
+
 int Bind(const std::string& address) {
   std::string host, port;
   SplitAddress(address, host, port);
+  if (!ValidPort(port)) throw ListenError(address, "the port is not a number from 0 to 65535");
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
