@@ -73,7 +73,8 @@ class PageQueue {
   // Takes the pages that are due for one call: highest priority, then oldest
   // first, and marks them on the line.
   virtual std::vector<Page> Claim(const ClaimRequest& request, double now) = 0;
-  // The page's first block is about to go out.
+  // The page's first block is about to go out. On a shared queue, throws
+  // when this gateway no longer holds the page: the block must not go out.
   virtual void MarkSending(PageId id) = 0;
   // The terminal answered the page: accepted, refused for good, or queued
   // again for its next try (expired once past its expiry).

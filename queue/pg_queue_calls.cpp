@@ -86,12 +86,21 @@ std::vector<Page> PgQueue::Claim(const ClaimRequest& request, double now) {
   return pages;
 }
 
+// A page whose hold ran out (this gateway was cut off from the database
+// longer than its lease) may be on another gateway's line by now: its block
+// must not go out here too, so the call is told no.
 void PgQueue::MarkSending(PageId id) {
   Ready();
-  db_->Exec(
+  const pg::Result marked = db_->Exec(
       "UPDATE pages SET block_out = true WHERE id = $1 AND state = 'on the line' "
-      "AND holder = $2",
+      "AND holder = $2 RETURNING id",
       {pg::Int(id), pg::Text(options_.name)});
+  if (marked.Rows() == 0) {
+    live_.erase(id);
+    throw QueueError("page " + std::to_string(id) +
+                     " is no longer held by this gateway: its hold ran out and another gateway "
+                     "took it over");
+  }
 }
 
 void PgQueue::AddAttempt(PageId id, const Attempt& attempt) {

@@ -93,7 +93,8 @@ TEST_F(SharedQueueTest, AHoldNotRenewedIsTakenOverAfterItsLease) {
     EXPECT_EQ(page.holder, row.taken ? "b" : "a") << row.name;
     EXPECT_EQ(page.may_be_duplicate, row.duplicate) << row.name;
     if (!row.taken) continue;
-    // The first gateway's late answer does not end a page the second holds.
+    // The first gateway may not send the page now, nor end it by a late answer.
+    EXPECT_THROW(a->MarkSending(id), QueueError) << row.name;
     a->RecordAnswer(id, Attempt{t + kLease + 2, "line", "not sent", "busy", "", 1});
     EXPECT_EQ(b->Find(id)->state, PageState::kOnTheLine) << row.name;
     b->RecordAnswer(id, Attempt{t + kLease + 3, "line", "accepted", "", "", 1});
