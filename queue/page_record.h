@@ -71,4 +71,16 @@ struct Page {
   std::vector<Attempt> attempts;
 };
 
+// A merged submission is shown as the page it went out as (that page's state
+// and tries), under its own id, time and submitter.
+inline Page ShownAsSent(const Page& own, Page sent) {
+  sent.id = own.id;
+  sent.queued_at = own.queued_at;
+  sent.by = own.by;
+  sent.via = own.via;
+  sent.merged_into = own.merged_into;
+  sent.merged_ids.clear();
+  return sent;
+}
+
 }  // namespace zentrel::queue

@@ -117,13 +117,7 @@ std::optional<Page> PgQueue::Find(PageId id) {
   std::optional<Page> sent = ReadRow(*own->merged_into);
   if (!sent) return own;
   ReadDetails(*sent);
-  sent->id = own->id;
-  sent->queued_at = own->queued_at;
-  sent->by = own->by;
-  sent->via = own->via;
-  sent->merged_into = own->merged_into;
-  sent->merged_ids.clear();
-  return sent;
+  return ShownAsSent(*own, std::move(*sent));
 }
 
 std::vector<Page> PgQueue::Newest(std::size_t limit) {
