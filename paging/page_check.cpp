@@ -4,6 +4,7 @@
 // byte that does not continue a character starts one.
 #include "paging/page_check.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "paging/message_block.h"
@@ -40,14 +41,49 @@ std::string FirstControlCharacter(std::string_view text, bool line_breaks_allowe
   return {};
 }
 
-std::string BlockRefusal(std::string_view pin, std::string_view message) {
+namespace {
+
+// A PIN's problem once it is there: a control character, or too long.
+std::string PinFieldProblem(std::string_view pin) {
   if (const std::string found = FirstControlCharacter(pin); !found.empty()) {
-    return "The PIN holds " + found + "; nothing was sent.";
+    return "the PIN holds " + found;
   }
   if (pin.size() > kMaxPinChars) {
-    return "The PIN \"" + std::string(pin) + "\" has more than " + std::to_string(kMaxPinChars) +
+    return "the PIN \"" + std::string(pin) + "\" has more than " + std::to_string(kMaxPinChars) +
            " characters; the page would reach PIN \"" + std::string(pin.substr(0, kMaxPinChars)) +
-           "\" instead. Nothing was sent.";
+           "\" instead";
+  }
+  return {};
+}
+
+// "the PIN is empty" said for a send: "The PIN is empty; nothing was sent."
+std::string Said(std::string clause, const char* tail) {
+  if (clause.empty()) return clause;
+  clause[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(clause[0])));
+  return clause + tail;
+}
+
+}  // namespace
+
+std::string PinProblem(std::string_view pin) {
+  return pin.empty() ? "the PIN is empty" : PinFieldProblem(pin);
+}
+
+std::string NumberProblem(std::string_view phone) {
+  if (phone.empty()) return "the phone number is empty";
+  if (const std::string found = FirstControlCharacter(phone); !found.empty()) {
+    return "the phone number holds " + found;
+  }
+  if (phone.size() > kMaxPhoneChars) {
+    return "the phone number \"" + std::string(phone) + "\" has " + std::to_string(phone.size()) +
+           " characters, more than the " + std::to_string(kMaxPhoneChars) + " a line can dial";
+  }
+  return {};
+}
+
+std::string BlockRefusal(std::string_view pin, std::string_view message) {
+  if (std::string refusal = Said(PinFieldProblem(pin), "; nothing was sent."); !refusal.empty()) {
+    return refusal;
   }
   if (const std::string found = FirstControlCharacter(message, true); !found.empty()) {
     return "The message holds " + found +
@@ -56,22 +92,10 @@ std::string BlockRefusal(std::string_view pin, std::string_view message) {
   return {};
 }
 
-std::string PinRefusal(std::string_view pin) {
-  if (pin.empty()) return "The PIN is empty; nothing was sent.";
-  return BlockRefusal(pin, "");
-}
+std::string PinRefusal(std::string_view pin) { return Said(PinProblem(pin), "; nothing was sent."); }
 
 std::string NumberRefusal(std::string_view phone) {
-  if (phone.empty()) return "The phone number is empty; nothing was dialled.";
-  if (const std::string found = FirstControlCharacter(phone); !found.empty()) {
-    return "The phone number holds " + found + "; nothing was dialled.";
-  }
-  if (phone.size() > kMaxPhoneChars) {
-    return "The phone number \"" + std::string(phone) + "\" has " + std::to_string(phone.size()) +
-           " characters, more than the " + std::to_string(kMaxPhoneChars) +
-           " a line can dial; nothing was dialled.";
-  }
-  return {};
+  return Said(NumberProblem(phone), "; nothing was dialled.");
 }
 
 std::string RecipientRefusal(std::string_view pin, std::string_view phone) {

@@ -24,6 +24,13 @@ std::string FirstControlCharacter(std::string_view text, bool line_breaks_allowe
 // (An empty PIN box is the form's own affair once its call is under way.)
 std::string BlockRefusal(std::string_view pin, std::string_view message);
 
+// The one check of a recipient, as a clause any caller can say in its own
+// sentence ("the PIN is empty", "the phone number \"...\" has 32 characters,
+// more than the 31 a line can dial"); "" when a page may go. The refusals
+// below are these, said for a send.
+std::string PinProblem(std::string_view pin);
+std::string NumberProblem(std::string_view phone);
+
 // Why a page cannot be sent to `pin`: empty, too long, a control character;
 // "" when it can.
 std::string PinRefusal(std::string_view pin);

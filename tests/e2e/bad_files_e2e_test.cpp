@@ -227,7 +227,7 @@ TEST_F(BadFiles, ImportRefusesRowsNoPageCouldReachAndDeleteNamesWhom) {
     Args args;  // after "zentrel-db"; the CSV is in.csv
     std::string csv;
     int status;
-    const char* says;
+    std::string says;
   } rows[] = {
       {"empty PIN",
        {"import", Path("in.csv")},
@@ -244,7 +244,13 @@ TEST_F(BadFiles, ImportRefusesRowsNoPageCouldReachAndDeleteNamesWhom) {
        {"import", Path("in.csv")},
        header + "2001,a,b,\n",
        1,
-       "line 2: pagephone is empty"},
+       "line 2: pagephone cannot be dialled: the phone number is empty"},
+      {"a number longer than a line dials",
+       {"import", Path("in.csv")},
+       header + "2001,a,b," + std::string(32, '5') + "\n",
+       1,
+       "line 2: pagephone cannot be dialled: the phone number \"" + std::string(32, '5') +
+           "\" has 32 characters, more than the 31 a line can dial"},
       {"a second modem command",
        {"import", Path("in.csv")},
        header + "2001,a,b,555;ATH\n",
@@ -254,7 +260,7 @@ TEST_F(BadFiles, ImportRefusesRowsNoPageCouldReachAndDeleteNamesWhom) {
        {"import", Path("in.csv")},
        header + "2001,a,b," + std::string(41, '5') + "\n",
        1,
-       "line 2: pagephone cannot be dialled: the number is 41 characters long"},
+       "has 41 characters, more than the 31 a line can dial"},
       {"unknown PIN deleted", {"delete", "9999"}, "", 1, "no recipient has the PIN \"9999\" in "},
       {"a shared PIN deleted",
        {"delete", "2001"},
@@ -297,8 +303,8 @@ TEST_F(BadFiles, ImportRefusesRowsNoPageCouldReachAndDeleteNamesWhom) {
       Has(allowed.err, "line 2: the PIN is empty; imported all the same (--allow-unpageable)"))
       << allowed.err;
   EXPECT_TRUE(Has(allowed.err,
-                  "line 3: pagephone is empty (nothing could be dialled); imported all "
-                  "the same"))
+                  "line 3: pagephone cannot be dialled: the phone number is empty; imported "
+                  "all the same"))
       << allowed.err;
   const auto deleted = Run({ZENTREL_DB_TOOL, "delete", "1001", "--db", Path("vp.mdb")}, {});
   EXPECT_EQ(deleted.status, 0) << deleted.err;

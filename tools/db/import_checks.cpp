@@ -1,11 +1,10 @@
 // One pass over the records with a map of the PINs seen so far in the file;
 // the table's PINs were read once before, so a large import stays linear.
-// A row's pageability is decided by the send's own checks (paging/page_check.h
-// for the PIN, telephony/dial_string.h for the number), in the words of a
-// file's rows.
+// A row's pageability is decided by the send's own check (paging/page_check.h
+// for the PIN and the number), and by the modem's (telephony/dial_string.h)
+// for what a dial command cannot carry, in the words of a file's rows.
 #include "import_checks.h"
 
-#include "paging/message_block.h"
 #include "paging/page_check.h"
 #include "telephony/dial_string.h"
 #include "tool_error.h"
@@ -25,8 +24,9 @@ void CheckControls(const CsvRecord& record) {
   }
 }
 
-// The dial-string check speaks of a call; here it is a row.
-std::string NumberProblem(std::string_view phone) {
+// What a modem refuses to dial beyond the send's check (a ';', a byte
+// that is not ASCII); the dial-string check speaks of a call, here of a row.
+std::string DialProblem(std::string_view phone) {
   std::string problem = DialStringProblem(phone);
   const std::string call_words = "; nothing was dialled";
   if (problem.ends_with(call_words)) problem.resize(problem.size() - call_words.size());
@@ -47,14 +47,11 @@ void CheckPageable(const CsvRecord& record, const ImportRules& rules,
 }  // namespace
 
 std::string UnpageableReason(std::string_view pin, std::string_view phone) {
-  if (pin.empty()) return "the PIN is empty";
-  if (pin.size() > kMaxPinChars) {
-    return "the PIN \"" + std::string(pin) + "\" has more than " + std::to_string(kMaxPinChars) +
-           " characters (a page would reach PIN \"" + std::string(pin.substr(0, kMaxPinChars)) +
-           "\")";
-  }
-  if (phone.empty()) return "pagephone is empty (nothing could be dialled)";
+  if (std::string problem = PinProblem(pin); !problem.empty()) return problem;
   if (const std::string problem = NumberProblem(phone); !problem.empty()) {
+    return "pagephone cannot be dialled: " + problem;
+  }
+  if (const std::string problem = DialProblem(phone); !problem.empty()) {
     return "pagephone cannot be dialled: " + problem;
   }
   return {};
