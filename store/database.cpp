@@ -14,12 +14,15 @@ namespace zentrel {
 
 namespace {
 
-[[noreturn]] void ThrowOpenError(const std::string& name, const std::string& engine) {
+// `busy`: the check could not read the file for another program's lock,
+// which the caller may treat as "try again" rather than as a bad file.
+[[noreturn]] void ThrowOpenError(const std::string& name, const std::string& engine,
+                                 bool busy = false) {
   std::string message = name + " cannot be opened: " + engine;
   if (const auto kind = store::DescribeForeignFile(name)) {
     message = name + " is " + *kind + " (" + engine + ")";
   }
-  throw CDaoException(message);
+  throw CDaoException(message, busy);
 }
 
 }  // namespace
@@ -48,7 +51,7 @@ void CDaoDatabase::Open(const std::string& name) {
     store::CheckTables(*this);
   } catch (const CDaoException& e) {
     Close();
-    ThrowOpenError(name, e.what());
+    ThrowOpenError(name, e.what(), e.busy());
   }
 }
 
