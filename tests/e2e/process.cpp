@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string_view>
 
 extern char** environ;
 
@@ -59,8 +60,19 @@ Process::Process(const std::vector<std::string>& argv, const std::vector<std::st
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // The given variables replace the inherited ones of the same name (a
+  // shell in between would keep the last of two, the inherited one).
   std::vector<std::string> env_strings(env);
-  for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
+  const auto given = [&env](std::string_view inherited) {
+    const auto equals = inherited.find('=');
+    if (equals == std::string_view::npos) return false;
+    const std::string_view name = inherited.substr(0, equals + 1);
+    for (const auto& e : env)
+      if (std::string_view(e).starts_with(name)) return true;
+    return false;
+  };
+  for (char** e = environ; *e != nullptr; ++e)
+    if (!given(*e)) env_strings.emplace_back(*e);
   std::vector<char*> envp;
   for (auto& e : env_strings) envp.push_back(e.data());
   envp.push_back(nullptr);
