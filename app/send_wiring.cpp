@@ -59,7 +59,9 @@ class SendWiring::EndNoticeLink : public ISerialLink {
  public:
   EndNoticeLink(CCommLink& link, std::function<void()> notice)
       : link_(link), notice_(std::move(notice)) {}
-  int Attach(int comm_handle) override { return link_.Attach(comm_handle); }
+  int Attach(int comm_handle, const CommHandover& with) override {
+    return link_.Attach(comm_handle, with);
+  }
   int PostWrite(char* data, std::uint32_t length) override { return link_.PostWrite(data, length); }
   void Stop() override {
     link_.Stop();

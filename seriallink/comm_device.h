@@ -11,6 +11,7 @@
 #include <string>
 
 #include "seriallink/close_event.h"
+#include "seriallink/handover.h"
 
 namespace zentrel {
 
@@ -70,7 +71,8 @@ class ICommPlatform {
  public:
   virtual ~ICommPlatform() = default;
   virtual bool IsCommHandle(int fd) = 0;
-  virtual std::shared_ptr<ICommDevice> Open(int fd) = 0;
+  // `fd` with what the driver handed over beside it.
+  virtual std::shared_ptr<ICommDevice> Open(int fd, const CommHandover& with) = 0;
 };
 
 // The real one: a tty, a connected stream socket, or a TLS session on one

@@ -49,7 +49,7 @@ class PosixCommDevice : public ICommDevice {
   }
   ~PosixCommDevice() override {
     source_.reset();  // a TLS session says goodbye before its socket closes
-    if (owned_) CloseCommHandle(fd_);
+    if (owned_) close(fd_);
     close(rx_wake_);
     close(tx_wake_);
   }
@@ -303,7 +303,7 @@ class PosixPlatform : public ICommPlatform {
     if (isatty(fd) == 1 && tcgetattr(fd, &t) == 0) return true;
     return IsConnectedStreamSocket(fd);
   }
-  std::shared_ptr<ICommDevice> Open(int fd) override {
+  std::shared_ptr<ICommDevice> Open(int fd, const CommHandover& handover) override {
     const int rx_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     const int tx_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (rx_wake < 0 || tx_wake < 0) {
@@ -311,7 +311,6 @@ class PosixPlatform : public ICommPlatform {
       if (tx_wake >= 0) close(tx_wake);
       return nullptr;
     }
-    const CommHandover handover = FindHandover(fd);
     return std::make_shared<PosixCommDevice>(SourceFor(fd, handover), handover.watcher, rx_wake,
                                              tx_wake);
   }

@@ -34,7 +34,7 @@ CCommLink::~CCommLink() {
   g_pCommLink.compare_exchange_strong(self, nullptr);
 }
 
-int CCommLink::Attach(int comm_handle) {
+int CCommLink::Attach(int comm_handle, const CommHandover& with) {
   if (!platform_.IsCommHandle(comm_handle)) {
     OutputDebugStringA("File handle is not a comm handle.\n");
     return 0;
@@ -44,7 +44,7 @@ int CCommLink::Attach(int comm_handle) {
     OutputDebugStringA("Already have a comm file open\n");
     return 0;
   }
-  std::shared_ptr<ICommDevice> device = platform_.Open(comm_handle);
+  std::shared_ptr<ICommDevice> device = platform_.Open(comm_handle, with);
   if (!device) {
     OutputDebugStringA("Attach: no wake-up event for the device\n");
     state_.store(State::kDetached);

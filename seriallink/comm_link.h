@@ -1,6 +1,7 @@
 // CCommLink: the serial link of one paging call. Attach takes over the call's
 // device (a tty, a connected stream socket or a TLS session on one), sets a
-// tty to its line's format (300 bit/s 7E1 on a modem line), and starts a read thread and a write thread on it; PostWrite queues blocks
+// tty to its line's format (300 bit/s 7E1 on a modem line), and starts a
+// read thread and a write thread on it; PostWrite queues blocks
 // for the write thread; Stop ends both threads and closes the device. The
 // newest link is the current one, in g_pCommLink. Each link's threads act on
 // the link that started them.
@@ -31,7 +32,9 @@ class CCommLink : public ISerialLink {
   CCommLink(const CCommLink&) = delete;
   CCommLink& operator=(const CCommLink&) = delete;
 
-  int Attach(int comm_handle) override;  // 1 = the descriptor is the link's
+  // 1 = the descriptor is the link's; without `with`, a modem line's.
+  int Attach(int comm_handle, const CommHandover& with) override;
+  int Attach(int comm_handle) { return Attach(comm_handle, {}); }
   void Stop() override;
   int PostWrite(char* data, std::uint32_t length) override;
 

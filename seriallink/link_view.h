@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "seriallink/handover.h"
+
 namespace zentrel {
 
 // The teardown a link thread runs when it meets a fatal link failure.
@@ -44,12 +46,12 @@ class ILinkWriter {
 };
 
 // What the telephony object needs of its link: take over the call's data
-// connection (a file descriptor; 1 = taken, the fd is the link's from then
-// on; 0 = refused, the caller still owns and closes it) and stop. CCommLink
-// implements it.
+// connection (a file descriptor and what the driver handed over with it;
+// 1 = taken, the fd is the link's from then on; 0 = refused, the caller
+// still owns and closes it) and stop. CCommLink implements it.
 class ISerialLink : public ILinkWriter {
  public:
-  virtual int Attach(int comm_handle) = 0;
+  virtual int Attach(int comm_handle, const CommHandover& with) = 0;
   virtual void Stop() = 0;
 };
 

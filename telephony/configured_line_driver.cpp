@@ -196,8 +196,8 @@ ConfiguredLineDriver::Line* ConfiguredLineDriver::LineOfCall(HCALL call) {
   return nullptr;
 }
 
-LONG ConfiguredLineDriver::GetID(HCALL call, const char* device_class,
-                            VARSTRING* id) {
+LONG ConfiguredLineDriver::GetID(HCALL call, const char* device_class, VARSTRING* id,
+                                 CommHandover* with) {
   std::lock_guard<std::mutex> lock(mutex_);
   Line* line = LineOfCall(call);
   if (line == nullptr) return LINEERR_INVALCALLHANDLE;
@@ -214,7 +214,7 @@ LONG ConfiguredLineDriver::GetID(HCALL call, const char* device_class,
   if (id->dwTotalSize < id->dwNeededSize) return 0;
   const std::int32_t handle = ::fcntl(line->active->DataFd(), F_DUPFD_CLOEXEC, 0);
   if (handle < 0) return LINEERR_RESOURCEUNAVAIL;
-  RegisterHandover(handle, line->active->Handover());
+  if (with != nullptr) *with = line->active->Handover();
   char* text = reinterpret_cast<char*>(id) + fixed;
   std::memcpy(text, &handle, sizeof handle);
   std::memcpy(text + sizeof handle, name.c_str(), name.size() + 1);

@@ -38,7 +38,8 @@ class ConfiguredLineDriver : public ILineDriver {
             LineEventSink sink) override;
   LONG MakeCall(HLINE line, HCALL* call, const char* destination,
                 const LINECALLPARAMS* params) override;
-  LONG GetID(HCALL call, const char* device_class, VARSTRING* id) override;
+  LONG GetID(HCALL call, const char* device_class, VARSTRING* id,
+             CommHandover* with) override;
   LONG GetCallStatus(HCALL call, LINECALLSTATUS* status) override;
   LONG Drop(HCALL call) override;
   LONG DeallocateCall(HCALL call) override;

@@ -117,7 +117,7 @@ void DirectCall::Join() {
     thread_.join();
   }
   std::lock_guard lock(mutex_);
-  if (fd_ >= 0) CloseCommHandle(fd_);
+  if (fd_ >= 0) close(fd_);
   fd_ = -1;
   handover_ = {};
 }

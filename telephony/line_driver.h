@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "seriallink/handover.h"
 #include "telephony/line_types.h"
 
 namespace zentrel {
@@ -32,7 +33,9 @@ class ILineDriver {
   // call; a positive result is a request id answered by LINE_REPLY.
   virtual LONG MakeCall(HLINE line, HCALL* call, const char* destination,
                         const LINECALLPARAMS* params) = 0;
-  virtual LONG GetID(HCALL call, const char* device_class, VARSTRING* id) = 0;
+  // `with` (may be null) gets what goes with a handed-over descriptor.
+  virtual LONG GetID(HCALL call, const char* device_class, VARSTRING* id,
+                     CommHandover* with) = 0;
   virtual LONG GetCallStatus(HCALL call, LINECALLSTATUS* status) = 0;
   virtual LONG Drop(HCALL call) = 0;
   virtual LONG DeallocateCall(HCALL call) = 0;

@@ -40,7 +40,7 @@ class ILineCall {
   virtual int DataFd() const = 0;
   virtual std::string DataName() const = 0;
   // What the link is told beside the descriptor (the line's format, a TLS
-  // session); registered for the dup() that lineGetID hands over.
+  // session); lineGetID hands it over with the dup() of the descriptor.
   virtual CommHandover Handover() const = 0;
 };
 

@@ -137,11 +137,11 @@ LONG lineMakeCall(HLINE line, HCALL* call, const char* destination, DWORD,
   return Driver()->MakeCall(line, call, destination, params);
 }
 
-LONG lineGetID(HLINE, DWORD, HCALL call, DWORD, VARSTRING* id,
-               const char* device_class) {
+LONG lineGetID(HLINE, DWORD, HCALL call, DWORD, VARSTRING* id, const char* device_class,
+               CommHandover* with) {
   if (id == nullptr || device_class == nullptr) return LINEERR_INVALPOINTER;
   if (id->dwTotalSize < sizeof(VARSTRING)) return LINEERR_STRUCTURETOOSMALL;
-  return Driver()->GetID(call, device_class, id);
+  return Driver()->GetID(call, device_class, id, with);
 }
 
 LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status) {

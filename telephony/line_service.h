@@ -31,8 +31,10 @@ LONG lineOpen(HLINEAPP line_app, DWORD device, HLINE* line, DWORD version,
               DWORD media_modes, const LINECALLPARAMS* params);
 LONG lineMakeCall(HLINE line, HCALL* call, const char* destination,
                   DWORD country_code, const LINECALLPARAMS* params);
+// With `with`, also what goes with the handed-over descriptor (its format,
+// a TLS session), which the caller gives the serial link beside it.
 LONG lineGetID(HLINE line, DWORD address, HCALL call, DWORD select,
-               VARSTRING* id, const char* device_class);
+               VARSTRING* id, const char* device_class, CommHandover* with = nullptr);
 LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status);
 LONG lineDrop(HCALL call, const char* user_user_info, DWORD size);
 LONG lineDeallocateCall(HCALL call);

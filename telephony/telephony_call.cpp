@@ -19,8 +19,7 @@ constexpr std::size_t kCallParamsFixed = sizeof(LINECALLPARAMS);  // 112
 constexpr std::size_t kVarStringFirstSize = 1048;
 constexpr std::size_t kNumberLimit = sizeof(CTelephony::m_szPhoneNumber) - 1;
 
-// Closes the descriptor and forgets what the driver registered with it.
-void CloseHandle(int handle) { CloseCommHandle(handle); }
+void CloseHandle(int handle) { close(handle); }
 
 const char* DisconnectText(DWORD mode) {
   switch (mode) {
@@ -195,11 +194,12 @@ void CTelephony::OnCallState(DWORD device, DWORD state, DWORD detail) {
 // it, the port is closed and the call ended.
 void CTelephony::HandOver() {
   const HCALL call = m_hCall.load();
+  CommHandover with;  // what the driver hands over beside the descriptor
   auto* id = static_cast<VARSTRING*>(QueryRecord(
       nullptr, kVarStringFirstSize,
-      [call](void* r) {
+      [call, &with](void* r) {
         return lineGetID(0, 0, call, LINECALLSELECT_CALL,
-                         static_cast<VARSTRING*>(r), "comm/datamodem");
+                         static_cast<VARSTRING*>(r), "comm/datamodem", &with);
       },
       nullptr));
   if (id == nullptr) {
@@ -216,7 +216,7 @@ void CTelephony::HandOver() {
   std::int32_t handle = -1;
   std::memcpy(&handle, reinterpret_cast<const char*>(id) + id->dwStringOffset,
               sizeof handle);
-  if (m_pSerialLink != nullptr && m_pSerialLink->Attach(handle) == 1) {
+  if (m_pSerialLink != nullptr && m_pSerialLink->Attach(handle, with) == 1) {
     RecordFree(id);
     return;
   }

@@ -21,7 +21,7 @@ struct RecordingLink : ISerialLink {
     LocalFree(data);
     return 1;
   }
-  int Attach(int) override { return 1; }
+  int Attach(int, const CommHandover&) override { return 1; }
   void Stop() override {}
   std::vector<std::string> Offered() {
     std::lock_guard lock(mutex);

@@ -92,10 +92,9 @@ TEST(TtySource, SevenDataBitsClearBitSevenOfWhatArrivesOnly) {
     SCOPED_TRACE(row.name);
     int master = -1, slave = -1;
     ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    if (row.format) RegisterHandover(slave, Handover(*row.format));
     RecordingView view;
     CCommLink link(view, kShort);
-    ASSERT_EQ(link.Attach(slave), 1);
+    ASSERT_EQ(link.Attach(slave, row.format ? Handover(*row.format) : CommHandover{}), 1);
     Put(master, arriving);
     ASSERT_TRUE(view.WaitBlocks(1));
     EXPECT_EQ(view.Blocks(), std::vector<std::string>{row.expected});
@@ -132,10 +131,9 @@ TEST(TtySource, PortHoldsTheLinesFormatThenWhatItHadBefore) {
     before.c_iflag |= IGNPAR | IXANY | IXOFF;  // left by an earlier program
     ASSERT_EQ(tcsetattr(slave, TCSANOW, &before), 0);
     const int peek = dup(slave);  // the link closes its own when it stops
-    RegisterHandover(slave, Handover(row.format));
     RecordingView view;
     CCommLink link(view, kShort);
-    ASSERT_EQ(link.Attach(slave), 1);
+    ASSERT_EQ(link.Attach(slave, Handover(row.format)), 1);
     termios held{};
     ASSERT_EQ(tcgetattr(slave, &held), 0);
     EXPECT_EQ(cfgetospeed(&held), row.speed);
@@ -157,16 +155,15 @@ TEST(TtySource, PortHoldsTheLinesFormatThenWhatItHadBefore) {
 TEST(TtySource, PortThatRefusesItsFormatIsNotTaken) {
   int master = -1, slave = -1;
   ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  RegisterHandover(slave, Handover(LineFormat{.speed = 12345}));
   TraceRecorder trace;
   RecordingView view;
   CCommLink link(view, kShort);
-  EXPECT_EQ(link.Attach(slave), 0);
+  EXPECT_EQ(link.Attach(slave, Handover(LineFormat{.speed = 12345})), 0);
   EXPECT_TRUE(trace.Contains("Attach: cannot set up the port: unsupported speed 12345\n"));
   EXPECT_FALSE(link.IsAttached());
   EXPECT_EQ(view.timer_starts.load(), 0);
   EXPECT_NE(fcntl(slave, F_GETFD), -1) << "the caller still owns it";
-  CloseCommHandle(slave);
+  close(slave);
   close(master);
 }
 
@@ -174,11 +171,10 @@ TEST(SocketSource, PeerThatLeavesEndsTheLinkWithoutKillingTheProgram) {
   int sockets[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
   auto watcher = std::make_shared<Watcher>();
-  RegisterHandover(sockets[0], Handover(LineFormat{}, watcher));
   TraceRecorder trace;
   RecordingView view;
   CCommLink link(view, kShort);
-  ASSERT_EQ(link.Attach(sockets[0]), 1);
+  ASSERT_EQ(link.Attach(sockets[0], Handover(LineFormat{}, watcher)), 1);
   Put(sockets[1], "\xC9" "D=");  // no line format on a socket: bytes as they come
   ASSERT_TRUE(view.WaitBlocks(1));
   EXPECT_EQ(view.Blocks(), std::vector<std::string>{"\xC9" "D="});

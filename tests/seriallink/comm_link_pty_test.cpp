@@ -44,8 +44,8 @@ class PtyLinkTest : public ::testing::Test {
     if (!attached) close(slave);
     if (master >= 0) close(master);
   }
-  void Attach() {
-    ASSERT_EQ(link.Attach(slave), 1);
+  void Attach(const CommHandover& with = {}) {
+    ASSERT_EQ(link.Attach(slave, with), 1);
     attached = true;
   }
 
@@ -183,8 +183,7 @@ TEST(PtyLinkFramingView, EachReadIsHandedOverWithoutWaitingForTheSilence) {
 }
 
 TEST_F(PtyLinkTest, LongStreamArrivesInBlocksOfAtMost2048) {
-  RegisterHandover(slave, Handover(LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N'}));  // 8 bits: 0377 stays 0377
-  Attach();
+  Attach(Handover(LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N'}));  // 8 bits: 0377 stays 0377
   std::string stream(5000, '\0');
   for (std::size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<char>((i * 7) % 256);
   WriteAll(master, stream);

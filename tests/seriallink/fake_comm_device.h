@@ -184,7 +184,7 @@ class FakePlatform : public ICommPlatform {
  public:
   explicit FakePlatform(std::shared_ptr<FakeCommDevice> device) : device_(std::move(device)) {}
   bool IsCommHandle(int fd) override { return fd >= 0; }
-  std::shared_ptr<ICommDevice> Open(int) override { return device_; }
+  std::shared_ptr<ICommDevice> Open(int, const CommHandover&) override { return device_; }
 
  private:
   std::shared_ptr<FakeCommDevice> device_;

@@ -94,7 +94,7 @@ class FakeLineDriver : public ILineDriver {
     if (r >= 0) *call = kCall;
     return r;
   }
-  LONG GetID(HCALL, const char*, VARSTRING* id) override {
+  LONG GetID(HCALL, const char*, VARSTRING* id, CommHandover*) override {
     id_sizes.push_back(id->dwTotalSize);
     const LONG r = Next("lineGetID");
     if (r < 0) return r;

@@ -38,7 +38,7 @@ class FakeLink : public ISerialLink {
   std::vector<int> attached;
   std::atomic<int> stops{0};
   std::function<void()> on_stop;
-  int Attach(int handle) override {
+  int Attach(int handle, const CommHandover&) override {
     attached.push_back(handle);
     return attach_result;
   }
