@@ -1,7 +1,7 @@
 // A CSV cell leaving a program for a reader who did not write it: one that a
 // spreadsheet would run as a formula (it begins with =, +, -, @, a tab or a
 // CR) gets a leading apostrophe, which spreadsheets read as "this is text".
-// (Text for a terminal goes through tools/queue/terminal_text.h.)
+// (Text for a terminal goes through base/terminal_text.h.)
 #pragma once
 
 #include <string>

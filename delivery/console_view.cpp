@@ -3,6 +3,7 @@
 // terminal's answer to the block is kept for the page log.
 #include "delivery/console_view.h"
 
+#include "base/terminal_text.h"
 #include "seriallink/comm_link.h"
 #include "tap/reply_words.h"
 
@@ -21,7 +22,7 @@ void ConsoleView::UpdateStatus(const std::string& text) {
   std::lock_guard lock(status_mutex_);
   if (text == last_status_) return;  // the box would show the same text
   last_status_ = text;
-  std::fprintf(out_, "%s\n", text.c_str());
+  std::fprintf(out_, "%s\n", TerminalSafe(text).c_str());
   std::fflush(out_);
 }
 

@@ -4,8 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <sstream>
-
+#include "base/terminal_text.h"
 #include "delivery/call_log.h"
 #include "journal/page_journal.h"
 #include "paging/page_check.h"
@@ -91,8 +90,8 @@ void Report(const SendOptions& options, const Prepared& p,
     }
     std::string said = r.terminal;
     if (!r.reason.empty() && r.reason != r.terminal) said += (said.empty() ? "" : "; ") + r.reason;
-    std::fprintf(out, "%s: %s%s\n", p.pages[i].pin.c_str(), outcome,
-                 said.empty() ? "" : (" (" + said + ")").c_str());
+    std::fprintf(out, "%s: %s%s\n", TerminalSafe(p.pages[i].pin).c_str(), outcome,
+                 said.empty() ? "" : (" (" + TerminalSafe(said) + ")").c_str());
   }
   if (options.json) std::fprintf(out, "%s\n", all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
   std::fflush(out);
@@ -166,24 +165,6 @@ std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepar
 }
 
 }  // namespace
-
-std::vector<PageOrder> ParsePagesFile(const std::string& content, std::string* error) {
-  std::vector<PageOrder> requests;
-  std::istringstream in(content);
-  int number = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    const auto tab = line.find('\t');
-    if (tab == std::string::npos || tab == 0) {
-      *error = "line " + std::to_string(number) + ": expected PIN<TAB>TEXT";
-      return {};
-    }
-    requests.push_back({line.substr(0, tab), line.substr(tab + 1)});
-  }
-  return requests;
-}
 
 int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& requests,
                 std::FILE* out, std::FILE* err) {

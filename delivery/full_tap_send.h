@@ -18,10 +18,6 @@ struct PageOrder {
   std::string text;
 };
 
-// Reads "PIN<TAB>TEXT" lines; empty lines are skipped. A line without a
-// tab is an error naming its number (returned in `error`).
-std::vector<PageOrder> ParsePagesFile(const std::string& content, std::string* error);
-
 // Returns the exit status: 0 every page accepted, 1 some not, 2 usage.
 int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& requests,
                 std::FILE* out, std::FILE* err);

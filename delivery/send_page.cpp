@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/terminal_text.h"
 #include "delivery/call_log.h"
 #include "journal/page_journal.h"
 #include "paging/message_block.h"
@@ -136,7 +137,7 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   if (!never.empty()) result.reason = never + (result.line_in_use ? " (" + result.reason + ")" : "");
   log.Finish(Logged(result));
   if (result.accepted) return kExitSent;
-  std::fprintf(err, "zentrel-send: page not sent: %s\n", result.reason.c_str());
+  std::fprintf(err, "zentrel-send: page not sent: %s\n", TerminalSafe(result.reason).c_str());
   return kExitNotSent;
 }
 

@@ -4,7 +4,7 @@
 // characters spelt out, never sent raw to the terminal.
 #include "listing.h"
 
-#include "tools/queue/terminal_text.h"
+#include "base/terminal_text.h"
 #include "store/dao.h"
 
 namespace zentrel::dbtool {

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "base/bounded_file.h"
+#include "base/terminal_text.h"
 #include "db_file.h"
 #include "listing.h"
 #include "recipient_delete.h"
@@ -29,6 +30,7 @@ std::string ReadCsvFile(const std::string& path) {
 
 int main(int argc, char** argv) {
   using namespace zentrel::dbtool;
+  using zentrel::TerminalSafe;
   CLI::App app{"Makes and fills Zentrel's database file."};
   zentrel::UseProgramConventions(app, "zentrel-db");
   app.require_subcommand(1);
@@ -65,14 +67,14 @@ int main(int argc, char** argv) {
     if (import->parsed()) {
       std::vector<std::string> notes;
       const std::size_t added = ImportRecipients(db, ReadCsvFile(csv), rules, &notes);
-      for (const std::string& note : notes) std::cerr << "zentrel-db: " << note << "\n";
+      for (const std::string& note : notes) std::cerr << "zentrel-db: " << TerminalSafe(note) << "\n";
       std::cout << "Imported " << added << " recipients into " << db << "\n";
     }
     if (exporter->parsed()) ExportRecipients(db, std::cout);
     if (list->parsed()) ListDatabase(db, std::cout);
-    if (remove->parsed()) std::cout << DeleteRecipient(db, pin, all) << "\n";
+    if (remove->parsed()) std::cout << TerminalSafe(DeleteRecipient(db, pin, all)) << "\n";
   } catch (const std::exception& e) {
-    std::cerr << "zentrel-db: " << e.what() << "\n";
+    std::cerr << "zentrel-db: " << TerminalSafe(e.what()) << "\n";
     return 1;
   }
   return 0;

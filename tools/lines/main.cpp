@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "base/terminal_text.h"
 #include "telephony/lines_config.h"
 #include "tools/lines/line_check.h"
 #include "tools/lines/lines_add.h"
@@ -22,7 +23,7 @@ int List(const std::string& dev, const ProbeOptions& options) {
   const auto ports = CandidatePorts(dev);
   if (ports.empty()) std::cout << "no serial ports under " << dev << "\n";
   for (const std::string& port : ports) {
-    std::cout << ProbeLine(ProbePort(port, options)) << std::endl;
+    std::cout << TerminalSafe(ProbeLine(ProbePort(port, options))) << std::endl;
   }
   return 0;
 }
@@ -31,17 +32,18 @@ int Check(const CheckOptions& options) {
   const std::string path = LinesConfigPath();
   const LinesConfig config = LoadLinesConfig(path);
   if (!config.error.empty()) {
-    std::fprintf(stderr, "zentrel-lines: %s %s\n", path.c_str(), config.error.c_str());
+    std::fprintf(stderr, "zentrel-lines: %s %s\n", TerminalSafe(path).c_str(),
+                 TerminalSafe(config.error).c_str());
     return 1;
   }
   if (config.lines.empty()) {
-    std::fprintf(stderr, "zentrel-lines: %s\n", config.why_none.c_str());
+    std::fprintf(stderr, "zentrel-lines: %s\n", TerminalSafe(config.why_none).c_str());
     return 1;
   }
   bool all = true;
   for (const LineConfig& line : config.lines) {
     const LineReport check = CheckLine(line, options);
-    std::cout << (check.usable ? "ok    " : "FAILED ") << check.text << std::endl;
+    std::cout << (check.usable ? "ok    " : "FAILED ") << TerminalSafe(check.text) << std::endl;
     all = all && check.usable;
   }
   return all ? 0 : 1;
@@ -51,7 +53,7 @@ int Add(const AddRequest& request) {
   const std::string path = LinesConfigPath();
   const std::string error = AddModemLine(path, request);
   if (!error.empty()) {
-    std::fprintf(stderr, "zentrel-lines: %s\n", error.c_str());
+    std::fprintf(stderr, "zentrel-lines: %s\n", TerminalSafe(error).c_str());
     return 1;
   }
   std::cout << "added to " << path << ": " << ModemLineText(request) << "\n";

@@ -7,7 +7,7 @@
 
 #include "base/safe_text.h"
 #include "tools/log/log_format.h"
-#include "tools/queue/terminal_text.h"
+#include "base/terminal_text.h"
 
 namespace zentrel {
 namespace {

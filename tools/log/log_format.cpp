@@ -11,7 +11,7 @@
 #include <regex>
 
 #include "base/safe_text.h"
-#include "tools/queue/terminal_text.h"
+#include "base/terminal_text.h"
 
 namespace zentrel {
 namespace {

@@ -13,7 +13,7 @@
 #include "tools/program_cli.h"
 #include "tools/queue/gateway_client.h"
 #include "tools/queue/queue_format.h"
-#include "tools/queue/terminal_text.h"
+#include "base/terminal_text.h"
 
 namespace {
 

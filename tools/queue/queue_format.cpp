@@ -8,7 +8,7 @@
 #include <ctime>
 #include <vector>
 
-#include "tools/queue/terminal_text.h"
+#include "base/terminal_text.h"
 
 namespace zentrel {
 namespace {

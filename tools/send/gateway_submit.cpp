@@ -5,7 +5,7 @@
 #include "tools/send/gateway_submit.h"
 
 #include "tools/queue/gateway_client.h"
-#include "tools/queue/terminal_text.h"
+#include "base/terminal_text.h"
 
 namespace zentrel {
 namespace {

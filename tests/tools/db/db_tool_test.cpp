@@ -94,5 +94,28 @@ TEST_F(DbTool, ProgramMakesADemoFileAndListsIt) {
   EXPECT_NE(std::system((tool + " list --db '" + Path("none.mdb") + "' 2>/dev/null").c_str()), 0);
 }
 
+TEST_F(DbTool, ProgramShowsControlCharactersOfTheFileEscaped) {
+  // A name from a file another person wrote, or a file's name, reaches the terminal with
+  // its escape sequences spelt out, never run by the terminal.
+  const std::string path = Path("vp.mdb");
+  const std::string tool = ZENTREL_DB_PROGRAM;
+  InitDatabase(path);
+  ImportRecipients(path, "pin,fname,lname,pagephone\n2001,\x1b]0;owned\x07,Lee,5551234\n");
+  const struct {
+    const char* name;
+    std::string command;
+    const char* shown;
+  } rows[] = {
+      {"delete names the recipient", tool + " delete 2001 --db '" + path + "'", "\\x1b]0;owned\\x07"},
+      {"a missing file is named", tool + " list --db '" + Path("no\x1b[2J.mdb") + "'", "no\\x1b[2J.mdb"},
+  };
+  for (const auto& row : rows) {
+    std::system((row.command + " > '" + Path("out.txt") + "' 2>&1").c_str());
+    const std::string out = Read("out.txt");
+    EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos) << row.name << ": " << out;
+    EXPECT_NE(out.find(row.shown), std::string::npos) << row.name << ": " << out;
+  }
+}
+
 }  // namespace
 }  // namespace zentrel::dbtool

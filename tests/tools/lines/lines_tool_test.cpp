@@ -83,11 +83,14 @@ TEST_F(LinesTool, ListSaysWhatAnsweredOrWhyNot) {
   fs::create_symlink("../../ttyUSB0", dev / "serial" / "by-id" / "usb-Zentrel_Sim-if00");
   std::ofstream(dev / "ttyS0") << "not a device\n";
   fs::create_symlink(dir_ / "gone", dev / "ttyACM0");
+  // a device's own name for itself, shown with its escape sequence spelt out
+  fs::create_symlink(dir_ / "gone2", dev / "serial" / "by-id" / "usb-Evil\x1b[2J-if00");
   struct Row {
     std::string port;
     std::string said;
   };
   const std::vector<Row> rows = {
+      {(dev / "serial/by-id/usb-Evil\\x1b[2J-if00").string(), "no port"},
       {(dev / "serial/by-id/usb-Zentrel_Sim-if00").string(), "modem answered (Zentrel emulated modem)"},
       {(dev / "ttyS0").string(), "not a"},
       {(dev / "ttyACM0").string(), "no port"},
@@ -102,6 +105,7 @@ TEST_F(LinesTool, ListSaysWhatAnsweredOrWhyNot) {
     EXPECT_NE(line.find(row.said), std::string::npos) << row.port << "\n" << listed.out;
   }
   EXPECT_FALSE(std::getline(lines, line)) << "ttyUSB0 listed twice?\n" << listed.out;
+  EXPECT_EQ(listed.out.find('\x1b'), std::string::npos) << listed.out;
 }
 
 TEST_F(LinesTool, ListNamesTheProcessHoldingAPort) {

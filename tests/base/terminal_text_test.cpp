@@ -1,7 +1,7 @@
-// What the gateway sends back (a terminal's words, a message) never reaches
+// Text from outside (a terminal's words, a message, a name) never reaches
 // a terminal raw: controls that move the cursor, change colours, retitle the
 // window or reorder the text are written out; valid UTF-8 text is kept.
-#include "tools/queue/terminal_text.h"
+#include "base/terminal_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-// Text from the gateway (a terminal's words, a message, a reason) shown on a
+// Text the program did not write itself (a terminal's or a gateway's words,
+// a message, a name from a database, a path from a file) shown on a
 // terminal: control characters would move the cursor, clear the screen or
 // retitle the window, so they are written out as escapes (\n, \x1b, \u0085)
 // and bytes that are not UTF-8 as \xHH. A backslash is doubled, so what is

@@ -2,7 +2,7 @@
 // become \n, \r, \t or \xHH, a well-formed UTF-8 sequence is kept unless it
 // encodes a C1 control or a direction override (shown as \uHHHH), and any
 // other byte is shown as \xHH.
-#include "tools/queue/terminal_text.h"
+#include "base/terminal_text.h"
 
 #include <cstdio>
 
