@@ -47,6 +47,37 @@ def start_modem(build, work, index, bps):
     return sim, link, log
 
 
+def start_modems(build, work, count, bps):
+    """`count` emulated modems: their processes, link paths and logs."""
+    sims, links, logs = [], [], []
+    for i in range(count):
+        sim, link, log = start_modem(build, work, i, bps)
+        sims.append(sim)
+        links.append(link)
+        logs.append(log)
+    return sims, links, logs
+
+
+def write_lines(path, links):
+    with open(path, "w") as conf:
+        for link in links:
+            conf.write(f"modem {link} ATZ\n")
+    return path
+
+
+def stop(processes, timeout=60):
+    """Terminates each process still running and waits for it."""
+    for p in processes:
+        if p.poll() is None:
+            p.terminate()
+    for p in processes:
+        try:
+            p.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait()
+
+
 def make_db(build, work, pins):
     csv = os.path.join(work, "r.csv")
     with open(csv, "w") as f:
@@ -97,14 +128,17 @@ class Client:
         return json.loads(line)
 
 
-def start_gateway(build, work, lines, db, extra=("--snpp", "off")):
+def start_gateway(build, work, lines, db, extra=("--snpp", "off"), queue=None):
+    """zentrel-gateway with its files in `work` (its queue there unless
+    `queue` names one), once it says it listens: the process and socket."""
     sock = os.path.join(work, "gateway.sock")
     env = dict(os.environ, ZENTREL_LOCK_DIR=os.path.join(work, "locks"),
                XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_RUNTIME_DIR=work)
     err = open(os.path.join(work, "gateway.err"), "w+")
     daemon = subprocess.Popen(
-        [f"{build}/tools/zentrel-gateway", "--queue", os.path.join(work, "queue.db"),
-         "--lines", lines, "--db", db, "--socket", sock, *extra], stderr=err, env=env)
+        [f"{build}/tools/zentrel-gateway", "--queue", queue or os.path.join(work, "queue.db"),
+         "--lines", lines, "--db", db, "--socket", sock, *extra], stdout=subprocess.DEVNULL,
+        stderr=err, env=env)
     for _ in range(300):
         err.seek(0)
         if "listening on" in err.read():
@@ -112,16 +146,23 @@ def start_gateway(build, work, lines, db, extra=("--snpp", "off")):
         if daemon.poll() is not None:
             break
         time.sleep(0.1)  # polling the daemon's log for its start-up line
+    stop([daemon])
     err.seek(0)
     raise SystemExit("the gateway did not start:\n" + err.read())
 
 
-def submit_all(sock, pins, count):
-    client = Client(sock)
+def page_text(label, i, count):
+    return f"{label} page {i + 1} of {count}"
+
+
+def submit_all(socks, pins, count, label="Bench"):
+    """One-page submissions, over `socks` in turn, each timed to its id."""
+    clients = [Client(s) for s in socks]
     latencies, ids = [], []
     for i in range(count):
         request = {"op": "submit", "via": "bench",
-                   "pages": [{"pin": pins[i % len(pins)], "text": f"Bench page {i + 1} of {count}"}]}
+                   "pages": [{"pin": pins[i % len(pins)], "text": page_text(label, i, count)}]}
+        client = clients[i % len(clients)]
         start = time.perf_counter()
         client.send(request)
         reply = client.next()
@@ -129,17 +170,24 @@ def submit_all(sock, pins, count):
         if not reply.get("ok"):
             raise SystemExit(f"submission refused: {reply}")
         ids += reply["ids"]
-    return client, latencies, ids
+    return clients[0], latencies, ids
 
 
-def watch(client, ids):
+def watch(client, ids, each=None):
+    """Every page of `ids` once final: id -> page; `each` sees each as it comes."""
     client.send({"op": "watch", "ids": ids})
     finals = {}
     while True:
         reply = client.next()
         if reply.get("done"):
             return finals
-        finals[reply["page"]["id"]] = reply["page"]["state"]
+        finals[reply["page"]["id"]] = reply["page"]
+        if each:
+            each(reply["page"])
+
+
+def accepted(finals):
+    return sum(1 for p in finals.values() if p["state"] == "accepted")
 
 
 def read_logs(logs):
@@ -191,38 +239,29 @@ def run(args):
         os.makedirs(os.path.join(work, "locks"))
         pins = [str(3000 + i) for i in range(args.pins)]
         db = make_db(build, work, pins)
-        sims, logs = [], []
-        with open(os.path.join(work, "lines.conf"), "w") as conf:
-            for i in range(args.lines):
-                sim, link, log = start_modem(build, work, i, args.bps)
-                sims.append(sim)
-                logs.append(log)
-                conf.write(f"modem {link} ATZ\n")
-        daemon, sock = start_gateway(build, work, os.path.join(work, "lines.conf"), db)
+        sims, links, logs = start_modems(build, work, args.lines, args.bps)
+        daemon, sock = start_gateway(build, work, write_lines(os.path.join(work, "lines.conf"),
+                                                              links), db)
         try:
             r = {"pages": args.pages, "pins": args.pins, "lines": args.lines, "bps": args.bps}
             r["idle_cpu_ms_per_10s_before"] = idle_cpu(daemon.pid)
             r["rss_kib_idle"] = memory_kib(daemon.pid, "VmRSS")
             start = time.monotonic()
-            client, latencies, ids = submit_all(sock, pins, args.pages)
+            client, latencies, ids = submit_all([sock], pins, args.pages)
             finals = watch(client, ids)
             r["delivery_s"] = time.monotonic() - start
             r["submit_ms_p50"] = percentile(latencies, 50)
             r["submit_ms_p99"] = percentile(latencies, 99)
-            r["accepted"] = sum(1 for s in finals.values() if s == "accepted")
+            r["accepted"] = accepted(finals)
             texts, line_ms = read_logs(logs)
-            expected = {f"Bench page {i + 1} of {args.pages}" for i in range(args.pages)}
+            expected = {page_text("Bench", i, args.pages) for i in range(args.pages)}
             r["received_once"] = sum(1 for t in expected if texts.count(t) == 1)
             r["received_twice_or_more"] = sum(1 for t in expected if texts.count(t) > 1)
             r["floor_s"] = line_ms / 1000 / args.lines
             r["rss_kib_peak"] = memory_kib(daemon.pid, "VmHWM")
             r["idle_cpu_ms_per_10s_after"] = idle_cpu(daemon.pid)
         finally:
-            daemon.terminate()
-            daemon.wait(timeout=60)
-            for sim in sims:
-                sim.terminate()
-                sim.wait(timeout=30)
+            stop([daemon, *sims])
         mean = single_calls(build, work, db, args.bps, args.single)
         r["single_call_s"] = mean
         r["single_calls_one_line_s"] = mean * args.pages

@@ -23,8 +23,8 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gateway_bench import (Client, make_db, percentile, read_logs, start_gateway,  # noqa: E402
-                           start_modem)
+from gateway_bench import (Client, accepted, make_db, percentile, read_logs,  # noqa: E402
+                           start_gateway, start_modems, stop, watch, write_lines)
 
 
 def free_port():
@@ -70,15 +70,10 @@ def run(args):
         os.makedirs(os.path.join(work, "locks"))
         pins = [str(3000 + i) for i in range(args.clients)]
         db = make_db(build, work, pins)
-        sims, logs = [], []
-        with open(os.path.join(work, "lines.conf"), "w") as conf:
-            for i in range(args.lines):
-                sim, link, log = start_modem(build, work, i, args.bps)
-                sims.append(sim)
-                logs.append(log)
-                conf.write(f"modem {link} ATZ\n")
+        sims, links, logs = start_modems(build, work, args.lines, args.bps)
         port = free_port()
-        daemon, sock = start_gateway(build, work, os.path.join(work, "lines.conf"), db,
+        lines = write_lines(os.path.join(work, "lines.conf"), links)
+        daemon, sock = start_gateway(build, work, lines, db,
                                      ("--snpp", f"127.0.0.1:{port}", "--snpp-clients",
                                       str(args.clients)))
         try:
@@ -94,29 +89,18 @@ def run(args):
             r = {"clients": args.clients, "pages_each": args.pages, "lines": args.lines,
                  "bps": args.bps, "errors": errors, "queued": len(ids)}
             r["all_sent_s"] = time.monotonic() - start
-            watcher = Client(sock)
-            watcher.send({"op": "watch", "ids": ids})
-            finals = {}
-            while True:
-                reply = watcher.next()
-                if reply.get("done"):
-                    break
-                finals[reply["page"]["id"]] = reply["page"]["state"]
+            finals = watch(Client(sock), ids)
             r["delivery_s"] = time.monotonic() - start
             r["send_ms_p50"] = percentile(latencies, 50)
             r["send_ms_p99"] = percentile(latencies, 99)
-            r["accepted"] = sum(1 for s in finals.values() if s == "accepted")
+            r["accepted"] = accepted(finals)
             texts, _ = read_logs(logs)
             expected = {f"SNPP client {c} page {p + 1}"
                         for c in range(args.clients) for p in range(args.pages)}
             r["received_once"] = sum(1 for t in expected if texts.count(t) == 1)
             r["received_twice_or_more"] = sum(1 for t in expected if texts.count(t) > 1)
         finally:
-            daemon.terminate()
-            daemon.wait(timeout=60)
-            for sim in sims:
-                sim.terminate()
-                sim.wait(timeout=30)
+            stop([daemon, *sims])
     return r
 
 
