@@ -1,6 +1,9 @@
 // The test server of pg_server.h. Each command runs in a child that drops to
 // the server's user first; pg_ctl -w waits for the server to accept
 // connections, and the stop waits on a pidfd for the postmaster to exit.
+// initdb runs once per build tree: its cluster is kept as a template (made
+// under a file lock, renamed into place when whole) and each server starts
+// from a copy of it.
 #include "tests/queue/pg_server.h"
 
 #include <fcntl.h>
@@ -9,6 +12,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -24,6 +28,7 @@ namespace zentrel::testing {
 namespace {
 
 constexpr const char* kBin = "/usr/lib/postgresql/15/bin/";
+constexpr const char* kTemplate = ZENTREL_PG_TEMPLATE;  // in the build tree
 constexpr int kStopLimitMs = 20000;
 
 std::unique_ptr<PgServer> server;
@@ -42,9 +47,8 @@ PgServer::PgServer() {
     gid_ = user->pw_gid;
     if (chown(dir, uid_, gid_) != 0) throw std::runtime_error("cannot give " + dir_ + " away");
   }
-  Run({std::string(kBin) + "initdb", "-D", dir_ + "/data", "-U", "zentrel", "-A", "trust", "-E",
-       "UTF8", "--no-sync", "--no-instructions"},
-      dir_ + "/initdb.log");
+  MakeTemplate();
+  Run({"/bin/cp", "-a", std::string(kTemplate) + "/data", dir_ + "/data"}, dir_ + "/cp.log");
   std::ofstream conf(dir_ + "/data/postgresql.conf", std::ios::app);
   conf << "listen_addresses = ''\nunix_socket_directories = '" << dir_ << "'\n"
        << "fsync = off\nfull_page_writes = off\nsynchronous_commit = off\n"
@@ -84,6 +88,38 @@ void PgServer::Run(const std::vector<std::string>& argv, const std::string& log)
     const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     throw std::runtime_error(argv[0] + " failed (status " + std::to_string(status) + "): " + said);
   }
+}
+
+// The template cluster, unless a test program made it already (another may
+// be making it now: the lock waits for it).
+void PgServer::MakeTemplate() const {
+  const std::string tmpl = kTemplate;
+  std::filesystem::create_directories(tmpl);
+  const int lock = open((tmpl + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lock < 0 || flock(lock, LOCK_EX) != 0) {
+    if (lock >= 0) close(lock);
+    throw std::runtime_error("cannot lock " + tmpl + "/lock");
+  }
+  try {
+    if (!std::filesystem::exists(tmpl + "/data/PG_VERSION")) {
+      const std::string made = tmpl + "/making";
+      std::filesystem::remove_all(made);
+      std::filesystem::remove_all(tmpl + "/data");
+      std::filesystem::create_directory(made);
+      if (geteuid() == 0 && chown(made.c_str(), uid_, gid_) != 0) {
+        throw std::runtime_error("cannot give " + made + " away");
+      }
+      Run({std::string(kBin) + "initdb", "-D", made + "/data", "-U", "zentrel", "-A", "trust", "-E",
+           "UTF8", "--no-sync", "--no-instructions"},
+          made + "/initdb.log");
+      std::filesystem::rename(made + "/data", tmpl + "/data");
+      std::filesystem::remove_all(made);
+    }
+  } catch (...) {
+    close(lock);
+    throw;
+  }
+  close(lock);
 }
 
 void PgServer::Start() {

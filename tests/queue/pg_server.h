@@ -1,5 +1,6 @@
-// A PostgreSQL server of the tests' own: initdb and pg_ctl from the Debian
-// package in a scratch folder, listening only on a Unix socket in that
+// A PostgreSQL server of the tests' own: pg_ctl from the Debian package on a
+// copy (in a scratch folder) of a cluster initdb made once for the build
+// tree, listening only on a Unix socket in that
 // folder (no TCP), stopped by its pid. initdb refuses root, so under root
 // the server runs as the `postgres` user (else `nobody`) owning the folder.
 // One per test program, through PgEnvironment; it cannot start: tests fail.
@@ -30,6 +31,7 @@ class PgServer {
 
  private:
   void Run(const std::vector<std::string>& argv, const std::string& log) const;
+  void MakeTemplate() const;
   std::string dir_;
   uid_t uid_ = 0;
   gid_t gid_ = 0;
