@@ -2,16 +2,19 @@
 // own folder, recipients, socket, name and two emulated modems, calls run by
 // the real `zentrel-send --worker`) share the queue of the tests' own
 // server. Pages submitted to both are delivered once and by both; one host
-// killed mid-call leaves its pages to the other after its lease; the server
+// killed mid-call leaves its pages (one of them handed in by SNPP) to the
+// other after its lease; the server
 // stopped and started again loses and doubles nothing. What reached the
 // terminals is read from the emulators' logs.
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <set>
 
 #include "tests/gateway/gateway_rig.h"
+#include "tests/gateway/snpp_client.h"
 #include "tests/queue/pg_server.h"
 
 namespace zentrel::gateway::testing {
@@ -40,9 +43,10 @@ class Host {
     rig_.UseWorker(ZENTREL_SEND);
     rig_.UseQueue(queue);
   }
-  void Start() {
-    rig_.Start({"--name", name_, "--lease-seconds", kLease, "--retry-after", "0.05",
-                "--max-pages-per-call", "5", "--reconnect-max", "0.5"});
+  void Start(std::vector<std::string> extra = {}) {
+    extra.insert(extra.end(), {"--name", name_, "--lease-seconds", kLease, "--retry-after", "0.05",
+                               "--max-pages-per-call", "5", "--reconnect-max", "0.5"});
+    rig_.Start(extra);
   }
   GatewayRig& rig() { return rig_; }
   // Each page text its terminals accepted, with how many times.
@@ -120,11 +124,29 @@ TEST_F(SharedQueueEndToEnd, PagesSubmittedToBothAreDeliveredOnceByBoth) {
   EXPECT_EQ(b.rig().Stop(), 0);
 }
 
-// alpha is killed once its first page is accepted; beta, slow to start its
-// own calls, ends every page within the lease and a few calls.
+// One page handed to `port` by SNPP; its id, or 0.
+long SubmitBySnpp(int port, const std::string& pin, const std::string& text) {
+  SnppClient snpp(port);
+  if (snpp.Reply().substr(0, 3) != "220" || snpp.Ask("PAGE " + pin).substr(0, 3) != "250" ||
+      snpp.Ask("MESS " + text).substr(0, 3) != "250") {
+    return 0;
+  }
+  const std::string sent = snpp.Ask("SEND");
+  const std::size_t at = sent.find("queued as ");
+  return sent.substr(0, 3) == "250" && at != std::string::npos
+             ? std::strtol(sent.c_str() + at + 10, nullptr, 10)
+             : 0;
+}
+
+// alpha, given a page by SNPP and 20 through its socket, is killed once its
+// first page is accepted; beta, slow to start its own calls, ends every page
+// within the lease and a few calls.
 TEST_F(SharedQueueEndToEnd, AHostKilledMidCallLeavesItsPagesToTheOther) {
   Host a("alpha", queue_, "2400"), b("beta", queue_);
-  a.Start();
+  const int port = FreePort();
+  a.Start({"--snpp", "127.0.0.1:" + std::to_string(port)});
+  const long by_snpp = SubmitBySnpp(port, "1003", "kill by snpp");
+  ASSERT_NE(by_snpp, 0) << "alpha did not queue the SNPP page";
   SocketClient client(a.rig().socket());
   json pages = json::array();
   for (int n = 0; n < 20; ++n)
@@ -135,13 +157,15 @@ TEST_F(SharedQueueEndToEnd, AHostKilledMidCallLeavesItsPagesToTheOther) {
   a.rig().Daemon().Signal(SIGKILL);
   a.rig().Daemon().Wait(10s);
   b.Start();
-  std::vector<long> ids;
+  std::vector<long> ids = {by_snpp};
   for (const json& id : answer["ids"]) ids.push_back(id.get<long>());
   const auto final_pages = b.rig().WatchAll(ids, 30s);
   std::map<std::string, int> all;
   a.CountAccepted(all);
   b.CountAccepted(all);
   ExpectEachOnce(final_pages, all, ids.size());
+  ASSERT_EQ(final_pages.count(by_snpp), 1u);
+  EXPECT_EQ(final_pages.at(by_snpp)["via"], "snpp");
   EXPECT_EQ(b.rig().Stop(), 0);
 }
 
