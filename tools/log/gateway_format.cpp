@@ -14,6 +14,7 @@ namespace {
 
 std::string State(const GatewayPageRow& p) {
   std::string state = p.state;
+  if (p.state == "on the line" && !p.holder.empty()) state += " at " + p.holder;
   if (p.held) state += " (held)";
   if (p.merged_into) state += " (merged into " + std::to_string(*p.merged_into) + ")";
   return state;
@@ -69,20 +70,23 @@ std::string GatewayJson(const std::vector<GatewayPageRow>& pages) {
                           {"words", a.words},
                           {"duration_ms", a.duration_ms}});
     }
-    all.push_back({{"id", p.id},
-                   {"queued", p.queued_at},
-                   {"state", p.state},
-                   {"held", p.held},
-                   {"pin", p.pin},
-                   {"names", p.names},
-                   {"number", p.phone},
-                   {"message", p.text},
-                   {"last_reason", p.last_reason},
-                   {"may_be_duplicate", p.may_be_duplicate},
-                   {"merged_into", p.merged_into ? nlohmann::json(*p.merged_into) : nullptr},
-                   {"via", p.via},
-                   {"by", p.by},
-                   {"attempts", attempts}});
+    nlohmann::json page = {
+        {"id", p.id},
+        {"queued", p.queued_at},
+        {"state", p.state},
+        {"held", p.held},
+        {"pin", p.pin},
+        {"names", p.names},
+        {"number", p.phone},
+        {"message", p.text},
+        {"last_reason", p.last_reason},
+        {"may_be_duplicate", p.may_be_duplicate},
+        {"merged_into", p.merged_into ? nlohmann::json(*p.merged_into) : nullptr},
+        {"via", p.via},
+        {"by", p.by},
+        {"attempts", attempts}};
+    if (!p.holder.empty()) page["holder"] = p.holder;  // a shared queue's gateway
+    all.push_back(std::move(page));
   }
   return all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }

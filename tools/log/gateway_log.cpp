@@ -13,7 +13,9 @@ namespace zentrel {
 void AddGatewayLogOptions(CLI::App& app, GatewayLogArgs& args) {
   args.queue_path = queue::DefaultQueuePath();
   args.queue_opt =
-      app.add_option("--queue", args.queue_path, "the gateway's queue file")->capture_default_str();
+      app.add_option("--queue", args.queue_path,
+                     "the gateway's queue file, or the postgresql:// address gateways share")
+          ->capture_default_str();
   app.add_flag("--gateway", args.only, "only the gateway's pages, with their attempts");
 }
 
@@ -22,7 +24,8 @@ std::string GatewaySection(const GatewayLogArgs& args, const PageFilter& filter)
   if (!*args.queue_opt && !std::filesystem::exists(args.queue_path, ec)) return "";
   const auto pages = ReadGatewayPages(args.queue_path, filter);
   if (pages.empty()) return "";
-  return "\nThe gateway's pages (" + args.queue_path + "):\n" + GatewayTable(pages);
+  return "\nThe gateway's pages (" + queue::ShownAddress(args.queue_path) + "):\n" +
+         GatewayTable(pages);
 }
 
 std::string GatewayListing(const GatewayLogArgs& args, const PageFilter& filter, bool csv,

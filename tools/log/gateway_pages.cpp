@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "queue/page_queue.h"
+
 namespace zentrel {
 namespace {
 
@@ -73,6 +75,7 @@ void ReadAttempts(sqlite3* db, sqlite3_stmt* s, GatewayPageRow& page, const std:
 }  // namespace
 
 std::vector<GatewayPageRow> ReadGatewayPages(const std::string& path, const PageFilter& filter) {
+  if (queue::IsDatabaseAddress(path)) return ReadSharedGatewayPages(path, filter);
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   const Db db(raw, &sqlite3_close);
