@@ -1,6 +1,6 @@
-// The tty port; see tty_port.h. Open checks what the path is before it
-// touches it (missing, not a character device), takes the lock, then opens
-// non-blocking; each failure becomes one TtyOpenError naming its cause.
+// The tty port; see tty_port.h. Open looks at the path before it touches
+// it (tty_device.cpp: missing, not a serial port), takes the lock, then
+// opens non-blocking; each failure becomes one TtyOpenError naming its cause.
 #include "seriallink/tty_port.h"
 
 #include <algorithm>
@@ -12,7 +12,6 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "seriallink/trace.h"
@@ -55,36 +54,13 @@ bool MakeRawTermios(termios& t, const LineFormat& f, std::string* error) {
 
 namespace {
 
-bool IsPseudoTerminal(const struct stat& st) {
-  const unsigned m = major(st.st_rdev);
-  return m >= 136 && m <= 143;  // Unix98 pty slaves
-}
-
 std::string GroupOf(const struct stat& st) {
   const group* g = ::getgrgid(st.st_gid);
   return g != nullptr ? g->gr_name : std::to_string(st.st_gid);
 }
 
 TtyOpenError Fail(TtyOpenError::Kind kind, std::string text) {
-  return TtyOpenError{kind, std::move(text), {}};
-}
-
-// What the path is, before anything opens it.
-bool CheckPath(const std::string& path, struct stat* st, TtyOpenError* e) {
-  if (::stat(path.c_str(), st) != 0) {
-    *e = errno == ENOENT
-             ? Fail(TtyOpenError::Kind::kMissing, "there is no port " + path)
-             : Fail(TtyOpenError::Kind::kFailed,
-                    "cannot look at " + path + ": " + std::strerror(errno));
-    return false;
-  }
-  if (!S_ISCHR(st->st_mode)) {
-    *e = Fail(TtyOpenError::Kind::kNotTty,
-              path + (S_ISDIR(st->st_mode) ? " is a folder" : " is a file") +
-                  ", not a serial port");
-    return false;
-  }
-  return true;
+  return TtyOpenError{kind, std::move(text), {}, {}};
 }
 
 TtyOpenError OpenFailure(const std::string& path, const struct stat& st,
@@ -110,13 +86,13 @@ std::unique_ptr<TtyPort> TtyPort::Open(const std::string& path,
                                        const TtyPortOptions& options,
                                        TtyOpenError* error) {
   struct stat st{};
-  if (!CheckPath(path, &st, error)) return nullptr;
+  if (!LookAtPort(path, &st, error)) return nullptr;
   std::unique_ptr<PortLock> lock;
   LockHolder holder;
   std::string lock_warning, note;
   switch (PortLock::Take(path, options.lock_folder, &lock, &holder, &lock_warning, &note)) {
     case PortLock::Result::kHeld:
-      *error = {TtyOpenError::Kind::kHeld, path + " is in use by " + holder.Text(), holder};
+      *error = {TtyOpenError::Kind::kHeld, path + " is in use by " + holder.Text(), holder, {}};
       return nullptr;
     case PortLock::Result::kRefused:
       *error = Fail(TtyOpenError::Kind::kFailed,

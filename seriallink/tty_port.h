@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
 #include <termios.h>
 
 #include "seriallink/line_format.h"
@@ -31,7 +32,14 @@ struct TtyOpenError {
   Kind kind = Kind::kNone;
   std::string text;    // one sentence naming the cause
   LockHolder holder;   // kHeld: who has it, where known (pid 0 = unknown)
+  std::string system;  // errno's text, where a system call said why
 };
+
+// The slave side of a pseudo-terminal, by its device number.
+bool IsPseudoTerminal(const struct stat& st);
+// Looks at `path` without opening it: true with `st` filled when it names a
+// serial port; else false with `error` saying why (kMissing, kNotTty, kFailed).
+bool LookAtPort(const std::string& path, struct stat* st, TtyOpenError* error);
 
 struct TtyPortOptions {
   std::string lock_folder = SystemLockFolder();

@@ -63,6 +63,9 @@ TEST_F(TtyPortTest, OpenFailuresNameTheCause) {
       {(dir_ / "file").string(), TtyOpenError::Kind::kNotTty, (dir_ / "file").string() + " is a file, not a serial port"},
       {dir_.string(), TtyOpenError::Kind::kNotTty, dir_.string() + " is a folder, not a serial port"},
       {"/dev/null", TtyOpenError::Kind::kNotTty, "/dev/null is not a serial port"},
+      // ttys, but an open of either makes no line: a fresh pty master, the caller's terminal
+      {"/dev/ptmx", TtyOpenError::Kind::kNotTty, "/dev/ptmx is not a serial port"},
+      {"/dev/tty", TtyOpenError::Kind::kNotTty, "/dev/tty is not a serial port"},
   };
   for (const Row& row : rows) {
     TtyOpenError error;
