@@ -30,6 +30,7 @@ HayesCall::HayesCall(TtyPort& port, IModemLines& lines, std::string init, std::s
       timings_(timings),
       report_(std::move(report)),
       wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      reader_(port, timings.line_end_grace),
       set_up_(set_up) {}
 
 HayesCall::~HayesCall() {

@@ -18,6 +18,7 @@
 #include "telephony/hayes_timings.h"
 #include "telephony/line_kind.h"
 #include "telephony/line_types.h"
+#include "telephony/modem_reader.h"
 
 namespace zentrel {
 
@@ -81,7 +82,7 @@ class HayesCall : public ILineCall {
   CallStateReport report_;
   int wake_fd_;
   std::thread thread_;
-  HayesLineSplitter splitter_;
+  ModemLineReader reader_;
   std::string last_line_;  // the text of the line AwaitLine gave last
   std::atomic<DWORD> state_{0};
   std::atomic<DWORD> detail_{0};

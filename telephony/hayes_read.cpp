@@ -1,25 +1,14 @@
-// Reading the modem's answers through the port, one byte at a time so that
-// no byte after CONNECT's line is taken from the serial link. On a 7-bit
-// line bit 7 (the parity of a channel that does not strip it) is cleared
-// first. Text that arrives together with the port's hang-up is read, and a
-// line it leaves unfinished is still parsed, before the hang-up counts.
-#include <algorithm>
-
+// The dialler's side of reading the modem's answers: lines come from the
+// shared reader (modem_reader.h), are parsed, and the results the dial waits
+// for are told from echo, blank lines, RING and words it does not know,
+// which the trace keeps.
 #include "seriallink/trace.h"
 #include "telephony/hayes_call.h"
 
 namespace zentrel {
-namespace {
 
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
-
-int Millis(Clock::duration d) {
-  auto ms = std::chrono::duration_cast<milliseconds>(d).count();
-  return ms < 0 ? 0 : static_cast<int>(ms);
-}
-
-}  // namespace
 
 std::string PrintableModemText(const std::string& line) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -62,33 +51,14 @@ HayesCall::Wait HayesCall::AwaitResult(milliseconds limit, bool stop_ends,
 }
 
 HayesCall::Wait HayesCall::AwaitLine(milliseconds limit, bool stop_ends, HayesResponse* line) {
-  const auto deadline = Clock::now() + limit;
-  const bool seven_bit = port_.format().data_bits == 7;
-  for (;;) {
-    const bool after_cr = splitter_.AwaitingLineFeed();
-    milliseconds wait(Millis(deadline - Clock::now()));
-    if (wait.count() == 0 && !after_cr) return Wait::kTimeout;
-    if (after_cr) wait = std::min(wait, timings_.line_end_grace);
-    const auto waited_until = Clock::now() + wait;
-    char byte = 0;
-    std::size_t got = 0;
-    switch (port_.Read(&byte, 1, &got, wait, stop_ends ? wake_fd_ : -1)) {
-      case TtyPort::ReadResult::kWoken:
-        return Wait::kStopped;
-      case TtyPort::ReadResult::kTimeout:
-        // A modem that ends its lines with CR alone: no LF came in time.
-        if (after_cr && Clock::now() >= waited_until) return LineFrom(*splitter_.Flush(), line);
-        continue;
-      case TtyPort::ReadResult::kData:
-        if (seven_bit) byte = static_cast<char>(byte & 0x7F);
-        if (auto text = splitter_.Feed(byte)) return LineFrom(std::move(*text), line);
-        continue;
-      case TtyPort::ReadResult::kHangUp:
-        // The port hung up: a result it cut short still counts.
-        if (splitter_.HasPartial()) return LineFrom(*splitter_.Flush(), line);
-        return Wait::kPortGone;
-    }
+  std::string text;
+  switch (reader_.Next(limit, stop_ends ? wake_fd_ : -1, &text)) {
+    case ModemLineReader::Wait::kLine: return LineFrom(std::move(text), line);
+    case ModemLineReader::Wait::kTimeout: return Wait::kTimeout;
+    case ModemLineReader::Wait::kWoken: return Wait::kStopped;
+    case ModemLineReader::Wait::kHangUp: break;
   }
+  return Wait::kPortGone;
 }
 
 }  // namespace zentrel

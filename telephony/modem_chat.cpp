@@ -1,12 +1,12 @@
-// Talking to a modem one command at a time: every byte goes through the
-// line splitter and the response parser the dialler uses, with bit 7
-// cleared on a 7-bit line. The whole exchange keeps to one deadline; a
-// line ended by CR alone counts once no LF has followed within a grace.
+// Talking to a modem one command at a time: the lines come from the reader
+// the dialler uses (modem_reader.h) and go through its response parser. The
+// whole exchange keeps to one deadline.
 #include "telephony/modem_chat.h"
 
 #include <algorithm>
 
 #include "telephony/hayes_call.h"
+#include "telephony/modem_reader.h"
 
 namespace zentrel {
 namespace {
@@ -43,29 +43,20 @@ ChatAnswer Chat(TtyPort& port, const std::string& command, milliseconds limit,
     answer.end = ChatAnswer::End::kPortFailed;
     return answer;
   }
-  const bool seven_bit = port.format().data_bits == 7;
-  HayesLineSplitter splitter;
-  char buffer[256];
+  ModemLineReader reader(port, line_end_grace);
   for (;;) {
-    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return answer;
-    const bool after_cr = splitter.AwaitingLineFeed();
-    if (after_cr) left = std::min(left, line_end_grace);
-    std::size_t got = 0;
-    const auto read = port.Read(buffer, sizeof buffer, &got, left, -1);
-    if (read == TtyPort::ReadResult::kHangUp) {
-      if (splitter.HasPartial() && Take(*splitter.Flush(), &answer)) return answer;
-      answer.end = ChatAnswer::End::kPortFailed;
-      return answer;
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    std::string line;
+    switch (reader.Next(std::max(left, milliseconds(0)), -1, &line)) {
+      case ModemLineReader::Wait::kLine:
+        if (Take(line, &answer)) return answer;
+        continue;
+      case ModemLineReader::Wait::kTimeout: return answer;
+      case ModemLineReader::Wait::kWoken:
+      case ModemLineReader::Wait::kHangUp: break;
     }
-    if (read == TtyPort::ReadResult::kTimeout && after_cr) {
-      if (Take(*splitter.Flush(), &answer)) return answer;  // a modem ending lines with CR
-    }
-    if (read != TtyPort::ReadResult::kData) continue;
-    for (std::size_t i = 0; i < got; ++i) {
-      const char byte = seven_bit ? static_cast<char>(buffer[i] & 0x7f) : buffer[i];
-      if (auto line = splitter.Feed(byte); line && Take(*line, &answer)) return answer;
-    }
+    answer.end = ChatAnswer::End::kPortFailed;
+    return answer;
   }
 }
 
