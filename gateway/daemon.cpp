@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "gateway/handler.h"
+#include "gateway/http_front.h"
 #include "gateway/line_calls.h"
 #include "gateway/log.h"
 #include "gateway/recipients.h"
@@ -78,7 +79,10 @@ class Loop {
         handler_(queue, r),
         snpp_(OpenSnpp(s.snpp, handler_, r, clock)),
         server_(s.socket_path, {s.client_timeout_s, max_clients, 1 << 20}, handler_),
-        calls_(s, queue, [this] { server_.PagesChanged(); }) {
+        calls_(s, queue, [this] { server_.PagesChanged(); }),
+        http_(s, [this] {
+          return DaemonState{handler_, queue_, recipients_, calls_, server_.Accepting(), clock_()};
+        }) {
     calls_.SetLines(ReadLines(s.lines_path));
   }
 
@@ -92,6 +96,7 @@ class Loop {
       if (stop_.stopping && !calls_.Busy()) break;
       std::vector<pollfd> fds{{signals_, POLLIN, 0}, {queue_.WakeFd(), POLLIN, 0}};
       calls_.AddFds(fds);
+      http_.AddFds(fds);
       const std::size_t first_client = fds.size();
       server_.AddFds(fds, now);
       const std::size_t first_snpp = fds.size();
@@ -100,6 +105,7 @@ class Loop {
       now = clock_();
       if (fds[0].revents) ReadSignals(now);
       calls_.Serve(fds, now);
+      http_.Serve(fds);
       server_.Serve(fds, first_client, now);
       if (snpp_) snpp_->Serve(fds, first_snpp, now);
       calls_.EndOverdue(now);
@@ -151,6 +157,7 @@ class Loop {
     notify_.Stopping();
     server_.StopAccepting();
     if (snpp_) snpp_->StopAccepting();
+    http_.StopAccepting();
     calls_.Stopping();
     calls_.Signal(SIGTERM);
   }
@@ -176,6 +183,7 @@ class Loop {
   std::unique_ptr<SnppServer> snpp_;
   SocketServer server_;
   LineCalls calls_;
+  HttpFront http_;  // last: its requests under way end before the rest goes
   Stop stop_;
   ServiceNotify notify_;
   double watchdog_due_ = 0;

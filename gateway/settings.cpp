@@ -14,14 +14,14 @@
 
 namespace zentrel::gateway {
 
-namespace {
-
 std::string DefaultConfigPath() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   if (config && *config) return std::string(config) + "/zentrel/gateway.conf";
   const char* home = std::getenv("HOME");
   return home ? std::string(home) + "/.config/zentrel/gateway.conf" : "";
 }
+
+namespace {
 
 // zentrel-send in this program's own folder when it is there, else on PATH.
 std::string DefaultWorker() {
@@ -79,6 +79,7 @@ void AddOptions(CLI::App& app, GatewaySettings& s, std::vector<std::string>& wai
       ->capture_default_str()
       ->check(CLI::PositiveNumber);
   app.add_option("--worker", s.worker_program, "the program that runs one call (zentrel-send)");
+  AddHttpOptions(app, s.http);
 }
 
 std::string HostName() {
@@ -124,6 +125,10 @@ std::variant<GatewaySettings, int> ParseSettings(int argc, char** argv) {
   if (s.worker_program.empty()) s.worker_program = DefaultWorker();
   if (s.socket_path.empty()) {
     std::cerr << "zentrel-gateway: XDG_RUNTIME_DIR is not set: name the socket with --socket\n";
+    return 2;
+  }
+  if (const std::string why = FinishHttpSettings(s.http); !why.empty()) {
+    std::cerr << "zentrel-gateway: " << why << "\n";
     return 2;
   }
   return s;

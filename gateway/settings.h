@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "gateway/snpp_settings.h"
+#include "gateway/http_settings.h"
 #include "queue/retry_policy.h"
 
 namespace zentrel::gateway {
@@ -28,11 +29,15 @@ struct GatewaySettings {
   double client_timeout_s = 60;  // a socket client that says nothing
   double stop_grace_s = 10;      // SIGTERM: a call's time to end before it is killed
   SnppSettings snpp;
+  HttpSettings http;
 };
 
 // The settings, or the process's exit status when the command line asked for
 // --help or --version (0) or was wrong (2, with the message on stderr).
 std::variant<GatewaySettings, int> ParseSettings(int argc, char** argv);
+
+// $XDG_CONFIG_HOME/zentrel/gateway.conf (~/.config when unset).
+std::string DefaultConfigPath();
 
 // $XDG_RUNTIME_DIR/zentrel/gateway.sock; "" when XDG_RUNTIME_DIR is unset.
 std::string DefaultSocketPath();

@@ -1,7 +1,8 @@
 // The worker process's plumbing: posix_spawn with the pipes on its standard
 // input and output (standard error is the daemon's, so the worker's words go
 // to the same log), default signal handling and an empty signal mask for the
-// child (the daemon blocks the signals it reads through signalfd).
+// child (the daemon blocks the signals it reads through signalfd), and no
+// descriptor but those three.
 #include "gateway/worker_call.h"
 
 #include <fcntl.h>
@@ -31,6 +32,10 @@ pid_t Spawn(const std::vector<std::string>& argv, int child_in, int child_out) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, child_in, 0);
   posix_spawn_file_actions_adddup2(&actions, child_out, 1);
+  // Nothing else of the daemon's goes along: a listener's socket (the HTTP
+  // library's are not close-on-exec) held by a worker would keep a client's
+  // connection open until the call ended.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   sigset_t none, defaults;

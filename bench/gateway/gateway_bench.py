@@ -137,8 +137,8 @@ def start_gateway(build, work, lines, db, extra=("--snpp", "off"), queue=None):
     err = open(os.path.join(work, "gateway.err"), "w+")
     daemon = subprocess.Popen(
         [f"{build}/tools/zentrel-gateway", "--queue", queue or os.path.join(work, "queue.db"),
-         "--lines", lines, "--db", db, "--socket", sock, *extra], stdout=subprocess.DEVNULL,
-        stderr=err, env=env)
+         "--lines", lines, "--db", db, "--socket", sock, "--http", "off", *extra],
+        stdout=subprocess.DEVNULL, stderr=err, env=env)
     for _ in range(300):
         err.seek(0)
         if "listening on" in err.read():

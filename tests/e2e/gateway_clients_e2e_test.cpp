@@ -49,7 +49,8 @@ class GatewayClientsEndToEnd : public ::testing::Test {
     gateway_ = std::make_unique<Process>(
         std::vector<std::string>{ZENTREL_GATEWAY, "--queue", Path("queue.db"), "--lines",
                                  Path("lines.conf"), "--db", Path("vp.mdb"), "--socket",
-                                 Path("gateway.sock"), "--retry-after", "3600", "--snpp", "off"},
+                                 Path("gateway.sock"), "--retry-after", "3600", "--snpp", "off",
+                                 "--http", "off"},
         Env());
     ASSERT_TRUE(gateway_->WaitForErrText("listening on", 30s)) << "the gateway did not start";
   }

@@ -37,6 +37,8 @@ class Process {
   // Reads both outputs until standard error holds `text`; false on end of
   // output or time-out.
   bool WaitForErrText(const std::string& text, std::chrono::milliseconds limit);
+  // What standard error has said so far (read by the waits above).
+  const std::string& ErrSoFar() const { return err_; }
   void Signal(int signal) const;
   // The next line of standard output not yet taken by NextLine (without
   // its line break); "" on end of output or time-out.

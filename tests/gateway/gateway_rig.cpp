@@ -114,6 +114,11 @@ void GatewayRig::Start(const std::vector<std::string>& extra, const std::vector<
                                 socket(),           "--worker", worker_,        "--config",
                                 Path("none.conf")};
   std::ofstream(Path("none.conf")) << "# nothing\n";
+  // The HTTP listener is off unless a test asks for it: its default port
+  // would be shared by every test running at once.
+  if (std::find(extra.begin(), extra.end(), "--http") == extra.end()) {
+    argv.insert(argv.end(), {"--http", "off"});
+  }
   argv.insert(argv.end(), extra.begin(), extra.end());
   // No SNPP port unless the test asks for one: tests run side by side.
   if (std::find(extra.begin(), extra.end(), "--snpp") == extra.end()) {

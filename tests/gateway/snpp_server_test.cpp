@@ -119,7 +119,8 @@ TEST(SnppStart, TheDaemonRefusesWhatIsUnsafeOrWrong) {
     std::ofstream(rig.Path("none.conf")) << row.conf;
     std::vector<std::string> argv{ZENTREL_GATEWAY,    "--db",           rig.Path("vp.mdb"),
                                   "--queue",          rig.Path("q.db"), "--socket",
-                                  rig.Path("s.sock"), "--config",       rig.Path("none.conf")};
+                                  rig.Path("s.sock"), "--config",       rig.Path("none.conf"),
+                                  "--http",           "off"};
     argv.insert(argv.end(), row.args.begin(), row.args.end());
     const e2e::Finished done = e2e::RunProgram(argv, {}, std::chrono::seconds(30));
     EXPECT_EQ(done.status, row.status) << row.name << ": " << done.err;
@@ -137,7 +138,7 @@ TEST(SnppStart, TakesTheSocketSystemdHandsOver) {
                           "127.0.0.1:" + std::to_string(port), "--fdname=snpp", ZENTREL_GATEWAY,
                           "--db", rig.Path("vp.mdb"), "--queue", rig.Path("q.db"), "--socket",
                           rig.Path("s.sock"), "--lines", rig.Path("lines.conf"), "--config",
-                          rig.Path("none.conf"), "--snpp", "off"});
+                          rig.Path("none.conf"), "--snpp", "off", "--http", "off"});
   ASSERT_TRUE(activator.WaitForErrText("Listening on", std::chrono::seconds(10)));
   SnppClient client(port);  // the first connection starts the daemon
   EXPECT_EQ(Code(client.Reply()), "220");

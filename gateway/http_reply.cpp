@@ -1,0 +1,31 @@
+// The replies of http_reply.h.
+#include "gateway/http_reply.h"
+
+#include <strings.h>
+
+#include "gateway/page_json.h"
+
+namespace zentrel::gateway {
+
+void ReplyJson(httplib::Response& res, int status, const nlohmann::json& body) {
+  res.status = status;
+  res.set_content(AnswerLine(body), "application/json");
+}
+
+void ReplyError(httplib::Response& res, int status, const std::string& code,
+                const std::string& error) {
+  ReplyJson(res, status, {{"ok", false}, {"code", code}, {"error", error}});
+}
+
+bool RequireContentType(const httplib::Request& req, httplib::Response& res,
+                        const std::string& type) {
+  std::string given = req.get_header_value("Content-Type");
+  given = given.substr(0, given.find(';'));
+  while (!given.empty() && given.back() == ' ') given.pop_back();
+  if (strcasecmp(given.c_str(), type.c_str()) == 0) return true;
+  ReplyError(res, 415, "bad-request",
+             "This takes a body of type " + type + ", not \"" + given + "\"; nothing was queued.");
+  return false;
+}
+
+}  // namespace zentrel::gateway
