@@ -179,7 +179,7 @@ BatchEnd RunBatchCall(const BatchCall& batch, IBatchEvents& events, std::FILE* e
         }
         return end.line_in_use;
       },
-      err);
+      err, line->LineName());
   if (!never.empty()) result = {false, {Delivery::kNotSent, Reason::kLineInUse, never}};
   SetLineDriver(std::move(previous));
   return result;

@@ -98,9 +98,9 @@ std::string LineName() {
 
 // A ticket in the line's queue, or none (and a word on stderr) when the lock
 // folder can't be used: the page then goes out without waiting its turn.
-std::unique_ptr<LineTicket> TakeTicket(std::FILE* err) {
+std::unique_ptr<LineTicket> TakeTicket(std::FILE* err, const std::string& line) {
   try {
-    return std::make_unique<LineTicket>(DefaultLockFolder(), LineName());
+    return std::make_unique<LineTicket>(DefaultLockFolder(), line.empty() ? LineName() : line);
   } catch (const LineQueueError& e) {
     std::fprintf(err, "zentrel-send: %s; not waiting in turn for the line\n", e.what());
     return nullptr;
@@ -204,7 +204,7 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
 }
 
 std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt,
-                   std::FILE* err) {
+                   std::FILE* err, const std::string& line) {
   bool said = false;
   auto say_waiting = [&] {
     if (!said) std::fprintf(err, "%s\n", kWaitingText);
@@ -212,7 +212,7 @@ std::string InTurn(const SendOptions& options, const std::function<bool()>& atte
     said = true;
   };
   const auto deadline = LineTicket::Clock::now() + std::chrono::seconds(options.wait_seconds);
-  const std::unique_ptr<LineTicket> ticket = TakeTicket(err);
+  const std::unique_ptr<LineTicket> ticket = TakeTicket(err, line);
   if (ticket && !ticket->AwaitTurn(deadline, say_waiting)) {
     return LineStayedInUse(options.wait_seconds);
   }

@@ -57,8 +57,9 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
 // Waits for the line's turn (saying "Waiting for the line..." once on `err`),
 // then runs `attempt` until it returns false (the line was not in use) or
 // options.wait_seconds have passed. Returns the reason when the turn never
-// came, else empty.
+// came, else empty. The turn is the lines file's, or `line`'s when named: a
+// gateway's calls each wait only for their own line, not for its others.
 std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt,
-                   std::FILE* err);
+                   std::FILE* err, const std::string& line = "");
 
 }  // namespace zentrel

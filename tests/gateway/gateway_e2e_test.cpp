@@ -39,6 +39,30 @@ TEST(GatewayEndToEnd, TenConcurrentSubmissionsOverTwoModemsEachArriveOnce) {
   EXPECT_EQ(rig.Stop(), 0);
 }
 
+// Ten pages, five a call: both lines take a call at once, neither waiting
+// for the other to end.
+TEST(GatewayEndToEnd, TwoLinesCallAtOnce) {
+  GatewayRig rig;
+  rig.UseWorker(ZENTREL_SEND);
+  Modems modems(rig, {"accept", "accept"}, {"--bits-per-second", "4800"});
+  rig.Start({"--max-pages-per-call", "5"});
+  json pages = json::array();
+  for (int n = 0; n < 10; ++n)
+    pages.push_back({{"pin", "1003"}, {"text", "both " + std::to_string(n)}});
+  SocketClient sender(rig.socket());
+  const json answer = sender.Ask({{"op", "submit"}, {"pages", pages}});
+  std::vector<long> ids;
+  for (const json& id : answer["ids"]) ids.push_back(id.get<long>());
+  ASSERT_EQ(ids.size(), 10u) << answer.dump();
+  const auto final_pages = rig.WatchAll(ids, 60s);
+  for (long id : ids) EXPECT_EQ(final_pages.at(id)["state"], "accepted") << "page " << id;
+  rig.Daemon().Signal(SIGTERM);
+  const e2e::Finished end = rig.Daemon().Wait(20s);
+  EXPECT_EQ(end.status, 0);
+  EXPECT_EQ(end.err.find("Waiting for the line"), std::string::npos) << end.err;
+  EXPECT_EQ(modems.Accepted().size(), 10u);
+}
+
 TEST(GatewayEndToEnd, ATerminalBusyForTwoCallsGetsThePageOnTheThird) {
   GatewayRig rig;
   rig.UseWorker(ZENTREL_SEND);
