@@ -61,6 +61,7 @@ void HttpRoutes::Delete(const std::string& pattern, Access access, RouteHandler 
 }
 
 void AddRoutes(HttpRoutes& routes, HttpContext& context) {
+  AddWctpRoutes(routes, context);
   AddHealthRoutes(routes, context);
   AddApiRoutes(routes, context);
 }

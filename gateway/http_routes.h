@@ -52,6 +52,7 @@ struct HttpContext {
 // The groups of routes, each in its own file.
 void AddHealthRoutes(HttpRoutes& routes, HttpContext& context);  // http_health.cpp
 void AddApiRoutes(HttpRoutes& routes, HttpContext& context);     // http_api.cpp
+void AddWctpRoutes(HttpRoutes& routes, HttpContext& context);    // wctp_http.cpp
 
 // Every group above, once.
 void AddRoutes(HttpRoutes& routes, HttpContext& context);
