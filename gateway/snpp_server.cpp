@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
@@ -242,11 +243,16 @@ void SnppServer::Write(Client& client) {
 }
 
 // A client silent past its time is told so and closed; one that does not
-// read its replies is closed at the same time, with nothing more said.
+// read its replies is closed at the same time, with nothing more said. Bytes
+// waiting in its socket count as said: a daemon held up elsewhere (a long
+// commit, a loaded machine) must not drop a client whose command is there.
 void SnppServer::Expire(double now) {
   std::vector<int> idle;
   for (const auto& [fd, client] : clients_) {
-    if (now >= client->deadline) idle.push_back(fd);
+    const bool reading = client->out.empty() && !client->session->Closing();
+    int pending = 0;
+    const bool has_bytes = reading && ioctl(fd, FIONREAD, &pending) == 0 && pending > 0;
+    if (!has_bytes && now >= client->deadline) idle.push_back(fd);
   }
   for (int fd : idle) {
     Client& client = *clients_.at(fd);
