@@ -132,7 +132,7 @@ int SendWiring::StartSend(const char* number, std::function<void()> call_ended) 
   if (!started.notice.empty()) view_.UpdateStatus(started.notice);
   sends_.push_back(Send{std::move(started.link), std::move(ending), std::move(started.tapi)});
   page_log_->Begin({"zentrel", CurrentUser(), request.pin, RecipientNames(view_), request.phone,
-                    std::string(MessageField(request.message))});
+                    std::string(MessageField(request.message)), view_.TypedMessage().toStdString()});
   // Nothing dialled: the record is concluded now, the form's end notice
   // (when the dial's failure ended the call) gets the same cause.
   if (started.dialled == 0) Conclude({});

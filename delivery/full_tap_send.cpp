@@ -20,6 +20,7 @@ namespace {
 struct Prepared {
   std::vector<tap::OutgoingPage> pages;
   std::vector<std::string> names;  // per page
+  std::vector<std::string> typed;  // per page: the message as given
   std::string number;
   std::string refusal;  // not empty: a message that cannot go as asked
 };
@@ -72,6 +73,7 @@ Prepared Prepare(const SendOptions& options, const std::vector<PageOrder>& reque
     for (const std::string& part : parts) {
       p.pages.push_back({requests[i].pin, part});
       p.names.push_back(found[i].names);
+      p.typed.push_back(requests[i].typed);
     }
   }
   return p;
@@ -121,7 +123,8 @@ class PageRecords : public IPageEvents {
 
  private:
   PageAttempt Attempt(std::size_t i) const {
-    return {"zentrel-send", CurrentUser(), p_.pages[i].pin, p_.names[i], p_.number, p_.pages[i].message};
+    return {"zentrel-send", CurrentUser(), p_.pages[i].pin, p_.names[i], p_.number, p_.pages[i].message,
+            p_.typed[i]};
   }
   static PageResult Logged(const tap::PageReport& r) { return {Logged(r.status), r.reason, r.terminal}; }
   static PageOutcome Logged(tap::PageStatus status) {
@@ -176,7 +179,9 @@ int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& reques
     }
   } catch (const CDaoException& e) {
     std::vector<PageAttempt> attempts;
-    for (const PageOrder& r : requests) attempts.push_back({"zentrel-send", CurrentUser(), r.pin, "", "", ""});
+    for (const PageOrder& r : requests) {
+      attempts.push_back({"zentrel-send", CurrentUser(), r.pin, "", "", r.text, r.typed});
+    }
     return StoreFailed(e, attempts, err);
   }
   const Prepared p = Prepare(options, requests, found, err);

@@ -15,7 +15,8 @@ namespace zentrel {
 
 struct PageOrder {
   std::string pin;
-  std::string text;
+  std::string text;   // as the line carries it
+  std::string typed;  // as given (UTF-8), for the page log
 };
 
 // Returns the exit status: 0 every page accepted, 1 some not, 2 usage.

@@ -11,6 +11,7 @@ namespace zentrel {
 struct SendOptions {
   std::string pin;
   std::string message;               // as the message box would hold it (CR LF)
+  std::string typed;                 // the message as given (UTF-8), for the page log
   std::optional<std::string> phone;  // overrides the recipient's number
   std::string db = "vp.mdb";
   int timeout_seconds = 120;

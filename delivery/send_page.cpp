@@ -74,7 +74,7 @@ CallResult RunOneCall(const SendOptions& options, const PageRequest& request, st
 PageAttempt Attempt(const SendOptions& options, const Recipient& recipient,
                     const std::string& number) {
   const std::string message(MessageField(options.message));
-  return {"zentrel-send", CurrentUser(), options.pin, recipient.names, number, message};
+  return {"zentrel-send", CurrentUser(), options.pin, recipient.names, number, message, options.typed};
 }
 
 PageResult Logged(const CallResult& call) {
@@ -111,7 +111,8 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   try {
     recipient = LookUp(options.db, options.pin);
   } catch (const CDaoException& e) {
-    return StoreFailed(e, {{"zentrel-send", CurrentUser(), options.pin, "", "", ""}}, err);
+    const std::string message(MessageField(options.message));
+    return StoreFailed(e, {{"zentrel-send", CurrentUser(), options.pin, "", "", message, options.typed}}, err);
   }
   if (!recipient.found) {
     std::fprintf(err, "Did not find Pin number in database, try again!\n");

@@ -17,7 +17,7 @@ CREATE TABLE IF NOT EXISTS pages (
   names TEXT NOT NULL, line TEXT NOT NULL, message TEXT NOT NULL,
   outcome TEXT NOT NULL DEFAULT 'interrupted',
   reason TEXT NOT NULL DEFAULT '', terminal TEXT NOT NULL DEFAULT '',
-  duration_ms INTEGER);
+  duration_ms INTEGER, typed TEXT NOT NULL DEFAULT '');
 CREATE INDEX IF NOT EXISTS pages_started ON pages(started);)";
 
 constexpr const char* kFinish = R"(
@@ -27,7 +27,7 @@ WHERE id = ?1)";
 
 constexpr const char* kList = R"(
 SELECT id, started, program, user, pin, names, line, message, outcome, reason,
-       terminal, duration_ms FROM pages
+       terminal, duration_ms, typed FROM pages
 WHERE (?1 = '' OR started >= ?1) AND (?2 = '' OR pin = ?2)
   AND (?3 = 0 OR outcome <> 'accepted')
 ORDER BY started, id)";
@@ -52,9 +52,9 @@ class Statement {
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
     return rc == SQLITE_ROW;
   }
-  std::string Text(int column) const {
-    const auto* text = sqlite3_column_text(stmt_, column);
-    return text ? reinterpret_cast<const char*>(text) : "";
+  std::string Text(int column) const {  // whole, a NUL inside it too
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return text ? std::string(text, sqlite3_column_bytes(stmt_, column)) : "";
   }
   std::optional<std::int64_t> Int(int column) const {
     if (sqlite3_column_type(stmt_, column) == SQLITE_NULL) return std::nullopt;
@@ -79,7 +79,8 @@ PageRecord ReadRecord(const Statement& row) {
   PageRecord r;
   r.id = row.Int(0).value_or(0);
   r.started = row.Text(1);
-  r.attempt = {row.Text(2), row.Text(3), row.Text(4), row.Text(5), row.Text(6), row.Text(7)};
+  r.attempt = {row.Text(2), row.Text(3), row.Text(4), row.Text(5),
+               row.Text(6), row.Text(7), row.Text(12)};
   r.outcome = OutcomeFromName(row.Text(8));
   r.reason = row.Text(9);
   r.terminal = row.Text(10);
@@ -110,6 +111,7 @@ PageLog::PageLog(const std::string& path, int busy_timeout_ms, LogAccess access)
     // each page of a long call back by a disk flush.
     Exec("PRAGMA synchronous=NORMAL");
     Exec(kSchema);
+    AddTypedColumn();
   } catch (const JournalError&) {
     sqlite3_close(db_);
     throw;
@@ -127,12 +129,33 @@ void PageLog::Exec(const char* sql) {
   }
 }
 
+bool PageLog::HasTypedColumn() const {
+  Statement columns(db_, "SELECT 1 FROM pragma_table_info('pages') WHERE name = 'typed'");
+  return columns.Step();
+}
+
+// A log from before the typed column gets it, in place. A log that has it
+// is only read; otherwise the second look and the change are one write
+// transaction, so two programs opening the same old log at once add it
+// once, and a failure leaves the file as it was.
+void PageLog::AddTypedColumn() {
+  if (HasTypedColumn()) return;
+  Exec("BEGIN IMMEDIATE");
+  try {
+    if (!HasTypedColumn()) Exec("ALTER TABLE pages ADD COLUMN typed TEXT NOT NULL DEFAULT ''");
+    Exec("COMMIT");
+  } catch (const JournalError&) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
 std::int64_t PageLog::Begin(const PageAttempt& a) {
   Statement insert(db_,
-                   "INSERT INTO pages (program, user, pin, names, line, message) "
-                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+                   "INSERT INTO pages (program, user, pin, names, line, message, typed) "
+                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
   insert.Bind(1, a.program).Bind(2, a.user).Bind(3, a.pin).Bind(4, a.names);
-  insert.Bind(5, a.line).Bind(6, a.message).Step();
+  insert.Bind(5, a.line).Bind(6, a.message).Bind(7, a.typed).Step();
   return sqlite3_last_insert_rowid(db_);
 }
 

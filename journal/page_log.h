@@ -2,7 +2,9 @@
 // (never the recipients' database). A record is written before the call with
 // the outcome "interrupted" and completed after it, so a sender that is
 // killed mid-call still leaves its record. WAL and a busy time-out let
-// several programs write at once; every failure is a JournalError.
+// several programs write at once; every failure is a JournalError. A log
+// written before the message as typed was kept gets that column on opening
+// (empty for its old records).
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,7 @@ struct PageAttempt {
   std::string names;    // the recipient's first and last name
   std::string line;     // the number dialled, or the line used
   std::string message;  // as it goes out, after any cut
+  std::string typed;    // as the user typed it (UTF-8), when the sender knows it
 };
 
 // What the call came to.
@@ -79,6 +82,8 @@ class PageLog {
 
  private:
   void Exec(const char* sql);
+  bool HasTypedColumn() const;
+  void AddTypedColumn();
   sqlite3* db_ = nullptr;
 };
 

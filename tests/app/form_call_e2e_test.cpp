@@ -12,6 +12,7 @@
 
 #include "app/main_frame.h"
 #include "app/quit_signals.h"
+#include "journal/page_log.h"
 #include "tests/app/emulator_rig.h"
 #include "tests/app/form_fixture.h"
 
@@ -178,7 +179,8 @@ TEST_F(FormCall, TheFormEndsACallTheTerminalDoesNotEnd) {
 }
 
 // A message typed over two lines with letters the line cannot carry reaches
-// the terminal in one field, in plain letters, and the user was told first.
+// the terminal in one field, in plain letters, and the user was told first;
+// the page log keeps the text as typed beside it.
 TEST_F(FormCall, LineBreaksAndForeignLettersArriveAsTheLineCarriesThem) {
   ASSERT_TRUE(modem.Start("accept"));
   StartForm();
@@ -189,6 +191,10 @@ TEST_F(FormCall, LineBreaksAndForeignLettersArriveAsTheLineCarriesThem) {
   ASSERT_TRUE(StatusSeen("Message Sent!")) << Statuses();
   EXPECT_EQ(statuses.value(0), view->m_editCharCount->toolTip()) << "said before the page went";
   EXPECT_EQ(PagesReceived(), "1234567:Grusse u EUR");
+  const auto records = PageLog(qgetenv("ZENTREL_PAGE_LOG").toStdString()).List({});
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].attempt.message, "Grusse u EUR");
+  EXPECT_EQ(records[0].attempt.typed, "Grüße\nü €") << "the log keeps the text as typed";
 }
 
 // However the window is closed during a call, the call is hung up and every

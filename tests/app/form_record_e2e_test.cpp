@@ -96,6 +96,7 @@ class FormCallRecord : public ::testing::Test {
     EXPECT_STREQ(OutcomeName(record.outcome), OutcomeName(row.outcome));
     EXPECT_EQ(record.attempt.names, "Carl Dunn");
     EXPECT_EQ(record.attempt.line, row.number);
+    EXPECT_EQ(record.attempt.typed, "CALL 4411");
     EXPECT_EQ(record.reason, row.reason);
     EXPECT_EQ(record.terminal, row.terminal);
     EXPECT_EQ(Boxes(), row.boxes);

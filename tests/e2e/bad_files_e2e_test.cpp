@@ -341,15 +341,17 @@ TEST_F(BadFiles, ExportsGuardFormulasAndTheTerminalSeesNoEscapes) {
   {
     PageLog log(Path("pages.db"));
     const auto id = log.Begin({"zentrel-send", "ops", "1001", "=cmd|' /C calc'!A0", "5551234",
-                               "\x1b]0;owned\x07\x1b[2Jbell\x7f"});
+                               "\x1b]0;owned\x07\x1b[2Jbell\x7f", "=typed\xc2\x9b\x1b[2J"});
     log.Finish(id, {PageOutcome::kRefused, "@reason", "-terminal"});
   }
   const auto csv_out = Run({ZENTREL_LOG, "--log", Path("pages.db"), "--csv"}, {});
   EXPECT_TRUE(Has(csv_out.out, ",'=cmd|' /C calc'!A0,")) << csv_out.out;
   EXPECT_TRUE(Has(csv_out.out, ",'@reason,'-terminal,")) << csv_out.out;
+  EXPECT_TRUE(Has(csv_out.out, ",'=typed\xc2\x9b\x1b[2J\r\n")) << csv_out.out;
   const auto table = Run({ZENTREL_LOG, "--log", Path("pages.db")}, {});
   EXPECT_EQ(table.out.find('\x1b'), std::string::npos) << table.out;
   EXPECT_TRUE(Has(table.out, "\"\\x1b]0;owned\\x07\\x1b[2Jbell\\x7f\"")) << table.out;
+  EXPECT_TRUE(Has(table.out, "(typed \"=typed\\u009b\\x1b[2J\")")) << table.out;
   const auto listed = Run({ZENTREL_DB_TOOL, "list", "--db", Path("vp.mdb")}, {});
   EXPECT_TRUE(Has(listed.out, "PIN 304\t\\tTAB x")) << listed.out;
 }

@@ -286,6 +286,7 @@ TEST_F(TapEndToEnd, FullTapJsonAndLog) {
   ASSERT_EQ(failed.size(), 1u);
   EXPECT_EQ(failed[0]["pin"], "1002");
   EXPECT_EQ(failed[0]["message"], "second");
+  EXPECT_EQ(failed[0]["typed"], "sec\xc3\xb6nd");
   EXPECT_NE(sent.err.find("zentrel-send: the page to 1002: The line carries plain letters only: \xc3\xb6 goes as o."),
             std::string::npos)
       << sent.err;

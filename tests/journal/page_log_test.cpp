@@ -1,8 +1,10 @@
 // The page log on a real file: a begun record reads "interrupted" until it is
 // finished, the filters pick the right records, two writers at once both get
-// theirs, and a log that can't be written is said, never thrown.
+// theirs, an old log gains the typed column in place, and a log that can't
+// be written is said, never thrown.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -29,7 +31,7 @@ class PageLogTest : public ::testing::Test {
 };
 
 PageAttempt To(const std::string& pin, const std::string& message = "Pump 3 down") {
-  return {"zentrel-send", "ops", pin, "Ann Lee", "5551234", message};
+  return {"zentrel-send", "ops", pin, "Ann Lee", "5551234", message, message};
 }
 
 TEST_F(PageLogTest, RecordIsInterruptedUntilFinished) {
@@ -92,6 +94,46 @@ TEST_F(PageLogTest, TwoWritersAtOnceBothGetTheirRecords) {
   EXPECT_EQ(log.List({"", "1001", false}).size(), 50u);
   EXPECT_EQ(log.List({"", "1002", false}).size(), 50u);
   EXPECT_TRUE(log.List({"", "", true}).empty());
+}
+
+// A log written before the message as typed was kept: opening it adds the
+// column in place, its records stay whole (typed empty), readers and new
+// records see the column; a second opening changes nothing.
+TEST_F(PageLogTest, AnOldLogGetsTheTypedColumnInPlace) {
+  { PageLog made(Path()); }  // the folder as the log wants it
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(Path().c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "DROP TABLE pages;"
+                         "CREATE TABLE pages (id INTEGER PRIMARY KEY,"
+                         " started TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')),"
+                         " program TEXT NOT NULL, user TEXT NOT NULL, pin TEXT NOT NULL,"
+                         " names TEXT NOT NULL, line TEXT NOT NULL, message TEXT NOT NULL,"
+                         " outcome TEXT NOT NULL DEFAULT 'interrupted',"
+                         " reason TEXT NOT NULL DEFAULT '', terminal TEXT NOT NULL DEFAULT '',"
+                         " duration_ms INTEGER);"
+                         "INSERT INTO pages (program, user, pin, names, line, message, outcome)"
+                         " VALUES ('zentrel', 'ops', '1001', 'Ann Lee', '5551234', 'old page', 'accepted');",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(db);
+  sqlite3_close(db);
+
+  PageAttempt typed = To("1002", "Grusse");
+  typed.typed = "Gr\xc3\xbc\xc3\x9f" "e";
+  PageLog(Path()).Begin(typed);
+  const std::string with_nul("a\0b", 3);  // from a message file: kept whole
+  PageLog(Path()).Begin(To("1003", with_nul));
+  const auto records = PageLog(Path()).List({});
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].attempt.pin, "1001");
+  EXPECT_EQ(records[0].attempt.names, "Ann Lee");
+  EXPECT_EQ(records[0].attempt.message, "old page");
+  EXPECT_EQ(records[0].outcome, PageOutcome::kAccepted);
+  EXPECT_EQ(records[0].attempt.typed, "");
+  EXPECT_EQ(records[1].attempt.message, "Grusse");
+  EXPECT_EQ(records[1].attempt.typed, "Gr\xc3\xbc\xc3\x9f" "e");
+  EXPECT_EQ(records[2].attempt.typed, with_nul);
 }
 
 TEST_F(PageLogTest, UnwritableLogIsSaidNotThrown) {

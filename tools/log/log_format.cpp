@@ -20,12 +20,13 @@ std::vector<std::string> Fields(const PageRecord& r) {
   return {std::to_string(r.id), r.started, r.attempt.program, r.attempt.user,
           r.attempt.pin, r.attempt.names, r.attempt.line, r.attempt.message,
           OutcomeName(r.outcome), r.reason, r.terminal,
-          r.duration_ms ? std::to_string(*r.duration_ms) : ""};
+          r.duration_ms ? std::to_string(*r.duration_ms) : "", r.attempt.typed};
 }
 
+// The message as typed comes last, after the columns older readers know.
 const std::vector<std::string> kColumns{"id", "started", "program", "user", "pin", "names",
                                         "line", "message", "outcome", "reason", "terminal",
-                                        "duration_ms"};
+                                        "duration_ms", "typed"};
 
 // One record on one line, and nothing a terminal would act on.
 std::string OneLine(const std::string& text) { return TerminalSafe(text); }
@@ -68,9 +69,12 @@ std::string AsTable(const std::vector<PageRecord>& records) {
   std::string out;
   for (const PageRecord& r : records) {
     const std::string said = r.terminal.empty() ? r.reason : r.terminal;
+    const bool retyped = !r.attempt.typed.empty() && r.attempt.typed != r.attempt.message;
     out += OneLine(r.started) + "  " + OutcomeName(r.outcome) + "  " + OneLine(r.attempt.pin) +
            " (" + OneLine(r.attempt.names) + ") via " + OneLine(r.attempt.line) + "  \"" +
-           OneLine(r.attempt.message) + "\"" + (said.empty() ? "" : "  " + OneLine(said)) + "  [" +
+           OneLine(r.attempt.message) + "\"" +
+           (retyped ? " (typed \"" + OneLine(r.attempt.typed) + "\")" : "") +
+           (said.empty() ? "" : "  " + OneLine(said)) + "  [" +
            OneLine(r.attempt.program) + ", " + OneLine(r.attempt.user) + "]\n";
   }
   return out;

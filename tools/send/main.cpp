@@ -47,23 +47,26 @@ struct FullTapArgs {
 
 // The pages a --full-tap run sends, in the order given: each --pin with the
 // message, then each --page, then the --pages file's lines.
-std::vector<zentrel::PageOrder> Requests(const std::vector<std::string>& pins,
-                                           const std::string& message, const FullTapArgs& tap) {
+std::vector<zentrel::PageOrder> Requests(const std::vector<std::string>& pins, const std::string& message,
+                                         const std::string& typed, const FullTapArgs& tap) {
   using namespace zentrel;
   std::vector<PageOrder> requests;
-  for (const auto& pin : pins) requests.push_back({pin, message});
+  for (const auto& pin : pins) requests.push_back({pin, message, typed});
   for (const auto& page : tap.pages) {
     const auto eq = page.find('=');
     if (eq == std::string::npos || eq == 0) {
       throw CLI::ValidationError("--page", "expected PIN=TEXT: " + page);
     }
     const std::string pin = page.substr(0, eq);
-    requests.push_back({pin, ForTheLine(AsMessageBoxText(page.substr(eq + 1)), true, pin)});
+    const std::string text = page.substr(eq + 1);
+    requests.push_back({pin, ForTheLine(AsMessageBoxText(text), true, pin), text});
   }
   if (!tap.pages_file.empty()) {
     PagesFile file = ReadPagesFile(tap.pages_file);
     if (!file.error.empty()) throw CLI::ValidationError("--pages", file.error);
-    for (auto& page : file.pages) requests.push_back({page.pin, ForTheLine(page.text, true, page.pin)});
+    for (auto& page : file.pages) {
+      requests.push_back({page.pin, ForTheLine(page.text, true, page.pin), page.text});
+    }
   }
   if (requests.empty()) throw CLI::RequiredError("--pin, --page or --pages");
   return requests;
@@ -77,7 +80,7 @@ int main(int argc, char** argv) {
   SendOptions options;
   FullTapArgs tap;
   std::vector<std::string> pins;
-  std::string message, message_file, phone;
+  std::string message, typed, message_file, phone;
   CLI::App app{"Sends pages to pagers through the configured line."};
   UseProgramConventions(app, "zentrel-send");
   app.add_option("--pin", pins, "the recipient's PIN, as listed in the database (with --full-tap: repeat it)");
@@ -126,10 +129,11 @@ int main(int argc, char** argv) {
       if (!file.error.empty()) throw MessageFileError(file.error);
       message = file.text;
     }
+    typed = message;
     message = ForTheLine(AsMessageBoxText(message), tap.on);
     if (!pins.empty() && !have_message) throw CLI::RequiredError("--message or --message-file");
     if (tap.on) {
-      requests = Requests(pins, message, tap);
+      requests = Requests(pins, message, typed, tap);
     } else if (pins.size() != 1) {
       throw CLI::ValidationError("--pin", "give one --pin (several need --full-tap)");
     }
@@ -144,7 +148,7 @@ int main(int argc, char** argv) {
   if (*phone_opt) options.phone = phone;
   if (UsesGateway(gateway)) {
     std::vector<GatewayPage> pages;
-    if (!tap.on) requests = {{pins.front(), message}};
+    if (!tap.on) requests = {{pins.front(), message, typed}};
     for (const auto& r : requests) pages.push_back({r.pin, r.text});
     return SubmitToGateway(gateway, options, pages, stdout, stderr);
   }
@@ -154,5 +158,6 @@ int main(int argc, char** argv) {
   }
   options.pin = pins.front();
   options.message = message;
+  options.typed = typed;
   return SendPage(options, stdout, stderr);
 }
