@@ -1,11 +1,10 @@
-// The recipient check: an empty PIN, a PIN the block would cut (more than
-// kMaxPinChars), a space, a control character or a character the line cannot
-// carry in it; an empty number, one the form would cut, or one holding what a
-// modem would read as a command (the dial-string check's own rule).
+// The recipient check: the send path's own check of the PIN and the number
+// (paging/field_fault.h), then the dial-string check's rule for what a modem
+// would read as a command, each fault said naming the dialog's box.
 #include "app/recipient_check.h"
 
+#include "paging/field_fault.h"
 #include "paging/message_block.h"
-#include "paging/page_check.h"
 #include "telephony/dial_string.h"
 
 namespace zentrel {
@@ -14,74 +13,53 @@ namespace {
 const QString kPinBox = QStringLiteral("PIN Number");
 const QString kPhoneBox = QStringLiteral("Paging Terminal Number");
 
-RecipientProblem Problem(RecipientProblem::Field field, const QString& text) {
-  return {field, text};
+// "a space", "the control character <0x09>", "the byte <0xE9>" or "\"ü\"".
+QString Describe(const FieldFault& f) {
+  const QString c = QString::fromStdString(f.character);
+  if (f.kind == FieldFault::kSpace) return QStringLiteral("a space");
+  if (f.kind == FieldFault::kControl) return QStringLiteral("the control character ") + c;
+  if (IsByteCode(f)) return QStringLiteral("the byte ") + c;
+  return QStringLiteral("\"%1\"").arg(c);
 }
 
-// The first character of `text` that is not printable ASCII, or a space when
-// `space_too`; -1 when none.
-qsizetype FirstUnfit(const QString& text, bool space_too) {
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i].unicode();
-    if (c < 0x20 || c >= 0x7F || (space_too && c == u' ')) return i;
+QString PinProblemText(const QString& pin) {
+  const FieldFault f = PinFault(pin.toStdString());
+  switch (f.kind) {
+    case FieldFault::kNone: return {};
+    case FieldFault::kEmpty:
+      return QStringLiteral("The %1 is empty; a page needs the pager's PIN.").arg(kPinBox);
+    case FieldFault::kTooLong:
+      return QStringLiteral(
+                 "The %1 has more than %2 characters; a page would reach PIN \"%3\" instead.")
+          .arg(kPinBox)
+          .arg(kMaxPinChars)
+          .arg(pin.left(static_cast<qsizetype>(kMaxPinChars)));
+    default:
+      return QStringLiteral(
+                 "The %1 holds %2 at position %3; a PIN holds only plain characters and no space.")
+          .arg(kPinBox, Describe(f))
+          .arg(f.at);
   }
-  return -1;
 }
 
-QString Describe(const QString& text, qsizetype at) {
-  const char16_t c = text[at].unicode();
-  if (c == u' ') return QStringLiteral("a space");
-  if (c < 0x20 || c == 0x7F) {
-    const std::string name = FirstControlCharacter(text.mid(at, 1).toStdString());
-    return QString::fromStdString(name.substr(0, name.find(" (")));
-  }
-  return QStringLiteral("\"%1\"").arg(text.mid(at, 1));
-}
-
-RecipientProblem PinProblem(const QString& pin) {
-  using F = RecipientProblem::Field;
-  if (pin.isEmpty())
-    return Problem(F::kPin,
-                   QStringLiteral("The %1 is empty; a page needs the pager's PIN.").arg(kPinBox));
-  if (const qsizetype at = FirstUnfit(pin, true); at >= 0) {
-    return Problem(
-        F::kPin,
-        QStringLiteral(
-            "The %1 holds %2 at position %3; a PIN holds only plain characters and no space.")
-            .arg(kPinBox, Describe(pin, at))
-            .arg(at + 1));
-  }
-  if (static_cast<std::size_t>(pin.size()) > kMaxPinChars) {
-    return Problem(
-        F::kPin,
-        QStringLiteral("The %1 has more than %2 characters; a page would reach PIN \"%3\" instead.")
-            .arg(kPinBox)
-            .arg(kMaxPinChars)
-            .arg(pin.left(static_cast<qsizetype>(kMaxPinChars))));
-  }
-  return {};
-}
-
-RecipientProblem PhoneProblem(const QString& phone) {
-  using F = RecipientProblem::Field;
-  if (phone.isEmpty())
-    return Problem(F::kPhone,
-                   QStringLiteral("The %1 is empty; there is nothing to dial.").arg(kPhoneBox));
-  if (static_cast<std::size_t>(phone.size()) > kMaxPhoneChars) {
-    return Problem(F::kPhone,
-                   QStringLiteral("The %1 has more than %2 characters; it would be dialled cut.")
-                       .arg(kPhoneBox)
-                       .arg(kMaxPhoneChars));
-  }
-  if (const qsizetype at = FirstUnfit(phone, false); at >= 0) {
-    return Problem(F::kPhone,
-                   QStringLiteral("The %1 holds %2 at position %3; it cannot be dialled.")
-                       .arg(kPhoneBox, Describe(phone, at))
-                       .arg(at + 1));
+QString PhoneProblemText(const QString& phone) {
+  const FieldFault f = NumberFault(phone.toStdString());
+  switch (f.kind) {
+    case FieldFault::kNone: break;
+    case FieldFault::kEmpty:
+      return QStringLiteral("The %1 is empty; there is nothing to dial.").arg(kPhoneBox);
+    case FieldFault::kTooLong:
+      return QStringLiteral("The %1 has more than %2 characters; no line can dial it.")
+          .arg(kPhoneBox)
+          .arg(kMaxPhoneChars);
+    default:
+      return QStringLiteral("The %1 holds %2 at position %3; it cannot be dialled.")
+          .arg(kPhoneBox, Describe(f))
+          .arg(f.at);
   }
   if (const std::string problem = DialStringProblem(phone.toStdString()); !problem.empty()) {
-    return Problem(F::kPhone, QStringLiteral("The %1 cannot be dialled: %2.")
-                                  .arg(kPhoneBox, QString::fromStdString(problem)));
+    return QStringLiteral("The %1 cannot be dialled: %2.")
+        .arg(kPhoneBox, QString::fromStdString(problem));
   }
   return {};
 }
@@ -89,9 +67,11 @@ RecipientProblem PhoneProblem(const QString& phone) {
 }  // namespace
 
 RecipientProblem CheckRecipient(const QString& pin, const QString& phone) {
-  if (RecipientProblem problem = PinProblem(pin); problem.field != RecipientProblem::kNone)
-    return problem;
-  return PhoneProblem(phone);
+  if (QString text = PinProblemText(pin); !text.isEmpty()) return {RecipientProblem::kPin, text};
+  if (QString text = PhoneProblemText(phone); !text.isEmpty()) {
+    return {RecipientProblem::kPhone, text};
+  }
+  return {};
 }
 
 }  // namespace zentrel

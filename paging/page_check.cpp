@@ -5,23 +5,14 @@
 #include "paging/page_check.h"
 
 #include <cctype>
-#include <cstdio>
 
 #include "paging/message_block.h"
-#include "paging/readable_text.h"
 
 namespace zentrel {
 namespace {
 
 bool IsControl(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
-bool ContinuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-std::size_t Characters(std::string_view text) {
-  std::size_t count = 0;
-  for (const char c : text) count += ContinuesCharacter(c) ? 0 : 1;
-  return count;
-}
 
 }  // namespace
 
@@ -29,31 +20,39 @@ std::string FirstControlCharacter(std::string_view text, bool line_breaks_allowe
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (!IsControl(byte) || (line_breaks_allowed && IsLineBreak(text[i]))) continue;
-    std::string name(ControlToken(byte));
-    if (name.empty()) {
-      char code[8];
-      std::snprintf(code, sizeof code, "<0x%02X>", byte);
-      name = code;
-    }
-    return "the control character " + name + " (character " +
-           std::to_string(Characters(text.substr(0, i)) + 1) + ")";
+    return "the control character " + ControlCharacterName(byte) + " (character " +
+           std::to_string(CharacterCount(text.substr(0, i)) + 1) + ")";
   }
   return {};
 }
 
 namespace {
 
-// A PIN's problem once it is there: a control character, or too long.
+// A character of a field as the clauses name it.
+std::string Holds(const FieldFault& f) {
+  const std::string place = " (character " + std::to_string(f.at) + ")";
+  switch (f.kind) {
+    case FieldFault::kControl: return " holds the control character " + f.character + place;
+    case FieldFault::kSpace: return " holds a space" + place;
+    default:
+      return (IsByteCode(f) ? " holds the byte " + f.character : " holds \"" + f.character + "\"") +
+             place;
+  }
+}
+
+// A PIN's problem once it is there: a character it may not hold, or too long.
 std::string PinFieldProblem(std::string_view pin) {
-  if (const std::string found = FirstControlCharacter(pin); !found.empty()) {
-    return "the PIN holds " + found;
+  const FieldFault f = PinFault(pin);
+  switch (f.kind) {
+    case FieldFault::kNone:
+    case FieldFault::kEmpty: return {};
+    case FieldFault::kTooLong:
+      return "the PIN \"" + std::string(pin) + "\" has more than " + std::to_string(kMaxPinChars) +
+             " characters; the page would reach PIN \"" + std::string(pin.substr(0, kMaxPinChars)) +
+             "\" instead";
+    case FieldFault::kNotAscii: return "the PIN" + Holds(f) + ", which the line cannot carry";
+    default: return "the PIN" + Holds(f);
   }
-  if (pin.size() > kMaxPinChars) {
-    return "the PIN \"" + std::string(pin) + "\" has more than " + std::to_string(kMaxPinChars) +
-           " characters; the page would reach PIN \"" + std::string(pin.substr(0, kMaxPinChars)) +
-           "\" instead";
-  }
-  return {};
 }
 
 // "the PIN is empty" said for a send: "The PIN is empty; nothing was sent."
@@ -70,15 +69,16 @@ std::string PinProblem(std::string_view pin) {
 }
 
 std::string NumberProblem(std::string_view phone) {
-  if (phone.empty()) return "the phone number is empty";
-  if (const std::string found = FirstControlCharacter(phone); !found.empty()) {
-    return "the phone number holds " + found;
+  const FieldFault f = NumberFault(phone);
+  switch (f.kind) {
+    case FieldFault::kNone: return {};
+    case FieldFault::kEmpty: return "the phone number is empty";
+    case FieldFault::kTooLong:
+      return "the phone number \"" + std::string(phone) + "\" has " + std::to_string(phone.size()) +
+             " characters, more than the " + std::to_string(kMaxPhoneChars) + " a line can dial";
+    case FieldFault::kNotAscii: return "the phone number" + Holds(f) + ", which no line can dial";
+    default: return "the phone number" + Holds(f);
   }
-  if (phone.size() > kMaxPhoneChars) {
-    return "the phone number \"" + std::string(phone) + "\" has " + std::to_string(phone.size()) +
-           " characters, more than the " + std::to_string(kMaxPhoneChars) + " a line can dial";
-  }
-  return {};
 }
 
 std::string BlockRefusal(std::string_view pin, std::string_view message) {
@@ -107,8 +107,8 @@ std::string MessageCutNotice(std::string_view message) {
   const std::string_view sent = MessageField(message);
   if (sent.size() == message.size()) return {};
   return "The message is longer than a page holds (" + std::to_string(kMaxMessageChars) +
-         " bytes): only its first " + std::to_string(Characters(sent)) + " of " +
-         std::to_string(Characters(message)) + " characters are sent.";
+         " bytes): only its first " + std::to_string(CharacterCount(sent)) + " of " +
+         std::to_string(CharacterCount(message)) + " characters are sent.";
 }
 
 }  // namespace zentrel

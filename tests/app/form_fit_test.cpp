@@ -96,7 +96,15 @@ TEST(RecipientCheck, RefusesWhatTheSendWouldRefuseNamingTheBox) {
        "The Paging Terminal Number holds the control character <CR> at position 4; it cannot be "
        "dialled."},
       {"2047", QString(32, '5'), F::kPhone,
-       "The Paging Terminal Number has more than 31 characters; it would be dialled cut."},
+       "The Paging Terminal Number has more than 31 characters; no line can dial it."},
+      {"2047", "555\u00e9", F::kPhone,
+       "The Paging Terminal Number holds \"\u00e9\" at position 4; it cannot be dialled."},
+      {"20\u009b", "5551234", F::kPin,
+       "The PIN Number holds the control character <0x9B> at position 3; a PIN holds only plain "
+       "characters and no space."},
+      {"1234567 ", "5551234", F::kPin,  // the space is named, not the length
+       "The PIN Number holds a space at position 8; a PIN holds only plain characters and no "
+       "space."},
       {"", "", F::kPin, "The PIN Number is empty; a page needs the pager's PIN."},
   };
   for (const auto& row : rows) {

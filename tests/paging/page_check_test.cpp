@@ -1,5 +1,6 @@
 // What a send lets through, from one table: PINs that would be cut, control
-// characters in the PIN, number and message, and messages longer than a
+// characters, spaces and letters the line cannot carry in the PIN and number,
+// control characters in the message, and messages longer than a
 // page, cut on a UTF-8 character boundary with a notice. Then the same
 // refusals where the block is built, when the boxes change during a call.
 #include "paging/page_check.h"
@@ -47,6 +48,20 @@ TEST(PageCheck, RefusalsAndNoticesOfOneRequest) {
       {"CR in PIN", {"10\r01", "hi", "555"}, "The PIN holds the control character <CR> (character 3)",
        ""},
       {"tab in PIN", {"\t1", "hi", "555"}, "The PIN holds the control character <0x09> (character 1)",
+       ""},
+      {"space in PIN", {"10 01", "hi", "555"}, "The PIN holds a space (character 3); nothing was sent.",
+       ""},
+      {"letter the line cannot carry in PIN", {"10\xC3\xBC", "hi", "555"},
+       "The PIN holds \"\xC3\xBC\" (character 3), which the line cannot carry; nothing was sent.", ""},
+      {"byte that is not UTF-8 in PIN", {"1\xE9", "hi", "555"},
+       "The PIN holds the byte <0xE9> (character 2), which the line cannot carry", ""},
+      {"C1 control in PIN", {"1\xC2\x9B", "hi", "555"},
+       "The PIN holds the control character <0x9B> (character 2)", ""},
+      {"long PIN with a space: the space is named", {"1234567 8", "hi", "555"},
+       "The PIN holds a space (character 8)", ""},
+      {"letter no modem dials in number", {"1001", "hi", "555\xC3\xA9"},
+       "The phone number holds \"\xC3\xA9\" (character 4), which no line can dial; nothing was "
+       "dialled.",
        ""},
       {"CR in number", {"1001", "hi", "5553333\rAT&F&W"},
        "The phone number holds the control character <CR> (character 8)", ""},
@@ -122,6 +137,7 @@ TEST(PageCheck, ABlockTheBoxesCannotMakeIsNeitherSentNorCountedAsSent) {
     const char* status;
   } rows[] = {{"12345678", "hi", "The PIN \"12345678\" has more than 7 characters"},
               {"1\r2", "hi", "The PIN holds the control character <CR>"},
+              {"1\xC3\xBC", "hi", "The PIN holds \"\xC3\xBC\" (character 2), which the line cannot"},
               {"1", "a\x04", "The message holds the control character <EOT>"}};
   for (const auto& row : rows) {
     ClearTransactionFlags();

@@ -40,7 +40,9 @@ TEST(ImportChecks, ARowIsRefusedExactlyWhenASendWouldBe) {
       {"a second modem command", "1001", "555;ATH",
        "pagephone cannot be dialled: the number holds a ';' at position 4"},
       {"not ASCII", "1001", "555\xC3\xA9",
-       "pagephone cannot be dialled: the number holds the non-ASCII byte 0xC3 at position 4"},
+       "pagephone cannot be dialled: the phone number holds \"\xC3\xA9\" (character 4), which no "
+       "line can dial"},
+      {"a space in the PIN", "10 1", "555", "the PIN holds a space (character 3)"},
       {"CR in the PIN", "10\r1", "555", "the PIN holds the control character <CR> (character 3)"},
   };
   for (const auto& row : rows) {
