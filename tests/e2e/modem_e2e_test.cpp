@@ -84,7 +84,9 @@ TEST_F(ModemEndToEnd, EachModemScenario) {
     const Finished sent = Send();
     EXPECT_EQ(sent.status, row.status) << row.scenario << "\n" << sent.err;
     EXPECT_NE(sent.err.find(row.said), std::string::npos) << row.scenario << "\n" << sent.err;
-    if (row.status == 0) EXPECT_NE(sent.out.find("Message Sent!"), std::string::npos) << row.scenario;
+    if (row.status == 0) {
+      EXPECT_NE(sent.out.find("Message Sent!"), std::string::npos) << row.scenario;
+    }
     modem->Wait(10s);
   }
 }
@@ -115,7 +117,9 @@ TEST_F(ModemEndToEnd, AModemThatNeverAnswersItsSetUpIsPassedOver) {
     EXPECT_NE(sent.err.find(skipped), std::string::npos) << sent.err;
     EXPECT_EQ(sent.err.find("Unknown reason"), std::string::npos) << sent.err;
     EXPECT_EQ(sent.out.find("Message Sent!") != std::string::npos, row.good_second_line) << sent.out;
-    if (good) EXPECT_EQ(good->Wait(10s).status, 0);
+    if (good) {
+      EXPECT_EQ(good->Wait(10s).status, 0);
+    }
     dead->Terminate();
     std::ifstream log(dir_ / "silent.log");
     const std::string events((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());

@@ -95,7 +95,9 @@ class SharedLine : public ::testing::Test {
 
   // The emulator links a fresh pty after each call; the victim may use it.
   void OpenThePortToAll() {
-    if (Calls() > calls_seen_) ASSERT_NE(modem_->WaitForLine("ready ", 30s), "");
+    if (Calls() > calls_seen_) {
+      ASSERT_NE(modem_->WaitForLine("ready ", 30s), "");
+    }
     calls_seen_ = Calls();
     const auto rw = fs::perms::owner_read | fs::perms::owner_write;
     fs::permissions(fs::canonical(dir_ / "modem"),

@@ -49,7 +49,9 @@ TEST(ImportChecks, ARowIsRefusedExactlyWhenASendWouldBe) {
     const std::string why = UnpageableReason(row.pin, row.phone);
     EXPECT_EQ(why, row.why) << row.name;
     // What a send refuses, the import refuses (the modem's own limits beside).
-    if (!RecipientRefusal(row.pin, row.phone).empty()) EXPECT_NE(why, "") << row.name;
+    if (!RecipientRefusal(row.pin, row.phone).empty()) {
+      EXPECT_NE(why, "") << row.name;
+    }
   }
 }
 

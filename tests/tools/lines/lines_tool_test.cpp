@@ -199,7 +199,9 @@ TEST_F(LinesTool, AddedLinesReadBackAsGiven) {
     if (!row.init.empty()) args.insert(args.end(), {"--", row.init});
     const Finished added = Run(args);
     EXPECT_EQ(added.status, row.added ? 0 : 1) << row.port_name << "\n" << added.err;
-    if (!row.added) EXPECT_NE(added.err.find("control character"), std::string::npos) << added.err;
+    if (!row.added) {
+      EXPECT_NE(added.err.find("control character"), std::string::npos) << added.err;
+    }
     if (!row.added) continue;
     ModemLineFields line;
     line.port = port;
