@@ -8,7 +8,6 @@
 #include <string_view>
 #include <thread>
 
-#include "paging/transaction_flags.h"
 #include "seriallink/comm_link.h"
 #include "seriallink/trace.h"
 #include "store/dao.h"
@@ -146,8 +145,7 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
     std::fprintf(err, "zentrel-send: %s\n", text.c_str());
   });
 
-  // The form's "Send Page": flags first, then the one start of a send.
-  ClearTransactionFlags();
+  // The one start of a send, as the form's "Send Page" makes it.
   TakeLineProblems();  // only this attempt's count
   const InCall in_call;  // a signal now waits for the hang-up
   StartedSend send = StartSend(request, view.view, [&view](CCommLink&, CTelephony& tapi) {

@@ -4,6 +4,7 @@
 #include "delivery/console_view.h"
 
 #include "base/terminal_text.h"
+#include "paging/transaction_flags.h"
 #include "seriallink/comm_link.h"
 #include "tap/reply_words.h"
 
@@ -16,7 +17,9 @@ ConsoleView::ConsoleView(UiLoop& loop, std::string pin, std::string message, std
       message_(std::move(message)),
       out_(out),
       timer_interval_ms_(timer_interval_ms),
-      transaction_(*this, []() -> ILinkWriter* { return g_pCommLink.load(); }) {}
+      transaction_(*this, []() -> ILinkWriter* { return g_pCommLink.load(); }) {
+  ClearTransactionFlags();  // the form's "Send Page" clears them first too
+}
 
 void ConsoleView::UpdateStatus(const std::string& text) {
   std::lock_guard lock(status_mutex_);
@@ -31,7 +34,7 @@ std::string ConsoleView::LastStatus() const {
   return last_status_;
 }
 
-int ConsoleView::StartLogonTimer() {
+int ConsoleView::OnLinkUp() {
   loop_.StartTimer(std::chrono::milliseconds(timer_interval_ms_), [this] {
     if (!transaction_.OnTimerTick()) loop_.StopTimer();
   });

@@ -1,7 +1,8 @@
 // The command-line sender's stand-in for the send-page form: the PIN and
 // message "boxes" are fixed texts, the status box is a line printed on
 // standard output each time the status changes, and the wake-up timer runs on
-// the sender's UI loop. It runs the very same page transaction as the form.
+// the sender's UI loop. It runs the very same page transaction as the form,
+// from cleared transaction flags.
 #pragma once
 
 #include <cstdio>
@@ -27,7 +28,7 @@ class ConsoleView : public IPageForm, public ILinkView {
   void UpdateStatus(const std::string& text) override;
 
   // ILinkView
-  int StartLogonTimer() override;
+  int OnLinkUp() override;  // starts the wake-up timer
   int ProcessReceivedData(const char* text, std::uint32_t length) override;
   ILinkTelephony* Tapi() override { return m_pTapi; }
 

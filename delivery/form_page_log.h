@@ -24,7 +24,7 @@ class FormPageLog : public ILinkView {
   ~FormPageLog() override;
 
   // ILinkView: all forwarded to the form's view.
-  int StartLogonTimer() override { return view_.StartLogonTimer(); }
+  int OnLinkUp() override { return view_.OnLinkUp(); }
   int ProcessReceivedData(const char* text, std::uint32_t length) override;
   ILinkTelephony* Tapi() override { return view_.Tapi(); }
 

@@ -15,7 +15,7 @@ TapView::TapView(UiLoop& loop, std::vector<tap::OutgoingPage> pages, tap::Sessio
                  IPageEvents* events)
     : loop_(loop), events_(events), session_(pages, *this, timings), reports_(pages.size()) {}
 
-int TapView::StartLogonTimer() {
+int TapView::OnLinkUp() {
   if (events_) events_->Connected();
   session_.Start();
   return 1;

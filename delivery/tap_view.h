@@ -32,7 +32,7 @@ class TapView : public ILinkView, public tap::ISessionIo {
           IPageEvents* events = nullptr);
 
   // ILinkView
-  int StartLogonTimer() override;  // UI loop
+  int OnLinkUp() override;  // UI loop: the session starts
   int ProcessReceivedData(const char* text, std::uint32_t length) override;  // read thread
   ILinkTelephony* Tapi() override { return m_pTapi; }
   bool FramesAnswers() const override { return true; }  // the engine acts on each answer's CR

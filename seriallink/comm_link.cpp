@@ -70,7 +70,7 @@ int CCommLink::Attach(int comm_handle, const CommHandover& with) {
     CloseReadThread();
     return FailAttach(*device);
   }
-  core_->view().StartLogonTimer();
+  core_->view().OnLinkUp();
   return 1;
 }
 

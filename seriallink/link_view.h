@@ -21,9 +21,10 @@ class ILinkTelephony {
 class ILinkView {
  public:
   virtual ~ILinkView() = default;
-  // Starts the 4000 ms wake-up timer; called on the UI thread, last step of
+  // The link is up (both its threads run): the form starts its wake-up
+  // timer, a session engine its session. On the UI thread, the last step of
   // a successful Attach. Returns 1.
-  virtual int StartLogonTimer() = 0;
+  virtual int OnLinkUp() = 0;
   // Every received block and every line-error report, on the read thread.
   // `text` is NUL-terminated; returns 1 to go on reading.
   virtual int ProcessReceivedData(const char* text, std::uint32_t length) = 0;

@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 
 class TimingView : public ILinkView {
  public:
-  int StartLogonTimer() override { return 1; }
+  int OnLinkUp() override { return 1; }
   int ProcessReceivedData(const char*, std::uint32_t) override {
     std::lock_guard lock(mutex_);
     delivered_ = Clock::now();

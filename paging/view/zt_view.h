@@ -129,9 +129,12 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   QString TypedMessage() const;
   const MessageBoxFn& MessageBox() const { return message_box_; }
   QTimer* LogonTimer() const { return timer_; }
+  // Starts the 4000 ms wake-up timer (from any thread: queued to the UI
+  // thread); a step of the call. Returns 1.
+  int StartLogonTimer();
 
   // ILinkView
-  int StartLogonTimer() override;
+  int OnLinkUp() override { return StartLogonTimer(); }
   int ProcessReceivedData(const char* text, std::uint32_t length) override;
   ILinkTelephony* Tapi() override { return m_pTapi.load(); }
 

@@ -161,7 +161,7 @@ TEST(TtySource, PortThatRefusesItsFormatIsNotTaken) {
   EXPECT_EQ(link.Attach(slave, Handover(LineFormat{.speed = 12345})), 0);
   EXPECT_TRUE(trace.Contains("Attach: cannot set up the port: unsupported speed 12345\n"));
   EXPECT_FALSE(link.IsAttached());
-  EXPECT_EQ(view.timer_starts.load(), 0);
+  EXPECT_EQ(view.link_ups.load(), 0);
   EXPECT_NE(fcntl(slave, F_GETFD), -1) << "the caller still owns it";
   close(slave);
   close(master);

@@ -61,7 +61,7 @@ TEST_F(PtyLinkTest, PostedBlocksGoOutAndASecondAttachIsRefused) {
   Attach();
   EXPECT_EQ(link.Attach(slave), 0);  // a second Attach is refused; the first goes on
   EXPECT_TRUE(trace.Contains("Already have a comm file open\n"));
-  EXPECT_EQ(view.timer_starts.load(), 1);
+  EXPECT_EQ(view.link_ups.load(), 1);
 
   const std::string logon = "\x1bPG1\r";
   char* block = LocalAlloc(logon.size());

@@ -36,7 +36,7 @@ inline CommHandover Handover(const LineFormat& format,
 // The view, and the telephony object behind it that counts link-failure reports.
 class RecordingView : public ILinkView, public ILinkTelephony {
  public:
-  int StartLogonTimer() override { return timer_starts.fetch_add(1), 1; }
+  int OnLinkUp() override { return link_ups.fetch_add(1), 1; }
   ILinkTelephony* Tapi() override { return this; }
   int UninitTelephony() override {
     failure_reports.fetch_add(1);
@@ -72,7 +72,7 @@ class RecordingView : public ILinkView, public ILinkTelephony {
 
   std::function<void()> on_uninit;  // set before the link attaches
   std::atomic<int> failure_reports{0};
-  std::atomic<int> timer_starts{0};
+  std::atomic<int> link_ups{0};
   std::atomic<int> result{1};
 
  private:
