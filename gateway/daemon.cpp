@@ -81,7 +81,10 @@ class Loop {
         server_(s.socket_path, {s.client_timeout_s, max_clients, 1 << 20}, handler_),
         calls_(s, queue, [this] { server_.PagesChanged(); }),
         http_(s, [this] {
-          return DaemonState{handler_, queue_, recipients_, calls_, server_.Accepting(), clock_()};
+          return DaemonState{
+              handler_, queue_, recipients_, calls_, server_.Accepting(), clock_(), [this] {
+                server_.PagesChanged();
+              }};
         }) {
     calls_.SetLines(ReadLines(s.lines_path));
   }

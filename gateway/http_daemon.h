@@ -24,8 +24,9 @@ struct DaemonState {
   queue::PageQueue& queue;
   const Recipients& recipients;
   const LineCalls& lines;
-  bool accepting;  // false while the daemon stops: take no new pages
-  double now;      // Unix seconds
+  bool accepting;                       // false while the daemon stops: take no new pages
+  double now;                           // Unix seconds
+  std::function<void()> pages_changed;  // after a change made a page final
 };
 
 class Unavailable : public std::runtime_error {

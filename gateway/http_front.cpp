@@ -23,7 +23,7 @@ HttpFront::HttpFront(const GatewaySettings& settings, std::function<DaemonState(
       context_{access_, tokens_, settings} {
   if (!settings.http.enabled) return;
   server_ = std::make_unique<HttpServer>(settings.http, [this](httplib::Server& server) {
-    HttpRoutes routes(server, tokens_);
+    HttpRoutes routes(server, tokens_, context_.settings.http);
     AddRoutes(routes, context_);
   });
   Log("HTTP on " + server_->Where() +

@@ -29,3 +29,33 @@ bool RequireContentType(const httplib::Request& req, httplib::Response& res,
 }
 
 }  // namespace zentrel::gateway
+
+namespace zentrel::gateway {
+
+int StatusOf(const nlohmann::json& answer, int ok_status) {
+  if (answer.value("ok", false)) return ok_status;
+  const std::string code = answer.value("code", "");
+  if (code == "bad-request") return 400;
+  if (code == "unknown-pin" || code == "refused") return 422;
+  if (code == "no-such-page") return 404;
+  if (code == "final" || code == "on-the-line") return 409;
+  if (code == "unavailable") return 503;
+  return 500;
+}
+
+nlohmann::json LinesJson(const std::vector<LineState>& lines) {
+  nlohmann::json out = nlohmann::json::array();
+  for (const LineState& line : lines) {
+    out.push_back({{"name", line.name},
+                   {"state", line.state},
+                   {"pages", line.pages},
+                   {"since", line.since},
+                   {"rest_until", line.rest_until},
+                   {"failures", line.failures},
+                   {"calls", line.calls},
+                   {"busy_seconds", line.busy_s}});
+  }
+  return out;
+}
+
+}  // namespace zentrel::gateway

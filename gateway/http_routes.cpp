@@ -1,5 +1,9 @@
-// The access check around every route, and the list of route groups.
+// The access check around every route, the body's reading for POST routes
+// (bounded in size and in time: a body that trickles in is cut off), and the
+// list of route groups.
 #include "gateway/http_routes.h"
+
+#include <chrono>
 
 #include "gateway/http_reply.h"
 
@@ -28,15 +32,48 @@ bool Admit(const TokenSet& tokens, const httplib::Request& req, httplib::Respons
   return false;
 }
 
+// The whole body into `body` within the request's time; else the answer
+// (408 too slow, 413 too big, 400 cut short) and false.
+bool ReadBody(const httplib::ContentReader& reader, const HttpSettings& limits, std::string& body,
+              httplib::Response& res) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>(limits.timeout_s));
+  bool late = false;
+  bool big = false;
+  const bool whole = reader([&](const char* data, std::size_t size) {
+    late = Clock::now() > deadline;
+    big = body.size() + size > limits.max_body;
+    if (late || big) return false;
+    body.append(data, size);
+    return true;
+  });
+  if (whole) return true;
+  res.set_header("Connection", "close");
+  if (late) {
+    ReplyError(res, 408, "bad-request", "The body took too long to arrive; nothing was queued.");
+  } else if (big || res.status == 413) {
+    ReplyError(res, 413, "bad-request",
+               "A body may have at most " + std::to_string(limits.max_body) +
+                   " bytes; nothing was queued.");
+  } else {
+    ReplyError(res, 400, "bad-request", "The body did not arrive whole; nothing was queued.");
+  }
+  return false;
+}
+
 }  // namespace
 
-httplib::Server::Handler HttpRoutes::Guard(Access access, RouteHandler handler) const {
-  return [&tokens = tokens_, access, handler = std::move(handler)](const httplib::Request& req,
-                                                                   httplib::Response& res) {
+HttpRoutes::Guarded HttpRoutes::Guard(Access access, RouteHandler handler) const {
+  return [&tokens = tokens_, &limits = limits_, access, handler = std::move(handler)](
+             const httplib::Request& req, httplib::Response& res,
+             const httplib::ContentReader* reader) {
     std::string caller;
     if (access == Access::kToken && !Admit(tokens, req, res, caller)) return;
     try {
-      handler(req, res, caller);
+      if (!reader) return handler(req, res, caller);
+      httplib::Request whole = req;
+      if (ReadBody(*reader, limits, whole.body, res)) handler(whole, res, caller);
     } catch (const Unavailable& e) {
       ReplyError(res, 503, "unavailable", e.what());
     } catch (const queue::QueueError& e) {
@@ -49,21 +86,31 @@ httplib::Server::Handler HttpRoutes::Guard(Access access, RouteHandler handler) 
 }
 
 void HttpRoutes::Get(const std::string& pattern, Access access, RouteHandler handler) {
-  server_.Get(pattern, Guard(access, std::move(handler)));
+  server_.Get(pattern, [guard = Guard(access, std::move(handler))](const httplib::Request& req,
+                                                                   httplib::Response& res) {
+    guard(req, res, nullptr);
+  });
 }
 
 void HttpRoutes::Post(const std::string& pattern, Access access, RouteHandler handler) {
-  server_.Post(pattern, Guard(access, std::move(handler)));
+  server_.Post(pattern, [guard = Guard(access, std::move(handler))](
+                            const httplib::Request& req, httplib::Response& res,
+                            const httplib::ContentReader& reader) { guard(req, res, &reader); });
 }
 
 void HttpRoutes::Delete(const std::string& pattern, Access access, RouteHandler handler) {
-  server_.Delete(pattern, Guard(access, std::move(handler)));
+  server_.Delete(pattern, [guard = Guard(access, std::move(handler))](const httplib::Request& req,
+                                                                      httplib::Response& res) {
+    guard(req, res, nullptr);
+  });
 }
 
 void AddRoutes(HttpRoutes& routes, HttpContext& context) {
   AddWctpRoutes(routes, context);
   AddHealthRoutes(routes, context);
   AddApiRoutes(routes, context);
+  AddAlertRoutes(routes, context);
+  AddStatusRoutes(routes, context);
 }
 
 }  // namespace zentrel::gateway

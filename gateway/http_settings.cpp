@@ -35,6 +35,33 @@ std::string ParseListen(HttpSettings& s) {
   return ParsePort(port, s.port) ? "" : bad;
 }
 
+// "NAME:PIN[,PIN...][:send-resolved=yes|no]"; "" when good.
+std::string ParseReceiver(const std::string& line, HttpSettings& s) {
+  std::string rest = line;
+  AlertReceiver receiver;
+  for (const auto& [suffix, value] :
+       {std::pair{":send-resolved=no", false}, std::pair{":send-resolved=yes", true}}) {
+    const std::string tail = suffix;
+    if (rest.size() > tail.size() &&
+        rest.compare(rest.size() - tail.size(), tail.size(), tail) == 0) {
+      rest.resize(rest.size() - tail.size());
+      receiver.send_resolved = value;
+    }
+  }
+  const auto colon = rest.rfind(':');
+  if (colon == std::string::npos || colon == 0) {
+    return "alert-receiver \"" + line + "\" is not NAME:PIN[,PIN...][:send-resolved=no]";
+  }
+  std::string pins = rest.substr(colon + 1) + ",";
+  for (std::size_t start = 0, comma; (comma = pins.find(',', start)) != std::string::npos;
+       start = comma + 1) {
+    if (comma > start) receiver.pins.push_back(pins.substr(start, comma - start));
+  }
+  if (receiver.pins.empty()) return "alert-receiver \"" + line + "\" names no PIN";
+  s.receivers[rest.substr(0, colon)] = receiver;
+  return "";
+}
+
 }  // namespace
 
 void AddHttpOptions(CLI::App& app, HttpSettings& s) {
@@ -57,6 +84,13 @@ void AddHttpOptions(CLI::App& app, HttpSettings& s) {
   app.add_option("--http-threads", s.threads, "HTTP requests served at once")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));
+  app.add_option("--alert-receiver", s.alert_receiver_lines,
+                 "an alert receiver's PINs, NAME:PIN[,PIN...][:send-resolved=no]");
+  app.add_option("--alert-template", s.alert_template, "an alert page's text, {name} for values")
+      ->capture_default_str();
+  app.add_option("--alert-split", s.alert_split,
+                 "a long alert goes in several pages (true) or is cut (false)")
+      ->capture_default_str();
 }
 
 bool IsLoopbackHost(const std::string& host) {
@@ -67,6 +101,9 @@ bool IsLoopbackHost(const std::string& host) {
 
 std::string FinishHttpSettings(HttpSettings& s) {
   s.enabled = s.listen != "off";
+  for (const std::string& line : s.alert_receiver_lines) {
+    if (std::string why = ParseReceiver(line, s); !why.empty()) return why;
+  }
   if (!s.enabled) return "";
   if (std::string why = ParseListen(s); !why.empty()) return why;
   if (s.cert_path.empty() != s.key_path.empty()) {

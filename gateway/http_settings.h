@@ -8,10 +8,20 @@
 #include <CLI/CLI.hpp>
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "gateway/alert_payload.h"
+
 namespace zentrel::gateway {
+
+// Where an alert group's receiver pages: gateway.conf's
+// "alert-receiver = NAME:PIN[,PIN...][:send-resolved=no]".
+struct AlertReceiver {
+  std::vector<std::string> pins;
+  bool send_resolved = true;
+};
 
 struct HttpSettings {
   std::string listen = "127.0.0.1:8444";  // as given: "[HOST:]PORT" or "off"
@@ -25,14 +35,18 @@ struct HttpSettings {
   std::size_t max_headers = 64;
   double timeout_s = 10;  // one request's whole time, and a connection's idle time
   int threads = 8;        // requests served at once
+  std::vector<std::string> alert_receiver_lines;
+  std::map<std::string, AlertReceiver> receivers;  // from alert_receiver_lines
+  std::string alert_template = kDefaultAlertTemplate;
+  bool alert_split = false;  // a long alert in several pages, else cut
   bool Tls() const { return !cert_path.empty(); }
 };
 
 void AddHttpOptions(CLI::App& app, HttpSettings& s);
 
-// Splits `listen` into host and port and checks the whole: "" when fine,
-// else the sentence for a person. Listening beyond loopback needs TLS and
-// at least one token.
+// Splits `listen` into host and port, reads the receivers, and checks the
+// whole: "" when fine, else the sentence for a person. Listening beyond
+// loopback needs TLS and at least one token.
 std::string FinishHttpSettings(HttpSettings& s);
 
 // 127.0.0.0/8, ::1 and "localhost".

@@ -83,6 +83,7 @@ bool LineCalls::Start(std::size_t index, Slot& slot, double now) {
   Log(name + ": a call for " + std::to_string(call->ids.size()) + " page(s)" +
       (modem ? " to " + batch.phone : ""));
   slot.call = std::move(call);
+  ++slot.calls;
   return true;
 }
 
@@ -174,6 +175,8 @@ void LineCalls::Finish(Slot& slot, double now) {
     if (!call.answered.count(id)) open.push_back(id);
   }
   const auto ms = static_cast<std::int64_t>((now - call.started) * 1000);
+  slot.busy_s += now - call.started;
+  durations_.Add(now - call.started);
   try {
     if (!open.empty() &&
         !queue_.EndCall(open, {call.line_name, reason, words, now, ms, !stopping_}).empty()) {
@@ -221,6 +224,39 @@ bool LineCalls::Busy() const {
     if (slot.call) return true;
   }
   return false;
+}
+
+void CallDurations::Add(double seconds) {
+  for (std::size_t i = 0; i < kBounds.size(); ++i) {
+    if (seconds <= kBounds[i]) {
+      ++counts[i];
+      break;
+    }
+  }
+  ++count;
+  sum += seconds;
+}
+
+std::vector<LineState> LineCalls::States(double now) const {
+  std::vector<LineState> states;
+  for (const Slot& slot : slots_) {
+    LineState state;
+    state.name = slot.line ? slot.line->LineName() : slot.call ? slot.call->line_name : "";
+    state.state = !slot.line              ? "dropped"
+                  : slot.call             ? "in a call"
+                  : slot.rest_until > now ? "resting"
+                                          : "idle";
+    if (slot.call) {
+      state.pages = slot.call->ids;
+      state.since = slot.call->started;
+    }
+    state.rest_until = slot.rest_until > now ? slot.rest_until : 0;
+    state.failures = slot.failures;
+    state.calls = slot.calls;
+    state.busy_s = slot.busy_s + (slot.call ? now - slot.call->started : 0);
+    states.push_back(std::move(state));
+  }
+  return states;
 }
 
 double LineCalls::NextDeadline() const {

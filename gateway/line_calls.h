@@ -8,6 +8,7 @@
 
 #include <poll.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <set>
@@ -20,6 +21,28 @@
 #include "telephony/lines_config.h"
 
 namespace zentrel::gateway {
+
+// What a line is doing, for the HTTP status page and API.
+struct LineState {
+  std::string name;
+  std::string state;                 // "idle", "in a call", "resting", "dropped"
+  std::vector<queue::PageId> pages;  // the call's
+  double since = 0;                  // the call's start
+  double rest_until = 0;
+  int failures = 0;   // calls in a row that found the line unusable
+  long calls = 0;     // calls started since the daemon started
+  double busy_s = 0;  // seconds in calls since the daemon started
+};
+
+// How long calls took, for the metrics' histogram: calls per bucket (at
+// most its bound in seconds, more than the one before; not cumulative).
+struct CallDurations {
+  static constexpr std::array<double, 8> kBounds{1, 5, 10, 30, 60, 120, 300, 600};
+  std::array<long, 8> counts{};
+  long count = 0;
+  double sum = 0;
+  void Add(double seconds);
+};
 
 class LineCalls {
  public:
@@ -43,6 +66,8 @@ class LineCalls {
   bool Busy() const;                // a call is under way
   bool CanStart(double now) const;  // a line is free and not resting
   double NextDeadline() const;      // the end of the earliest rest
+  std::vector<LineState> States(double now) const;
+  const CallDurations& Durations() const { return durations_; }
 
  private:
   struct Call {
@@ -62,6 +87,8 @@ class LineCalls {
     std::unique_ptr<Call> call;
     double rest_until = 0;
     int failures = 0;
+    long calls = 0;
+    double busy_s = 0;  // of the calls over
   };
   bool Start(std::size_t index, Slot& slot, double now);
   void OnEvent(Call& call, const WorkerEvent& event, double now);
@@ -74,6 +101,7 @@ class LineCalls {
   std::vector<Slot> slots_;
   bool stopping_ = false;
   std::string last_trouble_;  // the queue's last failure, logged once
+  CallDurations durations_;
 };
 
 }  // namespace zentrel::gateway

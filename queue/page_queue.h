@@ -6,6 +6,7 @@
 #pragma once
 
 #include <limits>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -57,6 +58,15 @@ struct QueueOptions {
   double reconnect_max_s = 5;  // the longest wait between tries to reach the database
 };
 
+// Counts for a service's metrics.
+struct QueueStats {
+  std::map<std::string, std::int64_t>
+      pages;  // state name -> pages (merged submissions not counted)
+  std::map<std::pair<std::string, std::string>, std::int64_t>
+      attempts;                            // (outcome, reason) -> tries
+  std::optional<double> oldest_queued_at;  // of the pages still queued
+};
+
 class PageQueue {
  public:
   virtual ~PageQueue() = default;
@@ -101,6 +111,9 @@ class PageQueue {
   // again after an outage. Returns when it wants to run next (now: pages
   // were submitted or changed elsewhere; infinity: only when WakeFd wakes).
   virtual double Tick(double /*now*/) { return std::numeric_limits<double>::infinity(); }
+  // Counts for metrics. This default reads every page through Newest; a
+  // back-end may count in place.
+  virtual QueueStats Stats();
 };
 
 // Opens (creating when missing) the SQLite queue at `path`; throws QueueError.

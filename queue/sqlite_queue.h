@@ -29,6 +29,7 @@ class SqliteQueue : public PageQueue {
   int Recover(double now) override;
   std::vector<PageId> ExpireDue(double now) override;
   std::optional<double> NextDue() override;
+  QueueStats Stats() override;  // sqlite_queue_stats.cpp
 
  private:
   void CreateSchema();
