@@ -4,6 +4,8 @@
 // re-post of the same group within the dedupe window pages nobody (200 with
 // the first post's pages). 4xx when the post can never be taken (the tools
 // drop it: it is logged), 503 when it could not be taken now (they retry).
+#include <algorithm>
+
 #include "gateway/alert_dedupe.h"
 #include "gateway/alert_payload.h"
 #include "gateway/http_reply.h"
@@ -28,6 +30,22 @@ std::vector<std::string> QueryPins(const httplib::Request& req) {
   return pins;
 }
 
+// The query's PINs, then the receiver's, each once. The receiver's hear of
+// a resolved group only when it asks for that; the query's always do (the
+// tool posted it because that webhook asked).
+std::vector<std::string> AlertPins(const httplib::Request& req, const AlertReceiver* receiver,
+                                   const AlertGroup& group) {
+  std::vector<std::string> pins = QueryPins(req);
+  if (receiver && (group.status != "resolved" || receiver->send_resolved)) {
+    pins.insert(pins.end(), receiver->pins.begin(), receiver->pins.end());
+  }
+  std::vector<std::string> once;
+  for (const std::string& pin : pins) {
+    if (std::find(once.begin(), once.end(), pin) == once.end()) once.push_back(pin);
+  }
+  return once;
+}
+
 void Refuse(httplib::Response& res, int status, const std::string& code, const std::string& why) {
   Log("an alert post was refused (HTTP " + std::to_string(status) + "): " + why);
   ReplyError(res, status, code, why);
@@ -42,18 +60,15 @@ void PostAlerts(HttpContext& context, AlertDedupe& dedupe, const httplib::Reques
   }
   const AlertGroup& group = std::get<AlertGroup>(parsed);
   const HttpSettings& http = context.settings.http;
-  std::vector<std::string> pins = QueryPins(req);
-  bool send_resolved = true;
-  if (const auto found = http.receivers.find(group.receiver); found != http.receivers.end()) {
-    pins.insert(pins.end(), found->second.pins.begin(), found->second.pins.end());
-    send_resolved = found->second.send_resolved;
-  }
-  if (pins.empty()) {
+  const auto found = http.receivers.find(group.receiver);
+  const AlertReceiver* receiver = found == http.receivers.end() ? nullptr : &found->second;
+  const std::vector<std::string> pins = AlertPins(req, receiver, group);
+  if (pins.empty() && !receiver) {
     return Refuse(res, 400, "bad-request",
                   "No PIN for the receiver \"" + group.receiver +
                       "\": give ?pin=PIN or map it with alert-receiver; nothing was queued.");
   }
-  if (group.status == "resolved" && !send_resolved) {
+  if (pins.empty()) {  // a resolved group its receiver does not want
     return ReplyJson(res, 200, {{"ok", true}, {"ids", json::array()}, {"resolved", "not paged"}});
   }
   Request request;
