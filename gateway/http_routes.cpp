@@ -25,7 +25,10 @@ bool Admit(const TokenSet& tokens, const httplib::Request& req, httplib::Respons
     caller = *name;
     return true;
   }
-  res.set_header("WWW-Authenticate", "Bearer realm=\"zentrel\", Basic realm=\"zentrel\"");
+  // One challenge a header: a browser reads only the first of a list, and
+  // would not offer basic auth after a bearer challenge it cannot answer.
+  res.set_header("WWW-Authenticate", "Basic realm=\"zentrel\"");
+  res.set_header("WWW-Authenticate", "Bearer realm=\"zentrel\"");
   ReplyError(res, 401, "unauthorized",
              header.empty() ? "This needs a token: Authorization: Bearer TOKEN."
                             : "The token given is not one this gateway knows.");

@@ -70,7 +70,10 @@ TEST(HttpStatus, TheStatusPageShowsTheWaitingPagesAndReloadsItself) {
   HttpRig rig;
   rig.StartHttp();
   rig.Submit("1001", "Chiller <2> & fan", {{"hold_until", 4.0e9}});
-  EXPECT_EQ(rig.Client()->Get("/")->status, 401) << "the page needs the token too";
+  const auto refused = rig.Client()->Get("/");
+  EXPECT_EQ(refused->status, 401) << "the page needs the token too";
+  EXPECT_EQ(refused->get_header_value("WWW-Authenticate"), "Basic realm=\"zentrel\"")
+      << "a browser is asked for basic auth in a challenge of its own";
   const auto got = rig.Client()->Get("/", HttpRig::Auth());
   ASSERT_EQ(got->status, 200);
   const std::string& html = got->body;
