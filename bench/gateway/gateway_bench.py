@@ -135,9 +135,10 @@ def start_gateway(build, work, lines, db, extra=("--snpp", "off"), queue=None):
     env = dict(os.environ, ZENTREL_LOCK_DIR=os.path.join(work, "locks"),
                XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_RUNTIME_DIR=work)
     err = open(os.path.join(work, "gateway.err"), "w+")
+    http = () if "--http" in extra else ("--http", "off")  # off unless the caller listens
     daemon = subprocess.Popen(
         [f"{build}/tools/zentrel-gateway", "--queue", queue or os.path.join(work, "queue.db"),
-         "--lines", lines, "--db", db, "--socket", sock, "--http", "off", *extra],
+         "--lines", lines, "--db", db, "--socket", sock, *http, *extra],
         stdout=subprocess.DEVNULL, stderr=err, env=env)
     for _ in range(300):
         err.seek(0)
