@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 namespace zentrel::gateway {
@@ -36,10 +37,11 @@ bool GoodStatus(const std::string& status) { return status == "firing" || status
 std::optional<std::string> ReadAlerts(const json& alerts, AlertGroup& group) {
   if (!alerts.is_array() || alerts.empty())
     return "\"alerts\" must be a list of at least one alert";
-  if (alerts.size() > kMaxAlertsPerGroup) {
-    return "a group holds at most " + std::to_string(kMaxAlertsPerGroup) + " alerts";
-  }
-  for (const json& item : alerts) {
+  // A storm's group still pages: the first alerts are read, the rest counted.
+  const std::size_t read = std::min(alerts.size(), kMaxAlertsPerGroup);
+  group.left_out += alerts.size() - read;
+  for (std::size_t n = 0; n < read; ++n) {
+    const json& item = alerts[n];
     if (!item.is_object()) return "each alert must be an object";
     Alert alert{Text(item, "status"), ReadLabels(item, "labels"), ReadLabels(item, "annotations"),
                 Text(item, "fingerprint")};
@@ -65,9 +67,10 @@ std::string Field(const AlertGroup& group, const std::string& name) {
 }
 
 std::string Value(const AlertGroup& group, const std::string& name) {
-  const std::size_t count = static_cast<std::size_t>(
-      std::count_if(group.alerts.begin(), group.alerts.end(),
-                    [&](const Alert& a) { return a.status == group.status; }));
+  const std::size_t count =
+      group.left_out + static_cast<std::size_t>(
+                           std::count_if(group.alerts.begin(), group.alerts.end(),
+                                         [&](const Alert& a) { return a.status == group.status; }));
   if (name == "status") return group.status == "resolved" ? "RESOLVED" : "FIRING";
   if (name == "count") return std::to_string(count);
   if (name == "more") return count > 1 ? " (+" + std::to_string(count - 1) + " more)" : "";
@@ -106,6 +109,10 @@ std::variant<AlertGroup, std::string> ParseAlertGroup(std::string_view body) {
   const auto alerts = payload.find("alerts");
   if (alerts == payload.end()) return std::string("the payload has no \"alerts\"");
   if (auto why = ReadAlerts(*alerts, group)) return *why;
+  if (const auto cut = payload.find("truncatedAlerts");
+      cut != payload.end() && cut->is_number_unsigned()) {
+    group.left_out += std::min<std::size_t>(cut->get<std::uint64_t>(), 1u << 30);
+  }
   group.receiver = Text(payload, "receiver");
   group.group_key = Text(payload, "groupKey");
   group.group_labels = ReadLabels(payload, "groupLabels");
@@ -137,7 +144,7 @@ std::string AlertKey(const AlertGroup& group) {
     alerts.push_back(id + "=" + a.status);
   }
   std::sort(alerts.begin(), alerts.end());
-  json key = {group.receiver, group.group_key, group.status, alerts};
+  json key = {group.receiver, group.group_key, group.status, alerts, group.left_out};
   return key.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 

@@ -28,7 +28,8 @@ struct AlertGroup {
   std::string receiver;
   std::string status;  // "firing" or "resolved"
   std::string group_key;
-  std::vector<Alert> alerts;
+  std::vector<Alert> alerts;  // at most kMaxAlertsPerGroup
+  std::size_t left_out = 0;   // alerts not read, and those the sender left out
   Labels group_labels;
   Labels common_labels;
   Labels common_annotations;
@@ -36,6 +37,7 @@ struct AlertGroup {
   std::string message;  // Grafana's
 };
 
+// Alerts read of one group; those past it only counted.
 inline constexpr std::size_t kMaxAlertsPerGroup = 1000;
 
 // The group, or why the body can never be one (a sentence for a person).

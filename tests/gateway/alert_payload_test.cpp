@@ -4,6 +4,7 @@
 #include "gateway/alert_payload.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
 #include <sstream>
@@ -29,6 +30,16 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return text;
 }
 
+// The example as a storm: its alert `alerts` times, `cut` more left out.
+std::string Storm(const std::string& body, int alerts, int cut) {
+  nlohmann::json group = nlohmann::json::parse(body);
+  const nlohmann::json one = group["alerts"][0];
+  group["alerts"] = nlohmann::json::array();
+  for (int n = 0; n < alerts; ++n) group["alerts"].push_back(one);
+  group["truncatedAlerts"] = cut;
+  return group.dump();
+}
+
 TEST(AlertPayload, TheToolsOwnExamplesBecomeOnePagesText) {
   const std::string alertmanager = Payload("alertmanager_v4.json");
   struct Row {
@@ -44,6 +55,8 @@ TEST(AlertPayload, TheToolsOwnExamplesBecomeOnePagesText) {
        Replace(alertmanager, "\"status\": \"firing\"", "\"status\": \"resolved\""),
        kDefaultAlertTemplate,
        "RESOLVED ProbeFailure critical: BlackBox Probe Failure: https://server.example.org"},
+      {"a storm past what is read, and alerts the sender left out", Storm(alertmanager, 1200, 5),
+       "{count}{more}", "1205 (+1204 more)"},
       {"Grafana, two alerts", Payload("grafana.json"), kDefaultAlertTemplate,
        "FIRING High memory usage: This alert was triggered for zone us-1 (+1 more)"},
       {"labels, the receiver, an unknown name, a brace left open", alertmanager,
