@@ -108,7 +108,7 @@ class PageRecords : public IPageEvents {
   PageRecords(const Prepared& p, std::FILE* err)
       : p_(p), log_(DefaultPageLogPath(), [err](const std::string& text) {
           std::fprintf(err, "zentrel-send: %s\n", text.c_str());
-        }) {}
+        }, kWritesDuringTheCall) {}
   bool Starting(std::size_t index) override {
     log_.Begin(Attempt(index));
     started_ = index + 1;

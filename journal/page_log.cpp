@@ -6,6 +6,9 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <ctime>
+
 namespace zentrel {
 namespace {
 
@@ -20,9 +23,14 @@ CREATE TABLE IF NOT EXISTS pages (
   duration_ms INTEGER, typed TEXT NOT NULL DEFAULT '');
 CREATE INDEX IF NOT EXISTS pages_started ON pages(started);)";
 
+constexpr const char* kBegin = R"(
+INSERT INTO pages (started, program, user, pin, names, line, message, typed)
+VALUES (COALESCE(?8, strftime('%Y-%m-%dT%H:%M:%fZ', 'now')), ?1, ?2, ?3, ?4, ?5, ?6, ?7))";
+
 constexpr const char* kFinish = R"(
 UPDATE pages SET outcome = ?2, reason = ?3, terminal = ?4,
-  duration_ms = CAST(ROUND((julianday('now') - julianday(started)) * 86400000) AS INTEGER)
+  duration_ms = COALESCE(?5,
+    CAST(ROUND((julianday('now') - julianday(started)) * 86400000) AS INTEGER))
 WHERE id = ?1)";
 
 constexpr const char* kList = R"(
@@ -32,10 +40,10 @@ WHERE (?1 = '' OR started >= ?1) AND (?2 = '' OR pin = ?2)
   AND (?3 = 0 OR outcome <> 'accepted')
 ORDER BY started, id)";
 
-// One prepared statement, finalized on every path.
+// One prepared statement, finalized on every path. Its errors name the file.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) : db_(db) {
+  Statement(sqlite3* db, const char* sql, const std::string& path) : db_(db), path_(path) {
     if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) Throw();
   }
   ~Statement() { sqlite3_finalize(stmt_); }
@@ -45,6 +53,16 @@ class Statement {
   }
   Statement& Bind(int index, std::int64_t value) {
     sqlite3_bind_int64(stmt_, index, value);
+    return *this;
+  }
+  Statement& Bind(int index, const std::optional<std::int64_t>& value) {
+    return value ? Bind(index, *value) : BindNull(index);
+  }
+  Statement& Bind(int index, const std::optional<std::string>& value) {
+    return value ? Bind(index, *value) : BindNull(index);
+  }
+  Statement& BindNull(int index) {
+    sqlite3_bind_null(stmt_, index);
     return *this;
   }
   bool Step() {  // true while rows come
@@ -60,10 +78,11 @@ class Statement {
     if (sqlite3_column_type(stmt_, column) == SQLITE_NULL) return std::nullopt;
     return sqlite3_column_int64(stmt_, column);
   }
-  [[noreturn]] void Throw() const { throw JournalError(sqlite3_errmsg(db_)); }
+  [[noreturn]] void Throw() const { throw JournalError(path_ + ": " + sqlite3_errmsg(db_)); }
 
  private:
   sqlite3* db_;
+  const std::string& path_;
   sqlite3_stmt* stmt_ = nullptr;
 };
 
@@ -94,7 +113,7 @@ const char* OutcomeName(PageOutcome outcome) {
   return kOutcomeNames[static_cast<int>(outcome)];
 }
 
-PageLog::PageLog(const std::string& path, int busy_timeout_ms, LogAccess access) {
+PageLog::PageLog(const std::string& path, int busy_timeout_ms, LogAccess access) : path_(path) {
   CheckPageLogPlace(path, access);
   const int rc = sqlite3_open_v2(path.c_str(), &db_,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
@@ -120,17 +139,19 @@ PageLog::PageLog(const std::string& path, int busy_timeout_ms, LogAccess access)
 
 PageLog::~PageLog() { sqlite3_close(db_); }
 
+void PageLog::SetBusyTimeout(int busy_timeout_ms) { sqlite3_busy_timeout(db_, busy_timeout_ms); }
+
 void PageLog::Exec(const char* sql) {
   char* error = nullptr;
   if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
     const std::string why = error ? error : sqlite3_errmsg(db_);
     sqlite3_free(error);
-    throw JournalError("page log: " + why);
+    throw JournalError(path_ + ": " + why);
   }
 }
 
 bool PageLog::HasTypedColumn() const {
-  Statement columns(db_, "SELECT 1 FROM pragma_table_info('pages') WHERE name = 'typed'");
+  Statement columns(db_, "SELECT 1 FROM pragma_table_info('pages') WHERE name = 'typed'", path_);
   return columns.Step();
 }
 
@@ -150,23 +171,33 @@ void PageLog::AddTypedColumn() {
   }
 }
 
-std::int64_t PageLog::Begin(const PageAttempt& a) {
-  Statement insert(db_,
-                   "INSERT INTO pages (program, user, pin, names, line, message, typed) "
-                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+std::int64_t PageLog::Begin(const PageAttempt& a, const std::optional<std::string>& started) {
+  Statement insert(db_, kBegin, path_);
   insert.Bind(1, a.program).Bind(2, a.user).Bind(3, a.pin).Bind(4, a.names);
-  insert.Bind(5, a.line).Bind(6, a.message).Bind(7, a.typed).Step();
+  insert.Bind(5, a.line).Bind(6, a.message).Bind(7, a.typed).Bind(8, started).Step();
   return sqlite3_last_insert_rowid(db_);
 }
 
-void PageLog::Finish(std::int64_t id, const PageResult& result) {
-  Statement update(db_, kFinish);
+void PageLog::Finish(std::int64_t id, const PageResult& result,
+                     std::optional<std::int64_t> duration_ms) {
+  Statement update(db_, kFinish, path_);
   update.Bind(1, id).Bind(2, std::string(OutcomeName(result.outcome)));
-  update.Bind(3, result.reason).Bind(4, result.terminal).Step();
+  update.Bind(3, result.reason).Bind(4, result.terminal).Bind(5, duration_ms).Step();
+}
+
+std::string PageLogTime(std::chrono::system_clock::time_point when) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms % 1000));
+  return text;
 }
 
 std::vector<PageRecord> PageLog::List(const PageFilter& filter) const {
-  Statement select(db_, kList);
+  Statement select(db_, kList, path_);
   select.Bind(1, filter.since).Bind(2, filter.pin).Bind(3, std::int64_t{filter.failed_only});
   std::vector<PageRecord> records;
   while (select.Step()) records.push_back(ReadRecord(select));

@@ -2,11 +2,12 @@
 // (never the recipients' database). A record is written before the call with
 // the outcome "interrupted" and completed after it, so a sender that is
 // killed mid-call still leaves its record. WAL and a busy time-out let
-// several programs write at once; every failure is a JournalError. A log
-// written before the message as typed was kept gets that column on opening
-// (empty for its old records).
+// several programs write at once; every failure is a JournalError naming
+// the file. A log written before the message as typed was kept gets that
+// column on opening (empty for its old records).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -61,6 +62,9 @@ struct PageFilter {
   bool failed_only = false;  // all but accepted
 };
 
+// A moment as the log writes its start times (UTC, milliseconds).
+std::string PageLogTime(std::chrono::system_clock::time_point when);
+
 // $ZENTREL_PAGE_LOG, else $XDG_STATE_HOME/zentrel/pages.db, else
 // $HOME/.local/state/zentrel/pages.db; "" (no log) when none is set.
 std::string DefaultPageLogPath();
@@ -76,14 +80,24 @@ class PageLog {
   PageLog(const PageLog&) = delete;
   PageLog& operator=(const PageLog&) = delete;
 
-  std::int64_t Begin(const PageAttempt& attempt);  // returns the record's id
-  void Finish(std::int64_t id, const PageResult& result);
+  // How long a write waits for another writer from now on.
+  void SetBusyTimeout(int busy_timeout_ms);
+  const std::string& path() const { return path_; }
+
+  // Returns the record's id. `started` (PageLogTime) is for a record
+  // written after its page began; by default the database's clock.
+  std::int64_t Begin(const PageAttempt& attempt,
+                     const std::optional<std::string>& started = std::nullopt);
+  // `duration_ms` likewise; by default from the record's start to now.
+  void Finish(std::int64_t id, const PageResult& result,
+              std::optional<std::int64_t> duration_ms = std::nullopt);
   std::vector<PageRecord> List(const PageFilter& filter) const;
 
  private:
   void Exec(const char* sql);
   bool HasTypedColumn() const;
   void AddTypedColumn();
+  std::string path_;
   sqlite3* db_ = nullptr;
 };
 

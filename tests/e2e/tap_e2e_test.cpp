@@ -2,7 +2,8 @@
 // that share one line take turns and lose no page, and a sender whose turn
 // does not come within its wait says so and gives up. A thousand pages go in
 // one call with few descriptors, each delivered and logged; a recipients'
-// database another program keeps locked ends the send as not sent, logged.
+// database another program keeps locked ends the send as not sent, logged;
+// a page log another program keeps locked holds no page back.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -370,6 +371,33 @@ TEST_F(TapEndToEnd, ALockedDatabaseEndsTheSendNotSentAndLogged) {
   sqlite3_close(holder);
   terminal.reset();
   EXPECT_TRUE(Events("connection").empty()) << "nothing reached the terminal";
+}
+
+// Another program keeps the page log locked through a call: the pages go
+// out as if it were free (the terminal is not kept waiting on the log), the
+// warning names the file, and the records written once it is free again
+// hold each page's true outcome.
+TEST_F(TapEndToEnd, ALockedPageLogHoldsNoPageBack) {
+  std::unique_ptr<Process> terminal;
+  const std::string port = StartTcpTerminal(terminal, dir_ / "sim.log");
+  std::ofstream(dir_ / "lines.conf") << "tcp 127.0.0.1:" << port << "\n";
+  ASSERT_EQ(Send({"--pin", "1001", "--message", "before"}).status, 0);  // the log exists
+  const std::string log = (dir_ / "pages.db").string();
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(log.c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  Process sender(SendArgs({"--full-tap", "--pin", "1001", "--pin", "1002", "--message", "locked"}), Env());
+  EXPECT_NE(sender.WaitForLine("1002: ", 60s), "") << "the call did not end";
+  sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  const auto sent = sender.Wait(60s);
+  EXPECT_EQ(sent.status, 0) << sent.err;
+  EXPECT_EQ(Count(sent.out, ": accepted (211 Page accepted)\n"), 2u) << sent.out << sent.err;
+  EXPECT_TRUE(sent.err.find("page log not written: " + log + ": database is locked") != std::string::npos)
+      << sent.err;
+  const auto logged = PageLog();
+  ASSERT_EQ(logged.size(), 3u);
+  for (const auto& record : logged) EXPECT_EQ(record["outcome"], "accepted") << record.dump();
 }
 
 // The gateway's worker: one batch through the real program, the daemon's
