@@ -41,6 +41,9 @@ TEST(HttpStatus, MetricsParseAndCountWhatHappened) {
   const long tried = rig.Submit("1001", "boiler 2");
   const long held = rig.Submit("1002", "waits", {{"hold_until", 4.0e9}});
   ASSERT_EQ(rig.WatchAll({tried}).at(tried)["state"], "refused");
+  // The page is final before its call is over: the call's end is counted
+  // when the daemon says so.
+  ASSERT_TRUE(rig.Daemon().WaitForErrText("call over, 1 of 1", 30s)) << rig.Daemon().ErrSoFar();
   const auto got = rig.Client()->Get("/metrics", HttpRig::Auth());
   ASSERT_EQ(got->status, 200);
   EXPECT_EQ(got->get_header_value("Content-Type").rfind("text/plain; version=0.0.4", 0), 0u);
