@@ -8,7 +8,6 @@
 #include <QPlainTextEdit>
 
 #include "app/recipient_check.h"
-
 #include "dialogs/form_flows.h"
 #include "paging/view/zt_view.h"
 
@@ -34,7 +33,8 @@ void ViewFormHost::UpdateCharCount() { view_.UpdateCharCount(); }
 
 void ViewFormHost::ShowNoRecipient() {
   view_.m_comboPin->setEditText(QString());
-  for (QLineEdit* box : {view_.m_editFirstName, view_.m_editLastName, view_.m_editPhone}) box->clear();
+  for (QLineEdit* box : {view_.m_editFirstName, view_.m_editLastName, view_.m_editPhone})
+    box->clear();
 }
 
 void ConnectDialogFlows(CZTView& view, ViewFormHost& host) {

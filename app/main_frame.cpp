@@ -93,8 +93,8 @@ void CMainFrame::OnFilePrint() {
   QPainter painter;
   if (!painter.begin(&printer)) return;
   const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-  const double scale = std::min(double(page.width()) / view_->width(),
-                                double(page.height()) / view_->height());
+  const double scale =
+      std::min(double(page.width()) / view_->width(), double(page.height()) / view_->height());
   painter.scale(scale, scale);
   view_->render(&painter);
   painter.end();

@@ -5,12 +5,11 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace zentrel {
 namespace {

@@ -10,16 +10,16 @@
 #include <QThread>
 
 #include "delivery/form_page_log.h"
-#include "paging/view/zt_view.h"
-#include "telephony/line_problems.h"
 #include "journal/page_journal.h"
 #include "paging/message_block.h"
 #include "paging/page_check.h"
 #include "paging/page_form.h"
 #include "paging/send_request.h"
 #include "paging/view/ui_queue.h"
+#include "paging/view/zt_view.h"
 #include "seriallink/comm_link.h"
 #include "telephony/event_dispatch.h"
+#include "telephony/line_problems.h"
 #include "telephony/message_box.h"
 #include "telephony/telephony.h"
 
@@ -81,7 +81,9 @@ struct SendWiring::Send {
 };
 
 SendWiring::SendWiring(CZTView& view, ShowFn show)
-    : view_(view), show_(show), dispatcher_(std::make_unique<QtDispatcher>()),
+    : view_(view),
+      show_(show),
+      dispatcher_(std::make_unique<QtDispatcher>()),
       page_log_(std::make_unique<FormPageLog>(view, DefaultPageLogPath())) {
   view.SetCallEnded([this](const CZTView::CallSeen& seen) {
     return Conclude({seen.refused, false, seen.hung_up_silent});
@@ -132,7 +134,8 @@ int SendWiring::StartSend(const char* number, std::function<void()> call_ended) 
   if (!started.notice.empty()) view_.UpdateStatus(started.notice);
   sends_.push_back(Send{std::move(started.link), std::move(ending), std::move(started.tapi)});
   page_log_->Begin({"zentrel", CurrentUser(), request.pin, RecipientNames(view_), request.phone,
-                    std::string(MessageField(request.message)), view_.TypedMessage().toStdString()});
+                    std::string(MessageField(request.message)),
+                    view_.TypedMessage().toStdString()});
   // Nothing dialled: the record is concluded now, the form's end notice
   // (when the dial's failure ended the call) gets the same cause.
   if (started.dialled == 0) Conclude({});
@@ -143,7 +146,8 @@ std::string SendWiring::Conclude(const FormPageLog::Seen& seen) {
   if (sends_.empty()) return {};
   if (page_log_->open()) end_ = EndCause(*sends_.back().tapi, TakeLineProblems());
   const Outcome outcome = page_log_->Conclude(end_, seen);
-  return outcome.delivery == Delivery::kNotSent ? "Error, page not sent, " + outcome.words + "." : "";
+  return outcome.delivery == Delivery::kNotSent ? "Error, page not sent, " + outcome.words + "."
+                                                : "";
 }
 
 bool SendWiring::CallUnderWay() const {

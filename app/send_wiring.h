@@ -62,7 +62,7 @@ class SendWiring {
   IEventDispatcher* previous_dispatcher_ = nullptr;
   std::vector<Send> sends_;
   std::unique_ptr<FormPageLog> page_log_;  // between the links and `view`
-  CallEndCause end_;                        // of the call concluded last
+  CallEndCause end_;                       // of the call concluded last
 };
 
 }  // namespace zentrel

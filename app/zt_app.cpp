@@ -50,8 +50,7 @@ bool CZTApp::InitInstance() {
   profile.endGroup();
   // 4. The document template.
   template_ = std::make_unique<DocTemplate>(DocTemplate{
-      [] { return std::make_unique<CZTDoc>(); },
-      [] { return std::make_unique<CMainFrame>(); },
+      [] { return std::make_unique<CZTDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
       [this](CZTDoc& doc, CMainFrame& frame) {
         auto* view = new CZTView(&doc.m_ztSet, &frame, options_.timer_interval_ms);
         view->SetMessageBox(options_.message_box);
@@ -91,7 +90,7 @@ bool CZTApp::ProcessShellCommand() {
   PlugInSends(*view);
   frame_->setWindowTitle(QStringLiteral("Untitled - ZT"));
   view->Guarded([view] { view->OnInitialUpdate(); });  // a store failure is shown
-  view->m_comboPin->setFocus();  // typing starts in the PIN list
+  view->m_comboPin->setFocus();                        // typing starts in the PIN list
   if (options_.show) frame_->show();
   return true;
 }

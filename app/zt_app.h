@@ -26,14 +26,14 @@ class CZTApp {
  public:
   struct Options {
     int timer_interval_ms = kLogonTimerIntervalMs;
-    int call_timeout_ms = kCallTimeoutMs;     // a call with no step for this long is hung up
-    int hangup_grace_ms = kHangUpGraceMs;     // the terminal's time to hang up after the final word
+    int call_timeout_ms = kCallTimeoutMs;  // a call with no step for this long is hung up
+    int hangup_grace_ms = kHangUpGraceMs;  // the terminal's time to hang up after the final word
     MessageBoxFn message_box = AppMessageBox();
-    QString help_file;                        // empty: beside the program
+    QString help_file;  // empty: beside the program
     std::function<bool()> init_sockets = [] { return true; };
-    bool show = true;                         // show the frame when ready
-    RunDialogFn run_dialog;                   // empty: QDialog::exec
-    AskFn ask;                                // empty: the real question box
+    bool show = true;        // show the frame when ready
+    RunDialogFn run_dialog;  // empty: QDialog::exec
+    AskFn ask;               // empty: the real question box
   };
 
   CZTApp();

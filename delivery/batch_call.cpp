@@ -11,12 +11,12 @@
 #include "delivery/tap_view.h"
 #include "delivery/ui_loop.h"
 #include "delivery/wctp_batch.h"
-#include "telephony/wctp_line.h"
 #include "paging/page_check.h"
 #include "tap/pages.h"
 #include "telephony/configured_line_driver.h"
 #include "telephony/line_service.h"
 #include "telephony/lines_config.h"
+#include "telephony/wctp_line.h"
 
 namespace zentrel {
 namespace {
@@ -155,8 +155,7 @@ BatchEnd RunBatchCall(const BatchCall& batch, IBatchEvents& events, std::FILE* e
   options.timeout_seconds = batch.timeout_seconds;
   options.wait_seconds = batch.wait_seconds;
   const Parts parts = Split(batch);
-  const PageRequest start{parts.pages.front().pin, "", batch.phone,
-                          !line->Dials()};
+  const PageRequest start{parts.pages.front().pin, "", batch.phone, !line->Dials()};
   BatchEnd result;
   const std::string never = InTurn(
       options,

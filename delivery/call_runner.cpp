@@ -8,6 +8,9 @@
 #include <string_view>
 #include <thread>
 
+#include "delivery/call_end.h"
+#include "delivery/interruption.h"
+#include "delivery/line_queue.h"
 #include "seriallink/comm_link.h"
 #include "seriallink/trace.h"
 #include "store/dao.h"
@@ -16,9 +19,6 @@
 #include "telephony/lines_config.h"
 #include "telephony/message_box.h"
 #include "telephony/telephony.h"
-#include "delivery/call_end.h"
-#include "delivery/interruption.h"
-#include "delivery/line_queue.h"
 
 namespace zentrel {
 namespace {
@@ -43,9 +43,12 @@ class CallOutcome {
   void See(std::string_view text) {
     std::lock_guard lock(mutex_);
     if (line_failed_) return;  // the line's own reason says more than what follows
-    if (text.starts_with("Line busy")) reason_ = "the line is busy";
-    else if (text.starts_with("Disconnected: ")) reason_ = Trim(text.substr(14));
-    else if (text.starts_with("Line failed: ")) reason_ = Trim(text.substr(13)), line_failed_ = true;
+    if (text.starts_with("Line busy"))
+      reason_ = "the line is busy";
+    else if (text.starts_with("Disconnected: "))
+      reason_ = Trim(text.substr(14));
+    else if (text.starts_with("Line failed: "))
+      reason_ = Trim(text.substr(13)), line_failed_ = true;
   }
   std::string Reason() const {
     std::lock_guard lock(mutex_);
@@ -81,7 +84,8 @@ bool RunCall(UiLoop& loop, CTelephony& tapi, int timeout_seconds, const CallView
   const bool in_time = loop.Run(deadline);
   if (!in_time) OutputDebugStringA("zentrel-send: time-out, ending the call\n");
   if (InterruptingSignal() != 0)
-    OutputDebugStringA("zentrel-send: " + InterruptionText(InterruptingSignal()) + ", ending the call\n");
+    OutputDebugStringA("zentrel-send: " + InterruptionText(InterruptingSignal()) +
+                       ", ending the call\n");
   if (!in_time || tapi.m_bCallInProgress.load() != 0) tapi.StopCall();
   return in_time;
 }
@@ -140,17 +144,17 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   LoopDispatcher dispatcher(loop);
   IEventDispatcher* previous_dispatcher = SetEventDispatcher(&dispatcher);
   std::string last_box;
-  TelephonyMessageBoxFn previous_box = SetTelephonyMessageBox([&](const std::string& text, MessageIcon) {
-    last_box = text;
-    std::fprintf(err, "zentrel-send: %s\n", text.c_str());
-  });
+  TelephonyMessageBoxFn previous_box =
+      SetTelephonyMessageBox([&](const std::string& text, MessageIcon) {
+        last_box = text;
+        std::fprintf(err, "zentrel-send: %s\n", text.c_str());
+      });
 
   // The one start of a send, as the form's "Send Page" makes it.
-  TakeLineProblems();  // only this attempt's count
+  TakeLineProblems();    // only this attempt's count
   const InCall in_call;  // a signal now waits for the hang-up
-  StartedSend send = StartSend(request, view.view, [&view](CCommLink&, CTelephony& tapi) {
-    view.set_tapi(&tapi);
-  });
+  StartedSend send = StartSend(request, view.view,
+                               [&view](CCommLink&, CTelephony& tapi) { view.set_tapi(&tapi); });
   bool in_time = true;
   if (send.dialled == 0) {
     OutputDebugStringA("Dial call failed.\n");
@@ -201,8 +205,8 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   return end;
 }
 
-std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt,
-                   std::FILE* err, const std::string& line) {
+std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt, std::FILE* err,
+                   const std::string& line) {
   bool said = false;
   auto say_waiting = [&] {
     if (!said) std::fprintf(err, "%s\n", kWaitingText);

@@ -9,11 +9,11 @@
 #include <functional>
 #include <string>
 
-#include "paging/send_request.h"
-#include "seriallink/link_view.h"
 #include "delivery/outcome.h"
 #include "delivery/send_options.h"
 #include "delivery/ui_loop.h"
+#include "paging/send_request.h"
+#include "seriallink/link_view.h"
 
 namespace zentrel {
 
@@ -39,12 +39,12 @@ struct CallView {
 };
 
 struct CallEnd {
-  bool line_in_use = false;  // another program had the line: worth a new try
-  bool timed_out = false;    // the call was ended at the time-out
-  bool interrupted = false;  // a signal ended the call; `reason` says which
-  bool connected = false;    // the call reached the terminal
+  bool line_in_use = false;     // another program had the line: worth a new try
+  bool timed_out = false;       // the call was ended at the time-out
+  bool interrupted = false;     // a signal ended the call; `reason` says which
+  bool connected = false;       // the call reached the terminal
   Reason kind = Reason::kNone;  // why the call ended, from the line service's states
-  std::string reason;        // why the call ended, or who holds the line
+  std::string reason;           // why the call ended, or who holds the line
 };
 
 inline constexpr std::chrono::milliseconds kHangUpGrace{5000};
@@ -59,7 +59,7 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
 // options.wait_seconds have passed. Returns the reason when the turn never
 // came, else empty. The turn is the lines file's, or `line`'s when named: a
 // gateway's calls each wait only for their own line, not for its others.
-std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt,
-                   std::FILE* err, const std::string& line = "");
+std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt, std::FILE* err,
+                   const std::string& line = "");
 
 }  // namespace zentrel

@@ -9,11 +9,11 @@
 #include <mutex>
 #include <string>
 
+#include "delivery/ui_loop.h"
 #include "paging/page_form.h"
 #include "paging/transaction.h"
 #include "seriallink/link_view.h"
 #include "tap/reply_words.h"
-#include "delivery/ui_loop.h"
 
 namespace zentrel {
 

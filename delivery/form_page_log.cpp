@@ -29,8 +29,9 @@ PageResult Logged(const Outcome& outcome, const std::string& terminal, const std
 
 FormPageLog::FormPageLog(ILinkView& form_view, const std::string& log_path)
     : view_(form_view),
-      log_(log_path, [](const std::string& text) { OutputDebugStringA(text + "\n"); },
-           kWritesDuringTheCall) {}  // on the UI thread, which serves the call
+      log_(
+          log_path, [](const std::string& text) { OutputDebugStringA(text + "\n"); },
+          kWritesDuringTheCall) {}  // on the UI thread, which serves the call
 
 FormPageLog::~FormPageLog() { Conclude({}, {}); }
 

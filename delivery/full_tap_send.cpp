@@ -6,13 +6,13 @@
 
 #include "base/terminal_text.h"
 #include "delivery/call_log.h"
+#include "delivery/call_runner.h"
+#include "delivery/send_page.h"
+#include "delivery/tap_view.h"
 #include "journal/page_journal.h"
 #include "paging/page_check.h"
 #include "store/dao.h"
 #include "tap/pages.h"
-#include "delivery/call_runner.h"
-#include "delivery/send_page.h"
-#include "delivery/tap_view.h"
 
 namespace zentrel {
 namespace {
@@ -38,7 +38,8 @@ std::string LookUpAll(const SendOptions& options, const std::vector<PageOrder>& 
   }
   for (const PageOrder& r : requests) {
     found.push_back(LookUp(options.db, r.pin));
-    if (!found.back().found) return "Did not find Pin number in database, try again! (" + r.pin + ")";
+    if (!found.back().found)
+      return "Did not find Pin number in database, try again! (" + r.pin + ")";
     if (!options.phone && found.back().phone != found.front().phone) {
       return "PINs " + requests.front().pin + " and " + r.pin +
              " are paged through different numbers; send them in separate calls or give --phone";
@@ -67,8 +68,10 @@ Prepared Prepare(const SendOptions& options, const std::vector<PageOrder>& reque
       }
       parts = std::move(split.pages);
     } else if (text.size() > options.max_chars) {
-      std::fprintf(err, "zentrel-send: the message to %s has %zu characters; cut at %zu (--split sends it all)\n",
-                   requests[i].pin.c_str(), text.size(), parts.front().size());
+      std::fprintf(
+          err,
+          "zentrel-send: the message to %s has %zu characters; cut at %zu (--split sends it all)\n",
+          requests[i].pin.c_str(), text.size(), parts.front().size());
     }
     for (const std::string& part : parts) {
       p.pages.push_back({requests[i].pin, part});
@@ -86,8 +89,11 @@ void Report(const SendOptions& options, const Prepared& p,
     const tap::PageReport& r = reports[i];
     const char* outcome = tap::PageStatusName(r.status);
     if (options.json) {
-      all.push_back({{"pin", p.pages[i].pin}, {"message", p.pages[i].message},
-                     {"outcome", outcome}, {"terminal", r.terminal}, {"reason", r.reason}});
+      all.push_back({{"pin", p.pages[i].pin},
+                     {"message", p.pages[i].message},
+                     {"outcome", outcome},
+                     {"terminal", r.terminal},
+                     {"reason", r.reason}});
       continue;
     }
     std::string said = r.terminal;
@@ -95,7 +101,9 @@ void Report(const SendOptions& options, const Prepared& p,
     std::fprintf(out, "%s: %s%s\n", TerminalSafe(p.pages[i].pin).c_str(), outcome,
                  said.empty() ? "" : (" (" + TerminalSafe(said) + ")").c_str());
   }
-  if (options.json) std::fprintf(out, "%s\n", all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  if (options.json)
+    std::fprintf(out, "%s\n",
+                 all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
   std::fflush(out);
 }
 
@@ -106,9 +114,13 @@ void Report(const SendOptions& options, const Prepared& p,
 class PageRecords : public IPageEvents {
  public:
   PageRecords(const Prepared& p, std::FILE* err)
-      : p_(p), log_(DefaultPageLogPath(), [err](const std::string& text) {
-          std::fprintf(err, "zentrel-send: %s\n", text.c_str());
-        }, kWritesDuringTheCall) {}
+      : p_(p),
+        log_(
+            DefaultPageLogPath(),
+            [err](const std::string& text) {
+              std::fprintf(err, "zentrel-send: %s\n", text.c_str());
+            },
+            kWritesDuringTheCall) {}
   bool Starting(std::size_t index) override {
     log_.Begin(Attempt(index));
     started_ = index + 1;
@@ -118,15 +130,18 @@ class PageRecords : public IPageEvents {
     if (index + 1 == started_) log_.Finish(Logged(report));
   }
   void RecordUnstarted(const std::vector<tap::PageReport>& reports) {
-    for (std::size_t i = started_; i < reports.size(); ++i) log_.Record(Attempt(i), Logged(reports[i]));
+    for (std::size_t i = started_; i < reports.size(); ++i)
+      log_.Record(Attempt(i), Logged(reports[i]));
   }
 
  private:
   PageAttempt Attempt(std::size_t i) const {
-    return {"zentrel-send", CurrentUser(), p_.pages[i].pin, p_.names[i], p_.number, p_.pages[i].message,
-            p_.typed[i]};
+    return {"zentrel-send", CurrentUser(),       p_.pages[i].pin, p_.names[i],
+            p_.number,      p_.pages[i].message, p_.typed[i]};
   }
-  static PageResult Logged(const tap::PageReport& r) { return {Logged(r.status), r.reason, r.terminal}; }
+  static PageResult Logged(const tap::PageReport& r) {
+    return {Logged(r.status), r.reason, r.terminal};
+  }
   static PageOutcome Logged(tap::PageStatus status) {
     switch (status) {
       case tap::PageStatus::kAccepted: return PageOutcome::kAccepted;
@@ -145,21 +160,26 @@ std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepar
                                         PageRecords& records, std::FILE* err) {
   std::vector<tap::PageReport> reports;
   std::string holder;  // who had the line at the last try
-  const std::string never = InTurn(options, [&] {
-    UiLoop loop;
-    TapView view(loop, p.pages, options.tap_timings, &records);
-    // The one start of a send checks the first PIN and the number; the
-    // messages go in the session's own blocks.
-    const PageRequest start{p.pages.front().pin, "", p.number};
-    const CallEnd end = PlaceCall(options, start, loop,
-                                  {view, [&view](ILinkTelephony* t) { view.m_pTapi = t; },
-                                   [&view] { return view.over(); }},
-                                  err);
-    std::string why = end.timed_out ? "the time-out of " + std::to_string(options.timeout_seconds) + " s passed" : end.reason;
-    reports = view.Reports(why.empty() ? "the call ended" : why);
-    holder = end.line_in_use ? end.reason : "";
-    return end.line_in_use;
-  }, err);
+  const std::string never = InTurn(
+      options,
+      [&] {
+        UiLoop loop;
+        TapView view(loop, p.pages, options.tap_timings, &records);
+        // The one start of a send checks the first PIN and the number; the
+        // messages go in the session's own blocks.
+        const PageRequest start{p.pages.front().pin, "", p.number};
+        const CallEnd end = PlaceCall(options, start, loop,
+                                      {view, [&view](ILinkTelephony* t) { view.m_pTapi = t; },
+                                       [&view] { return view.over(); }},
+                                      err);
+        std::string why = end.timed_out ? "the time-out of " +
+                                              std::to_string(options.timeout_seconds) + " s passed"
+                                        : end.reason;
+        reports = view.Reports(why.empty() ? "the call ended" : why);
+        holder = end.line_in_use ? end.reason : "";
+        return end.line_in_use;
+      },
+      err);
   if (!never.empty()) {
     if (!holder.empty()) holder = " (" + holder + ")";
     for (auto& r : reports) r = {tap::PageStatus::kNotSent, "", never + holder};
@@ -169,8 +189,8 @@ std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepar
 
 }  // namespace
 
-int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& requests,
-                std::FILE* out, std::FILE* err) {
+int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& requests, std::FILE* out,
+                std::FILE* err) {
   std::vector<Recipient> found;
   try {
     if (const std::string usage = LookUpAll(options, requests, found); !usage.empty()) {
@@ -194,7 +214,8 @@ int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& reques
   reports.resize(p.pages.size(), {tap::PageStatus::kNotSent, "", "the call was not made"});
   records.RecordUnstarted(reports);
   bool all_accepted = true;
-  for (const auto& r : reports) all_accepted = all_accepted && r.status == tap::PageStatus::kAccepted;
+  for (const auto& r : reports)
+    all_accepted = all_accepted && r.status == tap::PageStatus::kAccepted;
   Report(options, p, reports, out);
   return all_accepted ? kExitSent : kExitNotSent;
 }

@@ -20,7 +20,7 @@ struct PageOrder {
 };
 
 // Returns the exit status: 0 every page accepted, 1 some not, 2 usage.
-int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& requests,
-                std::FILE* out, std::FILE* err);
+int SendFullTap(const SendOptions& options, const std::vector<PageOrder>& requests, std::FILE* out,
+                std::FILE* err);
 
 }  // namespace zentrel

@@ -2,13 +2,13 @@
 // thread, so nothing here is restricted to async-signal-safe calls.
 #include "delivery/interruption.h"
 
+#include <pthread.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <thread>
-
-#include <pthread.h>
-#include <unistd.h>
 
 namespace zentrel {
 namespace {

@@ -24,8 +24,7 @@ class OneLineDriver : public ILineDriver {
                 const LINECALLPARAMS* params) override {
     return inner_->MakeCall(line, call, destination, params);
   }
-  LONG GetID(HCALL call, const char* device_class, VARSTRING* id,
-             CommHandover* with) override {
+  LONG GetID(HCALL call, const char* device_class, VARSTRING* id, CommHandover* with) override {
     return inner_->GetID(call, device_class, id, with);
   }
   LONG GetCallStatus(HCALL call, LINECALLSTATUS* status) override {

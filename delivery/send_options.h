@@ -19,9 +19,9 @@ struct SendOptions {
   int timer_interval_ms = 4000;
   int wait_seconds = 300;  // how long to wait for a line that other senders hold
   // --full-tap only
-  bool split = false;            // a long message as several numbered pages
-  std::size_t max_chars = 199;   // a page's limit
-  bool json = false;             // outcomes as JSON
+  bool split = false;           // a long message as several numbered pages
+  std::size_t max_chars = 199;  // a page's limit
+  bool json = false;            // outcomes as JSON
   tap::SessionTimings tap_timings;
 };
 

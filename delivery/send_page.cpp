@@ -8,6 +8,9 @@
 
 #include "base/terminal_text.h"
 #include "delivery/call_log.h"
+#include "delivery/call_runner.h"
+#include "delivery/console_view.h"
+#include "delivery/ui_loop.h"
 #include "journal/page_journal.h"
 #include "paging/message_block.h"
 #include "paging/page_check.h"
@@ -15,9 +18,6 @@
 #include "paging/send_request.h"
 #include "paging/transaction_flags.h"
 #include "store/dao.h"
-#include "delivery/call_runner.h"
-#include "delivery/console_view.h"
-#include "delivery/ui_loop.h"
 
 namespace zentrel {
 namespace {
@@ -25,10 +25,10 @@ namespace {
 struct CallResult {
   bool accepted = false;
   bool line_in_use = false;
-  bool answered = false;    // the terminal answered the block: a "no" is its refusal
-  bool interrupted = false; // a signal ended the call before the page went
-  std::string reason;       // why not accepted
-  std::string terminal;     // the terminal's words about the page
+  bool answered = false;     // the terminal answered the block: a "no" is its refusal
+  bool interrupted = false;  // a signal ended the call before the page went
+  std::string reason;        // why not accepted
+  std::string terminal;      // the terminal's words about the page
 };
 
 // A progress text says how far the page got, not why it did not go.
@@ -47,9 +47,9 @@ CallResult RunOneCall(const SendOptions& options, const PageRequest& request, st
                       std::FILE* err) {
   UiLoop loop;
   ConsoleView view(loop, options.pin, options.message, out, options.timer_interval_ms);
-  const CallEnd end = PlaceCall(options, request, loop,
-                                {view, [&view](ILinkTelephony* t) { view.m_pTapi = t; }, nullptr},
-                                err);
+  const CallEnd end =
+      PlaceCall(options, request, loop,
+                {view, [&view](ILinkTelephony* t) { view.m_pTapi = t; }, nullptr}, err);
   CallResult result;
   result.accepted = g_bPageAccepted.load() == 1;
   result.line_in_use = end.line_in_use;
@@ -62,8 +62,9 @@ CallResult RunOneCall(const SendOptions& options, const PageRequest& request, st
     result.reason = TimeOutReason(result.reason, options.timeout_seconds);
   } else if (IsProgress(result.reason)) {
     // The call ended under the page: the last step says how far it got, not why.
-    result.reason = (end.reason.empty() ? "the call ended before the terminal answered" : end.reason) +
-                    " (last step: " + last + ")";
+    result.reason =
+        (end.reason.empty() ? "the call ended before the terminal answered" : end.reason) +
+        " (last step: " + last + ")";
   }
   if (result.reason.empty()) result.reason = end.reason;
   if (result.reason.empty()) result.reason = "the call ended before the terminal answered";
@@ -74,7 +75,8 @@ CallResult RunOneCall(const SendOptions& options, const PageRequest& request, st
 PageAttempt Attempt(const SendOptions& options, const Recipient& recipient,
                     const std::string& number) {
   const std::string message(MessageField(options.message));
-  return {"zentrel-send", CurrentUser(), options.pin, recipient.names, number, message, options.typed};
+  return {"zentrel-send", CurrentUser(), options.pin,  recipient.names,
+          number,         message,       options.typed};
 }
 
 PageResult Logged(const CallResult& call) {
@@ -98,7 +100,8 @@ int StoreFailed(const CDaoException& e, const std::vector<PageAttempt>& attempts
   CallLog log(DefaultPageLogPath(), [err](const std::string& text) {
     std::fprintf(err, "zentrel-send: %s\n", text.c_str());
   });
-  for (const PageAttempt& attempt : attempts) log.Record(attempt, {PageOutcome::kNotSent, e.what(), ""});
+  for (const PageAttempt& attempt : attempts)
+    log.Record(attempt, {PageOutcome::kNotSent, e.what(), ""});
   return kExitNotSent;
 }
 
@@ -112,7 +115,8 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
     recipient = LookUp(options.db, options.pin);
   } catch (const CDaoException& e) {
     const std::string message(MessageField(options.message));
-    return StoreFailed(e, {{"zentrel-send", CurrentUser(), options.pin, "", "", message, options.typed}}, err);
+    return StoreFailed(
+        e, {{"zentrel-send", CurrentUser(), options.pin, "", "", message, options.typed}}, err);
   }
   if (!recipient.found) {
     std::fprintf(err, "Did not find Pin number in database, try again!\n");
@@ -131,11 +135,15 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   });
   log.Begin(Attempt(options, recipient, number));
   CallResult result;
-  const std::string never = InTurn(options, [&] {
-    result = RunOneCall(options, request, out, err);
-    return result.line_in_use;
-  }, err);
-  if (!never.empty()) result.reason = never + (result.line_in_use ? " (" + result.reason + ")" : "");
+  const std::string never = InTurn(
+      options,
+      [&] {
+        result = RunOneCall(options, request, out, err);
+        return result.line_in_use;
+      },
+      err);
+  if (!never.empty())
+    result.reason = never + (result.line_in_use ? " (" + result.reason + ")" : "");
   log.Finish(Logged(result));
   if (result.accepted) return kExitSent;
   std::fprintf(err, "zentrel-send: page not sent: %s\n", TerminalSafe(result.reason).c_str());

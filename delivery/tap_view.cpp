@@ -1,7 +1,7 @@
 // TapView: the engine runs only on the loop's thread; the read thread merely
 // adds what it received to an inbox and wakes the loop. What is still in the
-// inbox when the call has ended is read before the outcomes are taken. Texts go out as the transaction's do: a copy of
-// its own per post, released here when the link refuses it.
+// inbox when the call has ended is read before the outcomes are taken. Texts go out as the
+// transaction's do: a copy of its own per post, released here when the link refuses it.
 #include "delivery/tap_view.h"
 
 #include <cstring>
@@ -69,7 +69,9 @@ std::vector<tap::PageReport> TapView::Reports(const std::string& why) {
   TakeInbox();  // an answer that came just before the hang-up still counts
   session_.CallEnded(why);
   std::vector<tap::PageReport> all;
-  for (const auto& r : reports_) all.push_back(r.value_or(tap::PageReport{tap::PageStatus::kNotSent, "", why, tap::NotSentCause::kCallEnded}));
+  for (const auto& r : reports_)
+    all.push_back(r.value_or(
+        tap::PageReport{tap::PageStatus::kNotSent, "", why, tap::NotSentCause::kCallEnded}));
   return all;
 }
 

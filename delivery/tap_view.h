@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
+#include "delivery/ui_loop.h"
 #include "seriallink/link_view.h"
 #include "tap/session.h"
-#include "delivery/ui_loop.h"
 
 namespace zentrel {
 

@@ -8,6 +8,7 @@
 
 #include <QMessageBox>
 #include <QString>
+
 #include <functional>
 
 class QDialog;
@@ -17,7 +18,8 @@ namespace zentrel {
 
 // Shows `text` in a message box over `parent` with `icon` (Warning for the
 // program's own notices, Critical for a store failure).
-using MessageBoxFn = std::function<void(QWidget* parent, const QString& text, QMessageBox::Icon icon)>;
+using MessageBoxFn =
+    std::function<void(QWidget* parent, const QString& text, QMessageBox::Icon icon)>;
 
 // Runs `dialog` modally and returns its result (QDialog::Accepted or Rejected).
 using RunDialogFn = std::function<int(QDialog& dialog)>;
@@ -36,7 +38,7 @@ using CheckRecipientFn = std::function<RecipientProblem(const QString& pin, cons
 struct DialogHooks {
   MessageBoxFn messageBox;
   RunDialogFn runDialog;
-  AskFn ask;                       // empty: the real question box
+  AskFn ask;                        // empty: the real question box
   CheckRecipientFn checkRecipient;  // empty: every recipient is accepted
 };
 

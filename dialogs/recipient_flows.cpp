@@ -34,7 +34,8 @@ int RunRecipientDlg(FormHost& host, const QString& own_pin = QString()) {
 }
 
 void ShowStoreFailure(FormHost& host, const CDaoException& error) {
-  host.Hooks().messageBox(host.Parent(), QString::fromStdString(error.what()), QMessageBox::Critical);
+  host.Hooks().messageBox(host.Parent(), QString::fromStdString(error.what()),
+                          QMessageBox::Critical);
 }
 
 // The entry that stands for `pin`: the selected one if it reads `pin`, else
@@ -98,14 +99,16 @@ void OnDeleteRecipient(FormHost& host) {
   CZTSet& set = host.RecipientSet();
   try {
     if (host.PinBox().count() == 0 || !set.IsOpen() || set.IsEOF()) {
-      host.Hooks().messageBox(host.Parent(), QStringLiteral("No recipient is shown; nothing was deleted."),
+      host.Hooks().messageBox(host.Parent(),
+                              QStringLiteral("No recipient is shown; nothing was deleted."),
                               QMessageBox::Warning);
       return;
     }
     const QString pin = QString::fromStdString(set.m_pin);
     const QString name = QString::fromStdString(set.m_fname + " " + set.m_lname).trimmed();
     if (!Ask(host.Hooks(), host.Parent(),
-             QStringLiteral("Delete the recipient %1 (PIN %2)? This cannot be undone.").arg(name, pin))) {
+             QStringLiteral("Delete the recipient %1 (PIN %2)? This cannot be undone.")
+                 .arg(name, pin))) {
       return;
     }
     set.Delete();

@@ -56,7 +56,8 @@ CStoredMessagesDlg::CStoredMessagesDlg(QWidget* parent, const DialogHooks& hooks
 
 bool CStoredMessagesDlg::OnInitDialog() {
   try {
-    for (; !m_pSet->IsEOF(); m_pSet->MoveNext()) AddSorted(*m_comboId, IdText(m_pSet->GetFieldValue("id")));
+    for (; !m_pSet->IsEOF(); m_pSet->MoveNext())
+      AddSorted(*m_comboId, IdText(m_pSet->GetFieldValue("id")));
     if (m_comboId->count() > 0) SelectTopAndShow();
   } catch (const CDaoException& error) {
     StoreFailure(error);
@@ -132,7 +133,8 @@ void CStoredMessagesDlg::OnDeleteMessage() {
     return;
   }
   if (!Ask(Hooks(), this,
-           QStringLiteral("Delete the stored message %1? This cannot be undone.").arg(m_comboId->currentText()))) {
+           QStringLiteral("Delete the stored message %1? This cannot be undone.")
+               .arg(m_comboId->currentText()))) {
     return;
   }
   try {

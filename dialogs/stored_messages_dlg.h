@@ -17,13 +17,20 @@ class CStoredMessagesDlg : public CTemplateDialog {
   Q_OBJECT
 
  public:
-  enum { IDD = 132, IDC_ID = 1001, IDC_TEXT = 1002, IDC_ADD = 1003, IDC_EDIT = 1004, IDC_DELETE = 1005 };
+  enum {
+    IDD = 132,
+    IDC_ID = 1001,
+    IDC_TEXT = 1002,
+    IDC_ADD = 1003,
+    IDC_EDIT = 1004,
+    IDC_DELETE = 1005
+  };
 
   explicit CStoredMessagesDlg(QWidget* parent, const DialogHooks& hooks = DefaultDialogHooks());
 
-  CDaoRecordset* m_pSet = nullptr;        // the stored-messages recordset; not owned
-  QComboBox* m_comboId = nullptr;         // control 1001, the id list
-  QPlainTextEdit* m_editText = nullptr;   // control 1002, the message text
+  CDaoRecordset* m_pSet = nullptr;       // the stored-messages recordset; not owned
+  QComboBox* m_comboId = nullptr;        // control 1001, the id list
+  QPlainTextEdit* m_editText = nullptr;  // control 1002, the message text
 
   // Finds the message by its id text, shows it and selects its entry, or
   // says it was not found; returns 1. Throws on a store failure (its callers,

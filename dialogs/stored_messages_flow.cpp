@@ -23,7 +23,8 @@ void OnStoredMessages(FormHost& host) {
     }
     set.Close();  // a pending add or edit is discarded with it
   } catch (const CDaoException& error) {
-    host.Hooks().messageBox(host.Parent(), QString::fromStdString(error.what()), QMessageBox::Critical);
+    host.Hooks().messageBox(host.Parent(), QString::fromStdString(error.what()),
+                            QMessageBox::Critical);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
 #include <algorithm>
 #include <limits>
 
@@ -19,8 +20,8 @@ QRect DialogUnits::ToPixels(int x, int y, int w, int h) const {
 // The average of the 52 Latin letters, rounded as the window system does.
 DialogUnits DialogUnitsOf(const QFont& font) {
   QFontMetrics metrics(font);
-  const int letters =
-      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return DialogUnits{(letters / 26 + 1) / 2, metrics.height()};
 }
 
@@ -65,7 +66,8 @@ void CTemplateDialog::FitTexts() {
       needed = std::max(needed, CharWidthToFit(metrics.horizontalAdvance(label->text()), 0, du));
     } else if (const auto* button = qobject_cast<QPushButton*>(child)) {
       const QString text = QString(button->text()).remove(QLatin1Char('&'));
-      needed = std::max(needed, CharWidthToFit(metrics.horizontalAdvance(text), 2 * units_.charWidth, du));
+      needed = std::max(needed,
+                        CharWidthToFit(metrics.horizontalAdvance(text), 2 * units_.charWidth, du));
     }
   }
   if (needed == units_.charWidth) return;

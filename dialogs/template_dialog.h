@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QRect>
+
 #include <vector>
 
 #include "dialogs/dialog_hooks.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <variant>
 
-#include "gateway/snpp_settings.h"
 #include "gateway/http_settings.h"
+#include "gateway/snpp_settings.h"
 #include "queue/retry_policy.h"
 
 namespace zentrel::gateway {

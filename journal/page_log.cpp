@@ -109,14 +109,12 @@ PageRecord ReadRecord(const Statement& row) {
 
 }  // namespace
 
-const char* OutcomeName(PageOutcome outcome) {
-  return kOutcomeNames[static_cast<int>(outcome)];
-}
+const char* OutcomeName(PageOutcome outcome) { return kOutcomeNames[static_cast<int>(outcome)]; }
 
 PageLog::PageLog(const std::string& path, int busy_timeout_ms, LogAccess access) : path_(path) {
   CheckPageLogPlace(path, access);
-  const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   if (rc != SQLITE_OK) {
     const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);
@@ -186,7 +184,8 @@ void PageLog::Finish(std::int64_t id, const PageResult& result,
 }
 
 std::string PageLogTime(std::chrono::system_clock::time_point when) {
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
   const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
   std::tm utc{};
   gmtime_r(&seconds, &utc);

@@ -48,7 +48,7 @@ struct PageResult {
 
 struct PageRecord {
   std::int64_t id = 0;
-  std::string started;   // UTC, ISO 8601 with milliseconds
+  std::string started;  // UTC, ISO 8601 with milliseconds
   PageAttempt attempt;
   PageOutcome outcome = PageOutcome::kInterrupted;
   std::string reason;

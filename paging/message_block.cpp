@@ -31,8 +31,7 @@ std::string_view MessageField(std::string_view message_box) {
   return text.substr(0, cut);
 }
 
-std::string ComposeMessageBlock(std::string_view pin_box,
-                                std::string_view message_box) {
+std::string ComposeMessageBlock(std::string_view pin_box, std::string_view message_box) {
   std::string fields(BoxField(pin_box, kMaxPinChars));
   fields.push_back(tap::kCr);
   fields.append(MessageField(message_box));

@@ -30,7 +30,6 @@ std::string_view MessageField(std::string_view message_box);
 // The whole block for the texts of the PIN box and the message box. Each box
 // text ends at its first NUL byte and is cut to its limit (the message as
 // MessageField cuts it). The block holds no NUL byte.
-std::string ComposeMessageBlock(std::string_view pin_box,
-                                std::string_view message_box);
+std::string ComposeMessageBlock(std::string_view pin_box, std::string_view message_box);
 
 }  // namespace zentrel

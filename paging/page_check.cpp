@@ -92,7 +92,9 @@ std::string BlockRefusal(std::string_view pin, std::string_view message) {
   return {};
 }
 
-std::string PinRefusal(std::string_view pin) { return Said(PinProblem(pin), "; nothing was sent."); }
+std::string PinRefusal(std::string_view pin) {
+  return Said(PinProblem(pin), "; nothing was sent.");
+}
 
 std::string NumberRefusal(std::string_view phone) {
   return Said(NumberProblem(phone), "; nothing was dialled.");

@@ -56,8 +56,7 @@ void RunReplyRules(std::string_view readable, IReplyActions& actions) {
   RunRejectionTests(readable, actions);
   RunProgressTests(readable, actions);
   if (Has(readable, "error")) {
-    actions.Status(g_bPageAccepted == 1 ? kStatusErrorPageSent
-                                        : kStatusErrorNotSent);
+    actions.Status(g_bPageAccepted == 1 ? kStatusErrorPageSent : kStatusErrorNotSent);
   }
 }
 

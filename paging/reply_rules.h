@@ -26,8 +26,7 @@ inline constexpr std::string_view kStatusLogOnSent = "Sending Message.";
 inline constexpr std::string_view kStatusBlockSent = "Sending Message...";
 inline constexpr std::string_view kStatusMessageSent = "Message Sent!";
 inline constexpr std::string_view kStatusErrorPageSent = "Error, but page sent.";
-inline constexpr std::string_view kStatusErrorNotSent =
-    "Error, page not sent, check PIN number.";
+inline constexpr std::string_view kStatusErrorNotSent = "Error, page not sent, check PIN number.";
 
 // What the rules act on. The transaction implements it over the form and
 // the current link.

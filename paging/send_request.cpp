@@ -23,8 +23,7 @@ StartedSend CheckSend(const PageRequest& request) {
   return send;
 }
 
-StartedSend StartSend(const PageRequest& request, ILinkView& view,
-                      const PublishSendFn& publish) {
+StartedSend StartSend(const PageRequest& request, ILinkView& view, const PublishSendFn& publish) {
   StartedSend send = CheckSend(request);
   if (!send.refusal.empty()) {
     OutputDebugStringA("Send refused: " + send.refusal + "\n");

@@ -41,7 +41,6 @@ using PublishSendFn = std::function<void(CCommLink& link, CTelephony& tapi)>;
 
 // Checks `request`; when it may go, makes the link for `view` and the
 // telephony object, publishes them, copies the number and dials.
-StartedSend StartSend(const PageRequest& request, ILinkView& view,
-                      const PublishSendFn& publish);
+StartedSend StartSend(const PageRequest& request, ILinkView& view, const PublishSendFn& publish);
 
 }  // namespace zentrel

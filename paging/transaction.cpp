@@ -28,9 +28,7 @@ class FormActions : public IReplyActions {
       : form_(form), post_(std::move(post)) {}
 
   void Post(std::string_view bytes) override { post_(bytes); }
-  void Status(std::string_view text) override {
-    form_.UpdateStatus(std::string(text));
-  }
+  void Status(std::string_view text) override { form_.UpdateStatus(std::string(text)); }
   Block MessageBlock() override {
     const std::string message = form_.MessageBoxText();
     const std::string pin = form_.PinBoxText();
@@ -46,14 +44,11 @@ class FormActions : public IReplyActions {
 
 }  // namespace
 
-CPageTransaction::CPageTransaction(IPageForm& form,
-                                   std::function<ILinkWriter*()> current_link)
+CPageTransaction::CPageTransaction(IPageForm& form, std::function<ILinkWriter*()> current_link)
     : form_(form), current_link_(std::move(current_link)) {}
 
-int CPageTransaction::ProcessReceivedData(const char* text,
-                                          std::uint32_t /*length*/) {
-  const std::string_view received =
-      text == nullptr ? std::string_view() : std::string_view(text);
+int CPageTransaction::ProcessReceivedData(const char* text, std::uint32_t /*length*/) {
+  const std::string_view received = text == nullptr ? std::string_view() : std::string_view(text);
   const std::string readable = ReadableText(received);
 
   FormActions actions(form_, [this](std::string_view bytes) { Post(bytes); });

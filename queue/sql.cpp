@@ -39,9 +39,7 @@ void Statement::BindOne(int position, const std::string& value) {
                           SQLITE_TRANSIENT));
 }
 
-void Statement::BindOne(int position, std::nullptr_t) {
-  Check(sqlite3_bind_null(stmt_, position));
-}
+void Statement::BindOne(int position, std::nullptr_t) { Check(sqlite3_bind_null(stmt_, position)); }
 
 void Statement::BindOne(int position, const Value& value) {
   std::visit([this, position](const auto& v) { BindOne(position, v); }, value);

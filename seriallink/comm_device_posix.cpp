@@ -197,7 +197,8 @@ void PosixCommDevice::ReadAvailable(bool hung_up) {
 
 int PosixCommDevice::SilenceLeftMs() const {
   if (!read_pending_ || read_filled_ == 0) return -1;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(last_byte_ + silence_ - Clock::now());
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(last_byte_ + silence_ - Clock::now());
   return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
@@ -218,9 +219,8 @@ ReadWait PosixCommDevice::WaitReadSide(const CloseEvent& close) {
       ReadAvailable(false);
       continue;
     }
-    pollfd fds[3] = {{close.fd(), POLLIN, 0},
-                     {read_pending_ ? fd_ : -1, read_wants_, 0},
-                     {rx_wake_, POLLIN, 0}};
+    pollfd fds[3] = {
+        {close.fd(), POLLIN, 0}, {read_pending_ ? fd_ : -1, read_wants_, 0}, {rx_wake_, POLLIN, 0}};
     const int r = poll(fds, 3, SilenceLeftMs());
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) return ReadWait::kFailed;

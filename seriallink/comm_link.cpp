@@ -52,8 +52,8 @@ int CCommLink::Attach(int comm_handle, const CommHandover& with) {
   }
   // A port that refuses the line's settings would garble every byte.
   std::string error;
-  const auto silence = core_->view().FramesAnswers() ? std::chrono::milliseconds(0)
-                                                     : core_->timings().read_silence;
+  const auto silence =
+      core_->view().FramesAnswers() ? std::chrono::milliseconds(0) : core_->timings().read_silence;
   if (!device->Configure(silence, &error)) {
     OutputDebugStringA("Attach: cannot set up the port: " + error + "\n");
     return FailAttach(*device);
@@ -88,13 +88,11 @@ bool CCommLink::StartThread(LinkSide side) {
   core_->SetThread(side, thread);
   bool running = false;
   if (side == LinkSide::kRead) {
-    running = thread->Run(ThreadPriority::kHighest, [core](LinkThread& self) {
-      ReadThread(core, self).ReadThreadProc();
-    });
+    running = thread->Run(ThreadPriority::kHighest,
+                          [core](LinkThread& self) { ReadThread(core, self).ReadThreadProc(); });
   } else {
-    running = thread->Run(ThreadPriority::kAboveNormal, [core](LinkThread& self) {
-      WriteThread(core, self).WriteThreadProc();
-    });
+    running = thread->Run(ThreadPriority::kAboveNormal,
+                          [core](LinkThread& self) { WriteThread(core, self).WriteThreadProc(); });
   }
   if (!running) {
     core_->ClearThreadIf(side, thread.get());
@@ -143,13 +141,9 @@ void CCommLink::CloseThread(LinkSide side) {
 
 int CCommLink::PostWrite(char* data, std::uint32_t length) {
   switch (core_->PostToWriteThread({WM_COMM_WRITE, length, data})) {
-    case PostResult::kPosted:
-      return 1;
-    case PostResult::kNoWriteThread:
-      OutputDebugStringA("Write thread not created\n");
-      return 0;
-    case PostResult::kPostFailed:
-      break;
+    case PostResult::kPosted: return 1;
+    case PostResult::kNoWriteThread: OutputDebugStringA("Write thread not created\n"); return 0;
+    case PostResult::kPostFailed: break;
   }
   OutputDebugStringA("Failed to Post to Write thread.\n");
   return 0;

@@ -26,8 +26,8 @@ class ITrafficWatcher {
 };
 
 struct CommHandover {
-  LineFormat format;                       // used when the descriptor is a tty
-  std::shared_ptr<TlsSession> tls;         // set: the bytes go through TLS
+  LineFormat format;                         // used when the descriptor is a tty
+  std::shared_ptr<TlsSession> tls;           // set: the bytes go through TLS
   std::shared_ptr<ITrafficWatcher> watcher;  // may be null
 };
 

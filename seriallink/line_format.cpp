@@ -5,8 +5,8 @@
 namespace zentrel {
 
 std::string LineFormat::Text() const {
-  std::string text = std::to_string(speed) + " " + std::to_string(data_bits) +
-                     parity + std::to_string(stop_bits);
+  std::string text =
+      std::to_string(speed) + " " + std::to_string(data_bits) + parity + std::to_string(stop_bits);
   if (flow == Flow::kRtsCts) text += " rtscts";
   if (flow == Flow::kXonXoff) text += " xonxoff";
   return text;
@@ -32,9 +32,9 @@ bool SpeedConstant(int speed, speed_t* constant) {
     speed_t constant;
   };
   static constexpr Speed kSpeeds[] = {
-      {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
-      {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-      {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},
+      {300, B300},     {600, B600},       {1200, B1200},     {2400, B2400},
+      {4800, B4800},   {9600, B9600},     {19200, B19200},   {38400, B38400},
+      {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800},
   };
   for (const Speed& s : kSpeeds) {
     if (s.bits_per_second != speed) continue;

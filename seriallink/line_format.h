@@ -4,10 +4,10 @@
 // the configuration parser reads "8N1"-style frame words into it.
 #pragma once
 
+#include <termios.h>
+
 #include <string>
 #include <string_view>
-
-#include <termios.h>
 
 namespace zentrel {
 

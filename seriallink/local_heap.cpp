@@ -5,9 +5,7 @@
 
 namespace zentrel {
 
-char* LocalAlloc(std::size_t size) {
-  return new (std::nothrow) char[size == 0 ? 1 : size]();
-}
+char* LocalAlloc(std::size_t size) { return new (std::nothrow) char[size == 0 ? 1 : size](); }
 
 void LocalFree(char* block) { delete[] block; }
 

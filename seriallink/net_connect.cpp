@@ -56,7 +56,8 @@ bool SplitHostPort(const std::string& text, std::string* host, std::string* port
   if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
   *host = text.substr(0, colon);
   *port = text.substr(colon + 1);
-  if (host->size() >= 2 && host->front() == '[' && host->back() == ']') *host = host->substr(1, host->size() - 2);
+  if (host->size() >= 2 && host->front() == '[' && host->back() == ']')
+    *host = host->substr(1, host->size() - 2);
   return port->find_first_not_of("0123456789") == std::string::npos && port->size() <= 5 &&
          std::stoi(*port) <= 65535 && !host->empty();
 }

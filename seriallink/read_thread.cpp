@@ -38,16 +38,14 @@ bool ReadThread::Run() {
   if (StartRead() == 0) return false;
   for (;;) {
     switch (device_->WaitReadSide(*close_)) {
-      case ReadWait::kClose:
-        return true;
+      case ReadWait::kClose: return true;
       case ReadWait::kLineError:
         if (ReportLineError(true) == 0 || StartErrorWait() == 0) return false;
         break;
       case ReadWait::kRead:
         if (FinishRead() == 0 || StartRead() == 0) return false;
         break;
-      case ReadWait::kFailed:
-        return false;
+      case ReadWait::kFailed: return false;
     }
   }
 }
@@ -70,12 +68,8 @@ int ReadThread::StartRead() {
       case IoStatus::kPending:
         OutputDebugStringA("Waiting for data from comm connection.\n");
         return 1;
-      case IoStatus::kInvalidHandle:
-        OutputDebugStringA(kInvalidHandleText);
-        return 0;
-      case IoStatus::kFailed:
-        core_->ReportLinkFailure(&self_);
-        return 0;
+      case IoStatus::kInvalidHandle: OutputDebugStringA(kInvalidHandleText); return 0;
+      case IoStatus::kFailed: core_->ReportLinkFailure(&self_); return 0;
     }
   }
 }
@@ -83,14 +77,9 @@ int ReadThread::StartRead() {
 int ReadThread::FinishRead() {
   std::uint32_t count = 0;
   switch (device_->ReadResult(&count)) {
-    case IoStatus::kDone:
-      return DeliverBlock(buffer_, count);
-    case IoStatus::kInvalidHandle:
-      OutputDebugStringA(kInvalidHandleText);
-      return 0;
-    default:
-      core_->ReportLinkFailure(&self_);
-      return 0;
+    case IoStatus::kDone: return DeliverBlock(buffer_, count);
+    case IoStatus::kInvalidHandle: OutputDebugStringA(kInvalidHandleText); return 0;
+    default: core_->ReportLinkFailure(&self_); return 0;
   }
 }
 
@@ -115,11 +104,8 @@ int ReadThread::StartErrorWait() {
       case IoStatus::kPending:
         OutputDebugStringA("Waiting for a CommEvent (Error) to occur.\n");
         return 1;
-      case IoStatus::kInvalidHandle:
-        OutputDebugStringA(kInvalidHandleText);
-        return 0;
-      case IoStatus::kFailed:
-        return 0;
+      case IoStatus::kInvalidHandle: OutputDebugStringA(kInvalidHandleText); return 0;
+      case IoStatus::kFailed: return 0;
     }
   }
 }

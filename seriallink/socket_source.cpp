@@ -13,18 +13,15 @@ namespace zentrel {
 
 IoStatus StatusFromErrno(int error) {
   switch (error) {
-    case EAGAIN:
-      return IoStatus::kPending;
+    case EAGAIN: return IoStatus::kPending;
     case EBADF:
     case EIO:
     case ENXIO:
     case ENODEV:
     case EPIPE:
     case ECONNRESET:
-    case ENOTCONN:
-      return IoStatus::kInvalidHandle;
-    default:
-      return IoStatus::kFailed;
+    case ENOTCONN: return IoStatus::kInvalidHandle;
+    default: return IoStatus::kFailed;
   }
 }
 

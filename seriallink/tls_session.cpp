@@ -40,11 +40,13 @@ std::string LibraryError(const char* fallback) {
 // A CA file must be a regular file of a sane size: a FIFO or a device would
 // block the handshake's set-up (or fill memory) before any time limit runs.
 std::string TlsCaFileProblem(const std::string& path) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) != 0) return "cannot use the CA file " + path + ": " + std::strerror(errno);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return "cannot use the CA file " + path + ": " + std::strerror(errno);
   if (!S_ISREG(st.st_mode)) return "the CA file " + path + " is not a regular file";
   if (st.st_size > kCaFileLimit)
-    return "the CA file " + path + " is larger than " + std::to_string(kCaFileLimit / 1024) + " KiB";
+    return "the CA file " + path + " is larger than " + std::to_string(kCaFileLimit / 1024) +
+           " KiB";
   return {};
 }
 
@@ -82,7 +84,8 @@ bool SetUpName(SSL* ssl, const TlsClientOptions& o) {
   const std::string& name = o.server_name.empty() ? o.host : o.server_name;
   if (!IsAddressLiteral(name) && SSL_set_tlsext_host_name(ssl, name.c_str()) != 1) return false;
   if (o.insecure) return true;
-  if (IsAddressLiteral(name)) return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.c_str()) == 1;
+  if (IsAddressLiteral(name))
+    return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.c_str()) == 1;
   return SSL_set1_host(ssl, name.c_str()) == 1;
 }
 
@@ -113,7 +116,8 @@ std::string RefusalReason(SSL* ssl, const TlsClientOptions& o, TlsFailure* failu
 
 // Waits for `events` on fd, or the wake-up, until `deadline`; false on
 // time-out, wake-up or failure, with `error` set.
-bool AwaitSocket(int fd, short events, int wake_fd, Clock::time_point deadline, std::string* error) {
+bool AwaitSocket(int fd, short events, int wake_fd, Clock::time_point deadline,
+                 std::string* error) {
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return *error = kNoHandshake, false;
@@ -167,16 +171,11 @@ TlsSession::~TlsSession() {
 SourceResult TlsSession::Outcome(int result, std::size_t* count) {
   if (result > 0) return {IoStatus::kDone, *count};
   switch (SSL_get_error(ssl_, result)) {
-    case SSL_ERROR_WANT_READ:
-      return {IoStatus::kPending, 0, POLLIN};
-    case SSL_ERROR_WANT_WRITE:
-      return {IoStatus::kPending, 0, POLLOUT};
-    case SSL_ERROR_ZERO_RETURN:
-      return {IoStatus::kInvalidHandle};  // the server closed the session
-    case SSL_ERROR_SYSCALL:
-      return {errno == 0 ? IoStatus::kInvalidHandle : StatusFromErrno(errno)};
-    default:
-      return {IoStatus::kFailed};
+    case SSL_ERROR_WANT_READ: return {IoStatus::kPending, 0, POLLIN};
+    case SSL_ERROR_WANT_WRITE: return {IoStatus::kPending, 0, POLLOUT};
+    case SSL_ERROR_ZERO_RETURN: return {IoStatus::kInvalidHandle};  // the server closed the session
+    case SSL_ERROR_SYSCALL: return {errno == 0 ? IoStatus::kInvalidHandle : StatusFromErrno(errno)};
+    default: return {IoStatus::kFailed};
   }
 }
 

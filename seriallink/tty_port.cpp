@@ -3,16 +3,16 @@
 // opens non-blocking; each failure becomes one TtyOpenError naming its cause.
 #include "seriallink/tty_port.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "seriallink/trace.h"
 
@@ -63,29 +63,22 @@ TtyOpenError Fail(TtyOpenError::Kind kind, std::string text) {
   return TtyOpenError{kind, std::move(text), {}, {}};
 }
 
-TtyOpenError OpenFailure(const std::string& path, const struct stat& st,
-                         int error) {
+TtyOpenError OpenFailure(const std::string& path, const struct stat& st, int error) {
   if (error == EACCES || error == EPERM)
     return Fail(TtyOpenError::Kind::kPermission,
-                "no permission to open " + path + " (it belongs to group " +
-                    GroupOf(st) + ")");
+                "no permission to open " + path + " (it belongs to group " + GroupOf(st) + ")");
   if (error == EBUSY)
-    return Fail(TtyOpenError::Kind::kHeld,
-                path + " is held exclusively by another program");
+    return Fail(TtyOpenError::Kind::kHeld, path + " is held exclusively by another program");
   if (error == ENOENT || error == ENXIO || error == ENODEV)
-    return Fail(TtyOpenError::Kind::kMissing,
-                path + " is not there: " + std::strerror(error));
-  return Fail(TtyOpenError::Kind::kFailed,
-              "cannot open " + path + ": " + std::strerror(error));
+    return Fail(TtyOpenError::Kind::kMissing, path + " is not there: " + std::strerror(error));
+  return Fail(TtyOpenError::Kind::kFailed, "cannot open " + path + ": " + std::strerror(error));
 }
 
 }  // namespace
 
-std::unique_ptr<TtyPort> TtyPort::Open(const std::string& path,
-                                       const LineFormat& format,
-                                       const TtyPortOptions& options,
-                                       TtyOpenError* error) {
-  struct stat st{};
+std::unique_ptr<TtyPort> TtyPort::Open(const std::string& path, const LineFormat& format,
+                                       const TtyPortOptions& options, TtyOpenError* error) {
+  struct stat st {};
   if (!LookAtPort(path, &st, error)) return nullptr;
   std::unique_ptr<PortLock> lock;
   LockHolder holder;
@@ -95,13 +88,11 @@ std::unique_ptr<TtyPort> TtyPort::Open(const std::string& path,
       *error = {TtyOpenError::Kind::kHeld, path + " is in use by " + holder.Text(), holder, {}};
       return nullptr;
     case PortLock::Result::kRefused:
-      *error = Fail(TtyOpenError::Kind::kFailed,
-                    "cannot lock " + path + ": " + lock_warning +
-                        " (remove it if no program uses the port)");
+      *error = Fail(TtyOpenError::Kind::kFailed, "cannot lock " + path + ": " + lock_warning +
+                                                     " (remove it if no program uses the port)");
       return nullptr;
     case PortLock::Result::kFailed:
-    case PortLock::Result::kLocked:
-      break;
+    case PortLock::Result::kLocked: break;
   }
   if (!note.empty()) OutputDebugStringA(path + ": " + note + "\n");
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -124,8 +115,7 @@ std::unique_ptr<TtyPort> TtyPort::Open(const std::string& path,
   if (!port->Apply(format, &why) || !port->IgnoreCarrier(true) ||
       !port->SetHangUpOnClose(options.hang_up_on_close)) {
     *error = Fail(TtyOpenError::Kind::kFailed,
-                  "cannot set up " + path + ": " +
-                      (why.empty() ? std::strerror(errno) : why));
+                  "cannot set up " + path + ": " + (why.empty() ? std::strerror(errno) : why));
     return nullptr;
   }
   port->FlushInput();
@@ -160,8 +150,10 @@ namespace {
 bool SetCflag(int fd, tcflag_t flag, bool on) {
   termios t{};
   if (::tcgetattr(fd, &t) != 0) return false;
-  if (on) t.c_cflag |= flag;
-  else t.c_cflag &= ~flag;
+  if (on)
+    t.c_cflag |= flag;
+  else
+    t.c_cflag &= ~flag;
   return ::tcsetattr(fd, TCSANOW, &t) == 0;
 }
 }  // namespace
@@ -171,8 +163,8 @@ bool TtyPort::SetHangUpOnClose(bool on) { return SetCflag(fd_, HUPCL, on); }
 bool TtyPort::AwaitHangUp(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{fd_, 0, 0};
     const int n = ::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
     if (n > 0) return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
@@ -202,21 +194,17 @@ bool TtyPort::WriteAll(std::string_view text, std::chrono::milliseconds limit) {
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd p{fd_, POLLOUT, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR)
-      return false;
+    if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) return false;
     if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
   }
   return true;
 }
 
-TtyPort::ReadResult TtyPort::Read(char* buffer, std::size_t size,
-                                  std::size_t* got,
-                                  std::chrono::milliseconds limit,
-                                  int wake_fd) {
+TtyPort::ReadResult TtyPort::Read(char* buffer, std::size_t size, std::size_t* got,
+                                  std::chrono::milliseconds limit, int wake_fd) {
   *got = 0;
   pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd, POLLIN, 0}};
-  const int n = ::poll(p, wake_fd >= 0 ? 2 : 1,
-                       static_cast<int>(limit.count()));
+  const int n = ::poll(p, wake_fd >= 0 ? 2 : 1, static_cast<int>(limit.count()));
   if (n < 0) return errno == EINTR ? ReadResult::kTimeout : ReadResult::kHangUp;
   if (n == 0) return ReadResult::kTimeout;
   if (wake_fd >= 0 && (p[1].revents & POLLIN)) return ReadResult::kWoken;

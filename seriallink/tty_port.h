@@ -7,13 +7,13 @@
 // the port's hang-up and a read that a wake event interrupts.
 #pragma once
 
+#include <sys/stat.h>
+#include <termios.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
-
-#include <sys/stat.h>
-#include <termios.h>
 
 #include "seriallink/line_format.h"
 #include "seriallink/modem_lines.h"
@@ -48,10 +48,8 @@ struct TtyPortOptions {
 
 class TtyPort {
  public:
-  static std::unique_ptr<TtyPort> Open(const std::string& path,
-                                       const LineFormat& format,
-                                       const TtyPortOptions& options,
-                                       TtyOpenError* error);
+  static std::unique_ptr<TtyPort> Open(const std::string& path, const LineFormat& format,
+                                       const TtyPortOptions& options, TtyOpenError* error);
   ~TtyPort();
   TtyPort(const TtyPort&) = delete;
   TtyPort& operator=(const TtyPort&) = delete;
@@ -82,8 +80,8 @@ class TtyPort {
   enum class ReadResult { kData, kTimeout, kWoken, kHangUp };
   // Reads what is there (at most `size`), waiting up to `limit` for the
   // first byte; `wake_fd` (an eventfd, or -1) readable ends the wait.
-  ReadResult Read(char* buffer, std::size_t size, std::size_t* got,
-                  std::chrono::milliseconds limit, int wake_fd);
+  ReadResult Read(char* buffer, std::size_t size, std::size_t* got, std::chrono::milliseconds limit,
+                  int wake_fd);
 
  private:
   TtyPort(int fd, std::string path, const termios& saved);

@@ -69,7 +69,6 @@ class PortLock {
 };
 
 // Who holds `port` by its lock file, if a live process does.
-bool FindLockHolder(const std::string& port, const std::string& folder,
-                    LockHolder* holder);
+bool FindLockHolder(const std::string& port, const std::string& folder, LockHolder* holder);
 
 }  // namespace zentrel

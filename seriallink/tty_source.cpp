@@ -40,11 +40,13 @@ class TtySource : public IByteSource {
   int fd() const override { return fd_; }
   bool Configure(std::string* error) override {
     termios t{};
-    if (tcgetattr(fd_, &t) != 0) return *error = std::string("tcgetattr: ") + std::strerror(errno), false;
+    if (tcgetattr(fd_, &t) != 0)
+      return *error = std::string("tcgetattr: ") + std::strerror(errno), false;
     original_ = t;
     have_original_ = true;
     if (!ApplyFormat(t, format_, error)) return false;
-    if (tcsetattr(fd_, TCSANOW, &t) != 0) return *error = std::string("tcsetattr: ") + std::strerror(errno), false;
+    if (tcsetattr(fd_, TCSANOW, &t) != 0)
+      return *error = std::string("tcsetattr: ") + std::strerror(errno), false;
     return true;
   }
   void Restore() override {
@@ -79,7 +81,8 @@ std::uint32_t TtySource::CounterErrors() {
   if (ioctl(fd_, TIOCGICOUNT, &now) != 0) return 0;
   std::uint32_t bits = 0;
   if (now.frame != counters_.frame) bits |= CE_FRAME;
-  if (now.overrun != counters_.overrun || now.buf_overrun != counters_.buf_overrun) bits |= CE_OVERRUN;
+  if (now.overrun != counters_.overrun || now.buf_overrun != counters_.buf_overrun)
+    bits |= CE_OVERRUN;
   if (now.parity != counters_.parity) bits |= CE_RXPARITY;
   if (now.brk != counters_.brk) bits |= CE_BREAK;
   counters_ = now;

@@ -41,7 +41,8 @@ int WriteThread::WriteThreadProc() {
       continue;
     }
     char line[256];
-    std::snprintf(line, sizeof line, "Unexpected message posted to Write thread: %ui\n", m->message);
+    std::snprintf(line, sizeof line, "Unexpected message posted to Write thread: %ui\n",
+                  m->message);
     OutputDebugStringA(line);
   }
   ExitSteps();
@@ -50,14 +51,9 @@ int WriteThread::WriteThreadProc() {
 
 bool WriteThread::WaitForMessage() {
   switch (WaitForCloseOrMessage(*close_, *queue_)) {
-    case QueueWait::kClose:
-      OutputDebugStringA("close event signaled\n");
-      return false;
-    case QueueWait::kMessage:
-      OutputDebugStringA("message\n");
-      return true;
-    case QueueWait::kFailed:
-      break;
+    case QueueWait::kClose: OutputDebugStringA("close event signaled\n"); return false;
+    case QueueWait::kMessage: OutputDebugStringA("message\n"); return true;
+    case QueueWait::kFailed: break;
   }
   OutputDebugStringA("Wait failed\n");
   core_->ReportLinkFailure(&self_);

@@ -58,7 +58,7 @@ class CDaoDatabase {
   void Open(const std::string& name);
   bool IsOpen() const;
   void Close();
-  sqlite3* Handle() const;  // for the store's own use
+  sqlite3* Handle() const;          // for the store's own use
   const std::string& Name() const;  // the name given to Open
 
   // The wait for a lock held by another connection (default kBusyTimeout).
@@ -87,22 +87,22 @@ class CDaoRecordset {
   void Open();                          // default query
   void Open(const std::string& query);  // query text given by the caller
   bool IsOpen() const;
-  void Close();                         // discards a pending add or edit
+  void Close();  // discards a pending add or edit
 
-  bool IsEOF() const;                   // true when there is no current record
-  void MoveNext();                      // throws with no current record
-  long GetRecordCount() const;          // the whole result's count
+  bool IsEOF() const;           // true when there is no current record
+  void MoveNext();              // throws with no current record
+  long GetRecordCount() const;  // the whole result's count
 
-  std::string m_strFilter;              // set it, then Requery()
-  void Requery();                       // discards a pending add or edit
+  std::string m_strFilter;  // set it, then Requery()
+  void Requery();           // discards a pending add or edit
 
-  void AddNew();                        // begin add
-  void Edit();                          // begin edit; throws with no current record
+  void AddNew();  // begin add
+  void Edit();    // begin edit; throws with no current record
   void SetFieldValue(const std::string& column, const std::string& value);
   DaoValue GetFieldValue(const std::string& column) const;
   DaoValue GetFieldValue(int position) const;
-  void Update();                        // save; a failure leaves the add/edit pending
-  void Delete();                        // delete current; throws with no current record
+  void Update();  // save; a failure leaves the add/edit pending
+  void Delete();  // delete current; throws with no current record
 
   enum class EditMode { kNone, kAdd, kEdit };
   EditMode GetEditMode() const;
@@ -121,9 +121,9 @@ class CDaoRecordset {
 
  private:
   struct Impl;
-  CDaoDatabase& Connection();       // opens the own connection if needed
-  void ShowCurrent();               // members follow the current record
-  void RunQuery();                  // (re)builds the result with the filter
+  CDaoDatabase& Connection();                    // opens the own connection if needed
+  void ShowCurrent();                            // members follow the current record
+  void RunQuery();                               // (re)builds the result with the filter
   store::PendingColumns PendingColumns() const;  // what a save writes
   std::unique_ptr<Impl> impl_;
   CDaoDatabase* database_;

@@ -37,11 +37,13 @@ void CDaoDatabase::Open(const std::string& name) {
     throw CDaoException(name + " is " + *kind);
   }
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  const int rc =
+      sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     const std::string engine = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
-    ThrowOpenError(name, engine + " (the file must exist; make one with: zentrel-db init " + name + ")");
+    ThrowOpenError(name,
+                   engine + " (the file must exist; make one with: zentrel-db init " + name + ")");
   }
   db_ = db;
   name_ = name;

@@ -16,7 +16,8 @@ void ThrowEngineError(const CDaoDatabase& db, int rc, const std::string& what) {
   std::string engine = db.Handle() != nullptr ? sqlite3_errmsg(db.Handle()) : sqlite3_errstr(rc);
   std::string message = what + ": " + engine;
   if (IsBusy(rc)) {
-    message += " (" + db.Name() + " is in use by another program, which held its lock for longer than " +
+    message += " (" + db.Name() +
+               " is in use by another program, which held its lock for longer than " +
                std::to_string(db.BusyTimeout().count()) + " ms; nothing was changed, try again)";
   }
   throw CDaoException(message, IsBusy(rc));

@@ -51,7 +51,8 @@ void CDaoRecordset::Edit() {
 }
 
 void CDaoRecordset::SetFieldValue(const std::string& column, const std::string& value) {
-  if (impl_->mode == EditMode::kNone) throw CDaoException("Write column: no add or edit is pending");
+  if (impl_->mode == EditMode::kNone)
+    throw CDaoException("Write column: no add or edit is pending");
   const int position = store::ColumnPosition(*impl_->table, column);
   if (position < 0) {
     throw CDaoException("Write column: table " + impl_->table->name + " has no column " + column);
@@ -92,8 +93,8 @@ void CDaoRecordset::Update() {
   const store::PendingColumns values = PendingColumns();
   std::vector<DaoValue> saved;
   try {
-    store::WriteTransaction transaction(db, "Saving to " + table.name + " of " + db.Name() +
-                                                " failed");
+    store::WriteTransaction transaction(db,
+                                        "Saving to " + table.name + " of " + db.Name() + " failed");
     if (impl_->mode == EditMode::kAdd) {
       const std::int64_t id = impl_->new_id ? *impl_->new_id : store::NextFreeId(db, table);
       store::InsertRecord(db, table, id, values);
@@ -116,8 +117,8 @@ void CDaoRecordset::Delete() {
   }
   CDaoDatabase& db = Connection();
   impl_->Discard();
-  store::WriteTransaction transaction(db, "Deleting from " + impl_->table->name + " of " +
-                                              db.Name() + " failed");
+  store::WriteTransaction transaction(
+      db, "Deleting from " + impl_->table->name + " of " + db.Name() + " failed");
   store::DeleteRecord(db, *impl_->table, impl_->rows.RowId(impl_->pos));
   transaction.Commit();
   impl_->deleted.insert(impl_->pos);

@@ -22,7 +22,7 @@ struct CDaoRecordset::Impl {
   sqlite3* handle = nullptr;               // the connection of `statements`
   std::map<std::string, store::Statement> statements;
   store::ResultRows rows;
-  std::size_t pos = 0;                     // == rows.Size(): no current record
+  std::size_t pos = 0;  // == rows.Size(): no current record
   std::unordered_set<std::size_t> deleted;
   EditMode mode = EditMode::kNone;
   std::vector<std::optional<std::string>> written;  // by column position

@@ -31,7 +31,7 @@ ResultRows::Cell& ResultRows::NewCell() {
 }
 
 const char* ResultRows::Keep(const char* bytes, std::size_t size) {
-  if (size == 0) return "";  // an empty text needs no room (and may come before any block)
+  if (size == 0) return "";     // an empty text needs no room (and may come before any block)
   if (size > kTextBlock / 4) {  // a long text gets a block of its own
     long_texts_.emplace_back(new char[size]);
     std::memcpy(long_texts_.back().get(), bytes, size);
@@ -83,12 +83,9 @@ DaoValue ResultRows::Value(std::size_t row, int column) const {
   if (const auto* values = Replaced(row)) return (*values)[static_cast<std::size_t>(column)];
   const Cell& cell = At(row, column);
   switch (cell.kind) {
-    case Kind::kNull:
-      return {};
-    case Kind::kInt:
-      return cell.number;
-    case Kind::kText:
-      break;
+    case Kind::kNull: return {};
+    case Kind::kInt: return cell.number;
+    case Kind::kText: break;
   }
   return std::string(cell.text, cell.size);
 }

@@ -29,7 +29,7 @@ class ResultRows {
   DaoValue Value(std::size_t row, int column) const;
   void ReadText(std::size_t row, int column, std::string& out) const;  // null: ""
   std::int64_t ReadInt(std::size_t row, int column) const;             // null: 0
-  void Replace(std::size_t row, std::vector<DaoValue> values);  // after a save
+  void Replace(std::size_t row, std::vector<DaoValue> values);         // after a save
 
  private:
   enum class Kind : std::uint8_t { kNull, kInt, kText };

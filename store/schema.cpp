@@ -35,8 +35,8 @@ std::vector<std::string> ColumnsOf(const CDaoDatabase& db, const std::string& ta
 }  // namespace
 
 const TableDef& RecipientTable() {
-  static const TableDef table{"VPdata", {"id", "pin", "fname", "lname", "pagephone"}, false,
-                              2147483647};
+  static const TableDef table{
+      "VPdata", {"id", "pin", "fname", "lname", "pagephone"}, false, 2147483647};
   return table;
 }
 

@@ -35,8 +35,8 @@ Statement& Statement::operator=(Statement&& other) noexcept {
 }
 
 void Statement::BindText(int index, std::string_view text) {
-  const int rc = sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT,
-                                     SQLITE_UTF8);
+  const int rc =
+      sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   if (rc != SQLITE_OK) ThrowEngineError(*db_, rc, "Binding a text value failed");
 }
 

@@ -37,10 +37,12 @@ inline constexpr std::string_view kLogOn{sequence_bytes::kLogOn, sizeof sequence
 inline constexpr std::string_view kLogOff{sequence_bytes::kLogOff, sizeof sequence_bytes::kLogOff};
 // What the terminal sends: the go-ahead for the pages, and its hang-up
 // (ESC EOT); each ends with CR, the goodbye being the hang-up with its CR.
-inline constexpr std::string_view kGoAhead{sequence_bytes::kGoAhead, sizeof sequence_bytes::kGoAhead};
+inline constexpr std::string_view kGoAhead{sequence_bytes::kGoAhead,
+                                           sizeof sequence_bytes::kGoAhead};
 inline constexpr std::string_view kDisconnect{sequence_bytes::kDisconnect,
                                               sizeof sequence_bytes::kDisconnect};
-inline constexpr std::string_view kGoodbye{sequence_bytes::kGoodbye, sizeof sequence_bytes::kGoodbye};
+inline constexpr std::string_view kGoodbye{sequence_bytes::kGoodbye,
+                                           sizeof sequence_bytes::kGoodbye};
 
 // The ASCII name of a byte 00-1F ("NUL", "STX", ... "US"); empty otherwise.
 std::string_view ControlName(unsigned char byte);

@@ -76,12 +76,15 @@ void TapSession::OnLine(std::string_view line) {
 
 void TapSession::OnReply(Reply reply) {
   if (reply == Reply::kDisconnect) {
-    FailRest(words_.empty() ? "the terminal ended the session" : words_, NotSentCause::kTerminalEnded);
+    FailRest(words_.empty() ? "the terminal ended the session" : words_,
+             NotSentCause::kTerminalEnded);
     Finish();
     return;
   }
-  if (step_ == Step::kLoggingOn) OnLogonReply(reply);
-  else if (step_ == Step::kSending) OnBlockReply(reply);
+  if (step_ == Step::kLoggingOn)
+    OnLogonReply(reply);
+  else if (step_ == Step::kSending)
+    OnBlockReply(reply);
 }
 
 void TapSession::OnLogonReply(Reply reply) {
@@ -133,10 +136,8 @@ void TapSession::TimerExpired() {
       if (tries_ < timings_.block_tries) return SendBlock();
       FailRest("the terminal did not answer the block", NotSentCause::kTimeOut);
       return LogOff();
-    case Step::kLoggingOff:
-      return Finish();
-    case Step::kDone:
-      return;
+    case Step::kLoggingOff: return Finish();
+    case Step::kDone: return;
   }
 }
 
@@ -183,8 +184,8 @@ void TapSession::LogOff() {
 
 void TapSession::SendAndAwait(std::string_view bytes) {
   io_.Send(bytes);
-  const auto line_time = std::chrono::milliseconds(
-      static_cast<std::int64_t>(bytes.size()) * 1000 / std::max(1, timings_.chars_per_second));
+  const auto line_time = std::chrono::milliseconds(static_cast<std::int64_t>(bytes.size()) * 1000 /
+                                                   std::max(1, timings_.chars_per_second));
   io_.ArmTimer(timings_.reply_timeout + line_time);
 }
 

@@ -3,10 +3,10 @@
 // waits for a caller that is joining it.
 #include "telephony/configured_line_driver.h"
 
-#include <cstring>
-
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "seriallink/handover.h"
 #include "seriallink/trace.h"
@@ -22,8 +22,7 @@ constexpr const char* kDataModemClass = "comm/datamodem";
 
 }  // namespace
 
-ConfiguredLineDriver::ConfiguredLineDriver(ConfigPathFn config_path,
-                                           LineSettings settings)
+ConfiguredLineDriver::ConfiguredLineDriver(ConfigPathFn config_path, LineSettings settings)
     : config_path_(std::move(config_path)), settings_(std::move(settings)) {}
 
 ConfiguredLineDriver::~ConfiguredLineDriver() {
@@ -56,12 +55,11 @@ bool ConfiguredLineDriver::FindLine(DWORD device, LineConfig* config) {
   return true;
 }
 
-LONG ConfiguredLineDriver::NegotiateAPIVersion(DWORD device, DWORD low,
-                                          DWORD high, DWORD* version) {
+LONG ConfiguredLineDriver::NegotiateAPIVersion(DWORD device, DWORD low, DWORD high,
+                                               DWORD* version) {
   LineConfig config;
   if (!FindLine(device, &config)) return LINEERR_BADDEVICEID;
-  if (low > kVersionHigh || high < kVersionLow)
-    return LINEERR_INCOMPATIBLEAPIVERSION;
+  if (low > kVersionHigh || high < kVersionLow) return LINEERR_INCOMPATIBLEAPIVERSION;
   // A line that cannot be used now is passed over for the next one.
   LineCheck check = config.kind->check(config, settings_);
   if (!check.usable) {
@@ -78,8 +76,7 @@ LONG ConfiguredLineDriver::NegotiateAPIVersion(DWORD device, DWORD low,
   return 0;
 }
 
-LONG ConfiguredLineDriver::GetDevCaps(DWORD device, DWORD version,
-                                 LINEDEVCAPS* caps) {
+LONG ConfiguredLineDriver::GetDevCaps(DWORD device, DWORD version, LINEDEVCAPS* caps) {
   LineConfig config;
   if (!FindLine(device, &config)) return LINEERR_BADDEVICEID;
   const std::string name = config.LineName();
@@ -88,8 +85,7 @@ LONG ConfiguredLineDriver::GetDevCaps(DWORD device, DWORD version,
   caps->dwNeededSize = needed;
   caps->dwUsedSize = fixed;
   if (caps->dwTotalSize >= needed) {
-    std::memcpy(reinterpret_cast<char*>(caps) + fixed, name.c_str(),
-                name.size() + 1);
+    std::memcpy(reinterpret_cast<char*>(caps) + fixed, name.c_str(), name.size() + 1);
     caps->dwLineNameSize = static_cast<DWORD>(name.size() + 1);
     caps->dwLineNameOffset = fixed;
     caps->dwUsedSize = needed;
@@ -108,26 +104,23 @@ LONG ConfiguredLineDriver::GetDevCaps(DWORD device, DWORD version,
 }
 
 LONG ConfiguredLineDriver::GetAddressCaps(DWORD device, DWORD address, DWORD,
-                                     LINEADDRESSCAPS* caps) {
+                                          LINEADDRESSCAPS* caps) {
   LineConfig config;
   if (!FindLine(device, &config)) return LINEERR_BADDEVICEID;
   if (address != 0) return LINEERR_INVALPOINTER;
   caps->dwNeededSize = sizeof(LINEADDRESSCAPS);
   caps->dwUsedSize = sizeof(LINEADDRESSCAPS);
   caps->dwLineDeviceID = device;
-  caps->dwCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_DIALING |
-                       LINECALLSTATE_BUSY | LINECALLSTATE_CONNECTED |
-                       LINECALLSTATE_DISCONNECTED;
-  caps->dwDisconnectModes =
-      LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_UNKNOWN |
-      LINEDISCONNECTMODE_NOANSWER | LINEDISCONNECTMODE_UNREACHABLE |
-      LINEDISCONNECTMODE_NODIALTONE;
+  caps->dwCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_DIALING | LINECALLSTATE_BUSY |
+                       LINECALLSTATE_CONNECTED | LINECALLSTATE_DISCONNECTED;
+  caps->dwDisconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_UNKNOWN |
+                            LINEDISCONNECTMODE_NOANSWER | LINEDISCONNECTMODE_UNREACHABLE |
+                            LINEDISCONNECTMODE_NODIALTONE;
   caps->dwMaxNumActiveCalls = 1;
   return 0;
 }
 
-LONG ConfiguredLineDriver::Open(DWORD device, DWORD, HLINE* line,
-                           LineEventSink sink) {
+LONG ConfiguredLineDriver::Open(DWORD device, DWORD, HLINE* line, LineEventSink sink) {
   LineConfig config;
   if (!FindLine(device, &config)) return LINEERR_BADDEVICEID;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -157,9 +150,8 @@ LONG ConfiguredLineDriver::Open(DWORD device, DWORD, HLINE* line,
 
 DWORD ConfiguredLineDriver::NextRequest() { return next_request_++; }
 
-LONG ConfiguredLineDriver::MakeCall(HLINE line, HCALL* call,
-                               const char* destination,
-                               const LINECALLPARAMS*) {
+LONG ConfiguredLineDriver::MakeCall(HLINE line, HCALL* call, const char* destination,
+                                    const LINECALLPARAMS*) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = lines_.find(line);
   if (it == lines_.end()) return LINEERR_INVALLINEHANDLE;
@@ -170,9 +162,7 @@ LONG ConfiguredLineDriver::MakeCall(HLINE line, HCALL* call,
   std::string refused;
   auto placed = open.open->MakeCall(
       destination ? destination : "",
-      [sink, handle](DWORD state, DWORD detail) {
-        sink(handle, LINE_CALLSTATE, state, detail, 0);
-      },
+      [sink, handle](DWORD state, DWORD detail) { sink(handle, LINE_CALLSTATE, state, detail, 0); },
       &refused);
   if (!placed) {
     LineProblem problem = MakeLineProblem(LineProblemKind::kBadNumber, refused);
@@ -201,14 +191,11 @@ LONG ConfiguredLineDriver::GetID(HCALL call, const char* device_class, VARSTRING
   std::lock_guard<std::mutex> lock(mutex_);
   Line* line = LineOfCall(call);
   if (line == nullptr) return LINEERR_INVALCALLHANDLE;
-  if (std::strcmp(device_class, kDataModemClass) != 0)
-    return LINEERR_INVALDEVICECLASS;
-  if (line->active->State() != LINECALLSTATE_CONNECTED)
-    return LINEERR_INVALCALLSTATE;
+  if (std::strcmp(device_class, kDataModemClass) != 0) return LINEERR_INVALDEVICECLASS;
+  if (line->active->State() != LINECALLSTATE_CONNECTED) return LINEERR_INVALCALLSTATE;
   const std::string name = line->active->DataName();
   const DWORD fixed = sizeof(VARSTRING);
-  const DWORD string_size = static_cast<DWORD>(sizeof(std::int32_t) +
-                                               name.size() + 1);
+  const DWORD string_size = static_cast<DWORD>(sizeof(std::int32_t) + name.size() + 1);
   id->dwNeededSize = fixed + string_size;
   id->dwUsedSize = fixed;
   if (id->dwTotalSize < id->dwNeededSize) return 0;

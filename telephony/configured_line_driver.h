@@ -29,17 +29,13 @@ class ConfiguredLineDriver : public ILineDriver {
   ~ConfiguredLineDriver() override;
 
   LONG Initialize(DWORD* num_devs) override;
-  LONG NegotiateAPIVersion(DWORD device, DWORD low, DWORD high,
-                           DWORD* version) override;
+  LONG NegotiateAPIVersion(DWORD device, DWORD low, DWORD high, DWORD* version) override;
   LONG GetDevCaps(DWORD device, DWORD version, LINEDEVCAPS* caps) override;
-  LONG GetAddressCaps(DWORD device, DWORD address, DWORD version,
-                      LINEADDRESSCAPS* caps) override;
-  LONG Open(DWORD device, DWORD version, HLINE* line,
-            LineEventSink sink) override;
+  LONG GetAddressCaps(DWORD device, DWORD address, DWORD version, LINEADDRESSCAPS* caps) override;
+  LONG Open(DWORD device, DWORD version, HLINE* line, LineEventSink sink) override;
   LONG MakeCall(HLINE line, HCALL* call, const char* destination,
                 const LINECALLPARAMS* params) override;
-  LONG GetID(HCALL call, const char* device_class, VARSTRING* id,
-             CommHandover* with) override;
+  LONG GetID(HCALL call, const char* device_class, VARSTRING* id, CommHandover* with) override;
   LONG GetCallStatus(HCALL call, LINECALLSTATUS* status) override;
   LONG Drop(HCALL call) override;
   LONG DeallocateCall(HCALL call) override;

@@ -21,13 +21,12 @@ std::string Describe(unsigned char c) {
 std::string DialStringProblem(std::string_view number) {
   if (number.size() > kMaxDialString)
     return "the number is " + std::to_string(number.size()) +
-           " characters long; a modem dials at most " +
-           std::to_string(kMaxDialString);
+           " characters long; a modem dials at most " + std::to_string(kMaxDialString);
   for (std::size_t i = 0; i < number.size(); ++i) {
     const auto c = static_cast<unsigned char>(number[i]);
     if (c < 0x20 || c == 0x7F || c >= 0x80 || c == ';')
-      return "the number holds " + Describe(c) + " at position " +
-             std::to_string(i + 1) + "; nothing was dialled";
+      return "the number holds " + Describe(c) + " at position " + std::to_string(i + 1) +
+             "; nothing was dialled";
   }
   return {};
 }

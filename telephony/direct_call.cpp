@@ -29,9 +29,13 @@ DirectCall::~DirectCall() {
   if (wake_fd_ >= 0) close(wake_fd_);
 }
 
-void DirectCall::Start() { thread_ = std::thread([this] { Run(); }); }
+void DirectCall::Start() {
+  thread_ = std::thread([this] { Run(); });
+}
 
-void DirectCall::Trace(const std::string& text) const { OutputDebugStringA(name_ + ": " + text + "\n"); }
+void DirectCall::Trace(const std::string& text) const {
+  OutputDebugStringA(name_ + ": " + text + "\n");
+}
 
 void DirectCall::Report(DWORD state, DWORD detail) {
   state_ = state;
@@ -40,11 +44,13 @@ void DirectCall::Report(DWORD state, DWORD detail) {
 }
 
 void DirectCall::Run() {
-  Trace(number_.empty() ? "nothing to dial" : "nothing to dial; the number " + number_ + " is not used");
+  Trace(number_.empty() ? "nothing to dial"
+                        : "nothing to dial; the number " + number_ + " is not used");
   watch_ = LogoffWatch::Create(timings_.logoff_grace);
   std::string error;
   CommHandover handover;
-  const int fd = wake_fd_ < 0 || !watch_ ? -1 : open_(timings_.connect_timeout, wake_fd_, &handover, &error);
+  const int fd =
+      wake_fd_ < 0 || !watch_ ? -1 : open_(timings_.connect_timeout, wake_fd_, &handover, &error);
   if (fd < 0) {
     if (wake_fd_ < 0 || !watch_) error = "no wake-up event for the call";
     if (!drop_.load()) {
@@ -80,8 +86,7 @@ void DirectCall::Watch() {
         Trace("no answer to the log-off within " + std::to_string(timings_.logoff_grace.count()) +
               " ms; ending the call");
         return Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
-      case LogoffWatch::Verdict::kGoOn:
-        break;
+      case LogoffWatch::Verdict::kGoOn: break;
     }
     pollfd fds[3] = {{fd_, POLLRDHUP, 0}, {wake_fd_, POLLIN, 0}, {watch_->fd(), POLLIN, 0}};
     const int r = poll(fds, 3, wait_ms);

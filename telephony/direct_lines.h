@@ -1,9 +1,8 @@
 // The line kinds with no modem, one file each: a serial cable to an on-site
 // encoder (serial_line.cpp), TAP over TCP (tcp_line.cpp) and over TLS
-// (tls_line.cpp), and what the network kinds share. A serial line is checked without disturbing its port; a
-// network line is checked by bringing it up (net_line.cpp), and its first
-// call takes that connection over. Each opens as a line whose calls are
-// DirectCalls running the kind's opener.
+// (tls_line.cpp), and what the network kinds share. A serial line is checked without disturbing its
+// port; a network line is checked by bringing it up (net_line.cpp), and its first call takes that
+// connection over. Each opens as a line whose calls are DirectCalls running the kind's opener.
 #pragma once
 
 #include <memory>

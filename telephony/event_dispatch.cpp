@@ -47,8 +47,7 @@ bool PumpedQueue::RunOne(std::chrono::milliseconds max_wait) {
   std::function<void()> event;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!ready_.wait_for(lock, max_wait, [this] { return !queue_.empty(); }))
-      return false;
+    if (!ready_.wait_for(lock, max_wait, [this] { return !queue_.empty(); })) return false;
     event = std::move(queue_.front());
     queue_.pop_front();
   }

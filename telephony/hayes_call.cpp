@@ -3,11 +3,11 @@
 // hayes_read.cpp, watching the call and hanging up in hayes_hangup.cpp.
 #include "telephony/hayes_call.h"
 
-#include <cstdint>
-
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+#include <cstdint>
 
 #include "seriallink/trace.h"
 #include "telephony/line_problems.h"
@@ -16,8 +16,7 @@ namespace zentrel {
 namespace {
 
 // The modem's own settings one at a time, for a modem that refuses the lot.
-constexpr const char* kSettingParts[] = {"ATE0", "ATV1", "ATQ0",
-                                         "ATX4", "AT&C1", "AT&D2"};
+constexpr const char* kSettingParts[] = {"ATE0", "ATV1", "ATQ0", "ATX4", "AT&C1", "AT&D2"};
 
 }  // namespace
 
@@ -38,7 +37,9 @@ HayesCall::~HayesCall() {
   if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
-void HayesCall::Start() { thread_ = std::thread([this] { Run(); }); }
+void HayesCall::Start() {
+  thread_ = std::thread([this] { Run(); });
+}
 
 void HayesCall::Drop() {
   drop_.store(true);
@@ -120,8 +121,9 @@ bool HayesCall::SetUpFailed(const std::string& command, bool answered) {
                                            std::to_string(timings_.command_timeout.count()) + " ms";
   if (answered) Trace("the init " + command + words);
   if (StopRequested()) return false;
-  NoteLineProblem(MakeLineProblem(answered ? LineProblemKind::kBadAnswer : LineProblemKind::kNoAnswer,
-                                  "the modem on " + port_.path() + " did not set up: " + command + words));
+  NoteLineProblem(
+      MakeLineProblem(answered ? LineProblemKind::kBadAnswer : LineProblemKind::kNoAnswer,
+                      "the modem on " + port_.path() + " did not set up: " + command + words));
   Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
   return false;
 }
@@ -132,8 +134,8 @@ bool HayesCall::SendSettings() {
   HayesResponse answer;
   if (!Command(kHayesSettings, &answer)) return false;
   if (answer.kind == HayesKind::kOk) return true;
-  Trace(std::string(kHayesSettings) + " answered \"" +
-        PrintableModemText(last_line_) + "\"; sending its parts one by one");
+  Trace(std::string(kHayesSettings) + " answered \"" + PrintableModemText(last_line_) +
+        "\"; sending its parts one by one");
   for (const char* part : kSettingParts) {
     if (!Command(part, &answer)) return false;
     if (answer.kind != HayesKind::kOk)
@@ -154,8 +156,8 @@ void HayesCall::DialAndAnswer() {
   const Wait wait = AwaitResult(timings_.dial_timeout, true, &answer);
   if (wait == Wait::kStopped) return;
   if (wait == Wait::kTimeout) {
-    Trace("no answer to the dial command within " +
-          std::to_string(timings_.dial_timeout.count()) + " ms");
+    Trace("no answer to the dial command within " + std::to_string(timings_.dial_timeout.count()) +
+          " ms");
     Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
     return;
   }
@@ -180,8 +182,9 @@ void HayesCall::ReportDialAnswer(const HayesResponse& answer) {
     return;
   }
   // The modem's own words go with the call's end, for the user and the log.
-  LineProblem said = MakeLineProblem(LineProblemKind::kDialAnswer,
-                                     "the modem on " + port_.path() + " answered the dial with " + words);
+  LineProblem said =
+      MakeLineProblem(LineProblemKind::kDialAnswer,
+                      "the modem on " + port_.path() + " answered the dial with " + words);
   said.system = PrintableModemText(last_line_);
   NoteLineProblem(std::move(said));
   if (answer.kind == HayesKind::kBusy) {

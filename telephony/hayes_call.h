@@ -65,10 +65,8 @@ class HayesCall : public ILineCall {
   std::string HangUpByCommand();
   std::string AwaitAthAnswer();
   void Pause(std::chrono::milliseconds length);
-  Wait AwaitLine(std::chrono::milliseconds limit, bool stop_ends,
-                 HayesResponse* line);
-  Wait AwaitResult(std::chrono::milliseconds limit, bool stop_ends,
-                   HayesResponse* result);
+  Wait AwaitLine(std::chrono::milliseconds limit, bool stop_ends, HayesResponse* line);
+  Wait AwaitResult(std::chrono::milliseconds limit, bool stop_ends, HayesResponse* result);
   Wait LineFrom(std::string text, HayesResponse* line);
   void Report(DWORD state, DWORD detail);
   void Trace(const std::string& text) const;

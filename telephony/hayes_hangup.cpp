@@ -28,14 +28,11 @@ void HayesCall::Watch() {
     Trace("DCD is not up after CONNECT; the call ends when the port hangs up");
   for (;;) {
     switch (lines_.AwaitChange(seen, timings_.watch_interval, wake_fd_)) {
-      case IModemLines::Wait::kWoken:
-        return;
+      case IModemLines::Wait::kWoken: return;
       case IModemLines::Wait::kHangUp:
         return EndByPort(carrier_seen_ ? "the carrier was lost (the port hung up)" : kPortHungUp);
-      case IModemLines::Wait::kTimeout:
-        continue;
-      case IModemLines::Wait::kChanged:
-        break;
+      case IModemLines::Wait::kTimeout: continue;
+      case IModemLines::Wait::kChanged: break;
     }
     if (!lines_.Read(&seen)) continue;
     if (seen.dcd) NoteCarrier();
@@ -88,7 +85,8 @@ std::string HayesCall::HangUpByDtr() {
     HayesResponse answer;
     const Wait wait = AwaitResult(timings_.watch_interval, false, &answer);
     if (wait == Wait::kPortGone) how = kPortHungUp;
-    if (wait == Wait::kLine && (answer.kind == HayesKind::kNoCarrier || answer.kind == HayesKind::kOk))
+    if (wait == Wait::kLine &&
+        (answer.kind == HayesKind::kNoCarrier || answer.kind == HayesKind::kOk))
       how = "the modem answered " + PrintableModemText(last_line_);
   }
   lines_.SetDtr(true);

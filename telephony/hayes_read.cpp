@@ -29,8 +29,7 @@ HayesCall::Wait HayesCall::LineFrom(std::string text, HayesResponse* line) {
   return Wait::kLine;
 }
 
-HayesCall::Wait HayesCall::AwaitResult(milliseconds limit, bool stop_ends,
-                                       HayesResponse* result) {
+HayesCall::Wait HayesCall::AwaitResult(milliseconds limit, bool stop_ends, HayesResponse* result) {
   const auto deadline = Clock::now() + limit;
   for (;;) {
     auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
@@ -44,8 +43,7 @@ HayesCall::Wait HayesCall::AwaitResult(milliseconds limit, bool stop_ends,
       case HayesKind::kUnknown:
         Trace("ignored \"" + PrintableModemText(last_line_) + "\"");
         continue;
-      default:
-        return Wait::kLine;
+      default: return Wait::kLine;
     }
   }
 }

@@ -46,10 +46,8 @@ std::optional<std::string> NumericConnect(std::string_view line) {
 }
 
 std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-    s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
 }
 
@@ -58,8 +56,7 @@ std::string_view TrimBlanks(std::string_view s) {
 HayesResponse ParseHayesLine(std::string_view line) {
   line = TrimBlanks(line);
   if (line.empty()) return {HayesKind::kEmpty, {}};
-  if (line.size() >= 2 && (line[0] == 'A' || line[0] == 'a') &&
-      (line[1] == 'T' || line[1] == 't'))
+  if (line.size() >= 2 && (line[0] == 'A' || line[0] == 'a') && (line[1] == 'T' || line[1] == 't'))
     return {HayesKind::kEcho, {}};
   for (const Code& code : kCodes) {
     if (line == code.verbal || (!code.numeric.empty() && line == code.numeric))
@@ -68,8 +65,7 @@ HayesResponse ParseHayesLine(std::string_view line) {
   if (auto rate = NumericConnect(line)) return {HayesKind::kConnect, *rate};
   constexpr std::string_view kConnect = "CONNECT ";
   if (line.substr(0, kConnect.size()) == kConnect) {
-    return {HayesKind::kConnect,
-            std::string(TrimBlanks(line.substr(kConnect.size())))};
+    return {HayesKind::kConnect, std::string(TrimBlanks(line.substr(kConnect.size())))};
   }
   return {HayesKind::kUnknown, {}};
 }

@@ -13,7 +13,14 @@
 namespace zentrel {
 
 enum class HayesKind {
-  kOk, kConnect, kRing, kNoCarrier, kError, kNoDialtone, kBusy, kNoAnswer,
+  kOk,
+  kConnect,
+  kRing,
+  kNoCarrier,
+  kError,
+  kNoDialtone,
+  kBusy,
+  kNoAnswer,
   kDelayed,      // the modem will not dial that number again yet
   kBlacklisted,  // the modem refuses that number for good
   kVoice,        // a voice answered

@@ -21,21 +21,18 @@ class ILineDriver {
   virtual ~ILineDriver() = default;
   // Called for each registration; writes the device count on 0.
   virtual LONG Initialize(DWORD* num_devs) = 0;
-  virtual LONG NegotiateAPIVersion(DWORD device, DWORD low, DWORD high,
-                                   DWORD* version) = 0;
+  virtual LONG NegotiateAPIVersion(DWORD device, DWORD low, DWORD high, DWORD* version) = 0;
   virtual LONG GetDevCaps(DWORD device, DWORD version, LINEDEVCAPS* caps) = 0;
   virtual LONG GetAddressCaps(DWORD device, DWORD address, DWORD version,
                               LINEADDRESSCAPS* caps) = 0;
   // Writes the line handle on 0; events of the line go to `sink`.
-  virtual LONG Open(DWORD device, DWORD version, HLINE* line,
-                    LineEventSink sink) = 0;
+  virtual LONG Open(DWORD device, DWORD version, HLINE* line, LineEventSink sink) = 0;
   // Writes the call handle before returning, so before any event of the
   // call; a positive result is a request id answered by LINE_REPLY.
   virtual LONG MakeCall(HLINE line, HCALL* call, const char* destination,
                         const LINECALLPARAMS* params) = 0;
   // `with` (may be null) gets what goes with a handed-over descriptor.
-  virtual LONG GetID(HCALL call, const char* device_class, VARSTRING* id,
-                     CommHandover* with) = 0;
+  virtual LONG GetID(HCALL call, const char* device_class, VARSTRING* id, CommHandover* with) = 0;
   virtual LONG GetCallStatus(HCALL call, LINECALLSTATUS* status) = 0;
   virtual LONG Drop(HCALL call) = 0;
   virtual LONG DeallocateCall(HCALL call) = 0;

@@ -1,8 +1,8 @@
 // What one kind of line (a Hayes modem, a direct serial cable, TCP, TLS) must
 // provide: one LineKindOps row (its word, parse, name, check and open).
 // Everything else - the device list, handles, records, the hand-over of the
-// data connection - is the driver's and the same for every kind. A kind can say whether a line is usable right now
-// (a tty kind without disturbing the port; a network kind by bringing its
+// data connection - is the driver's and the same for every kind. A kind can say whether a line is
+// usable right now (a tty kind without disturbing the port; a network kind by bringing its
 // connection up, which the first call then uses: a gateway sees exactly one
 // connection per call), open it, and place one call at a time on it.
 #pragma once
@@ -51,8 +51,7 @@ class IOpenLine {
   // A call to `destination`, not yet started; null with `refused` set when
   // the destination cannot be dialled on this kind of line.
   virtual std::unique_ptr<ILineCall> MakeCall(const std::string& destination,
-                                              CallStateReport report,
-                                              std::string* refused) = 0;
+                                              CallStateReport report, std::string* refused) = 0;
 };
 
 // The knobs tests turn: protocol timings and where port locks live.

@@ -19,11 +19,7 @@ extern const LineKindOps kWctpLineKind;
 namespace {
 
 constexpr const LineKindOps* kKinds[] = {
-    &kModemLineKind,
-    &kSerialLineKind,
-    &kTcpLineKind,
-    &kTlsLineKind,
-    &kWctpLineKind,
+    &kModemLineKind, &kSerialLineKind, &kTcpLineKind, &kTlsLineKind, &kWctpLineKind,
 };
 
 }  // namespace

@@ -38,10 +38,10 @@ const char* LineProblemWord(LineProblemKind kind);
 
 struct LineProblem {
   LineProblemKind kind = LineProblemKind::kOther;
-  std::string line;    // "line 2 (modem /dev/ttyUSB0)"; empty when about no one line
-  std::string cause;   // one sentence in the user's words, without the line's name
-  std::string system;  // errno's or the TLS library's text, when one was given
-  std::string holder;  // kHeld: who holds the port ("process 12 (minicom)"), when known
+  std::string line;      // "line 2 (modem /dev/ttyUSB0)"; empty when about no one line
+  std::string cause;     // one sentence in the user's words, without the line's name
+  std::string system;    // errno's or the TLS library's text, when one was given
+  std::string holder;    // kHeld: who holds the port ("process 12 (minicom)"), when known
   bool skipped = false;  // the line was passed over for the next one
 
   // What the user reads: "line 1 (tcp h:1) skipped: the gateway cannot be

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <set>
 
-#include "telephony/event_dispatch.h"
 #include "telephony/configured_line_driver.h"
+#include "telephony/event_dispatch.h"
 
 namespace zentrel {
 namespace {
@@ -41,8 +41,7 @@ bool IsRegistered(HLINEAPP app) {
 }
 
 // Runs on the dispatcher's thread.
-void Deliver(HLINE line, DWORD device, DWORD msg, DWORD p1, DWORD p2,
-             DWORD p3) {
+void Deliver(HLINE line, DWORD device, DWORD msg, DWORD p1, DWORD p2, DWORD p3) {
   LINECALLBACK callback = nullptr;
   {
     Service& s = TheService();
@@ -65,8 +64,8 @@ std::shared_ptr<ILineDriver> SetLineDriver(std::shared_ptr<ILineDriver> d) {
   return d;
 }
 
-LONG lineInitialize(HLINEAPP* line_app, void*, LINECALLBACK callback,
-                    const char*, DWORD* num_devs) {
+LONG lineInitialize(HLINEAPP* line_app, void*, LINECALLBACK callback, const char*,
+                    DWORD* num_devs) {
   if (line_app == nullptr || num_devs == nullptr) return LINEERR_INVALPOINTER;
   DWORD count = 0;
   LONG result = Driver()->Initialize(&count);
@@ -80,8 +79,7 @@ LONG lineInitialize(HLINEAPP* line_app, void*, LINECALLBACK callback,
   return 0;
 }
 
-LONG lineNegotiateAPIVersion(HLINEAPP line_app, DWORD device, DWORD low,
-                             DWORD high, DWORD* version,
+LONG lineNegotiateAPIVersion(HLINEAPP line_app, DWORD device, DWORD low, DWORD high, DWORD* version,
                              LINEEXTENSIONID* extension_id) {
   if (!IsRegistered(line_app)) return LINEERR_INVALAPPHANDLE;
   if (version == nullptr) return LINEERR_INVALPOINTER;
@@ -89,35 +87,29 @@ LONG lineNegotiateAPIVersion(HLINEAPP line_app, DWORD device, DWORD low,
   return Driver()->NegotiateAPIVersion(device, low, high, version);
 }
 
-LONG lineGetDevCaps(HLINEAPP line_app, DWORD device, DWORD version, DWORD,
-                    LINEDEVCAPS* caps) {
+LONG lineGetDevCaps(HLINEAPP line_app, DWORD device, DWORD version, DWORD, LINEDEVCAPS* caps) {
   if (!IsRegistered(line_app)) return LINEERR_INVALAPPHANDLE;
   if (caps == nullptr) return LINEERR_INVALPOINTER;
-  if (caps->dwTotalSize < sizeof(LINEDEVCAPS))
-    return LINEERR_STRUCTURETOOSMALL;
+  if (caps->dwTotalSize < sizeof(LINEDEVCAPS)) return LINEERR_STRUCTURETOOSMALL;
   return Driver()->GetDevCaps(device, version, caps);
 }
 
-LONG lineGetAddressCaps(HLINEAPP line_app, DWORD device, DWORD address,
-                        DWORD version, DWORD, LINEADDRESSCAPS* caps) {
+LONG lineGetAddressCaps(HLINEAPP line_app, DWORD device, DWORD address, DWORD version, DWORD,
+                        LINEADDRESSCAPS* caps) {
   if (!IsRegistered(line_app)) return LINEERR_INVALAPPHANDLE;
   if (caps == nullptr) return LINEERR_INVALPOINTER;
-  if (caps->dwTotalSize < sizeof(LINEADDRESSCAPS))
-    return LINEERR_STRUCTURETOOSMALL;
+  if (caps->dwTotalSize < sizeof(LINEADDRESSCAPS)) return LINEERR_STRUCTURETOOSMALL;
   return Driver()->GetAddressCaps(device, address, version, caps);
 }
 
-LONG lineOpen(HLINEAPP line_app, DWORD device, HLINE* line, DWORD version,
-              DWORD, DWORD, DWORD, DWORD, const LINECALLPARAMS*) {
+LONG lineOpen(HLINEAPP line_app, DWORD device, HLINE* line, DWORD version, DWORD, DWORD, DWORD,
+              DWORD, const LINECALLPARAMS*) {
   if (!IsRegistered(line_app)) return LINEERR_INVALAPPHANDLE;
   if (line == nullptr) return LINEERR_INVALPOINTER;
   auto sink_line = std::make_shared<std::atomic<HLINE>>(0);
-  LineEventSink sink = [sink_line](DWORD dev, DWORD msg, DWORD p1, DWORD p2,
-                                   DWORD p3) {
+  LineEventSink sink = [sink_line](DWORD dev, DWORD msg, DWORD p1, DWORD p2, DWORD p3) {
     HLINE owner = sink_line->load();
-    PostLineEvent([owner, dev, msg, p1, p2, p3] {
-      Deliver(owner, dev, msg, p1, p2, p3);
-    });
+    PostLineEvent([owner, dev, msg, p1, p2, p3] { Deliver(owner, dev, msg, p1, p2, p3); });
   };
   HLINE opened = 0;
   // Events of the line come after Open returned, when the handle is known.
@@ -146,8 +138,7 @@ LONG lineGetID(HLINE, DWORD, HCALL call, DWORD, VARSTRING* id, const char* devic
 
 LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status) {
   if (status == nullptr) return LINEERR_INVALPOINTER;
-  if (status->dwTotalSize < sizeof(LINECALLSTATUS))
-    return LINEERR_STRUCTURETOOSMALL;
+  if (status->dwTotalSize < sizeof(LINECALLSTATUS)) return LINEERR_STRUCTURETOOSMALL;
   return Driver()->GetCallStatus(call, status);
 }
 

@@ -16,25 +16,23 @@ namespace zentrel {
 // created on first use). Returns the previous one.
 std::shared_ptr<ILineDriver> SetLineDriver(std::shared_ptr<ILineDriver> d);
 
-LONG lineInitialize(HLINEAPP* line_app, void* instance, LINECALLBACK callback,
-                    const char* app_name, DWORD* num_devs);
-LONG lineNegotiateAPIVersion(HLINEAPP line_app, DWORD device, DWORD low,
-                             DWORD high, DWORD* version,
+LONG lineInitialize(HLINEAPP* line_app, void* instance, LINECALLBACK callback, const char* app_name,
+                    DWORD* num_devs);
+LONG lineNegotiateAPIVersion(HLINEAPP line_app, DWORD device, DWORD low, DWORD high, DWORD* version,
                              LINEEXTENSIONID* extension_id);
-LONG lineGetDevCaps(HLINEAPP line_app, DWORD device, DWORD version,
-                    DWORD ext_version, LINEDEVCAPS* caps);
-LONG lineGetAddressCaps(HLINEAPP line_app, DWORD device, DWORD address,
-                        DWORD version, DWORD ext_version,
-                        LINEADDRESSCAPS* caps);
-LONG lineOpen(HLINEAPP line_app, DWORD device, HLINE* line, DWORD version,
-              DWORD ext_version, DWORD callback_instance, DWORD privileges,
-              DWORD media_modes, const LINECALLPARAMS* params);
-LONG lineMakeCall(HLINE line, HCALL* call, const char* destination,
-                  DWORD country_code, const LINECALLPARAMS* params);
+LONG lineGetDevCaps(HLINEAPP line_app, DWORD device, DWORD version, DWORD ext_version,
+                    LINEDEVCAPS* caps);
+LONG lineGetAddressCaps(HLINEAPP line_app, DWORD device, DWORD address, DWORD version,
+                        DWORD ext_version, LINEADDRESSCAPS* caps);
+LONG lineOpen(HLINEAPP line_app, DWORD device, HLINE* line, DWORD version, DWORD ext_version,
+              DWORD callback_instance, DWORD privileges, DWORD media_modes,
+              const LINECALLPARAMS* params);
+LONG lineMakeCall(HLINE line, HCALL* call, const char* destination, DWORD country_code,
+                  const LINECALLPARAMS* params);
 // With `with`, also what goes with the handed-over descriptor (its format,
 // a TLS session), which the caller gives the serial link beside it.
-LONG lineGetID(HLINE line, DWORD address, HCALL call, DWORD select,
-               VARSTRING* id, const char* device_class, CommHandover* with = nullptr);
+LONG lineGetID(HLINE line, DWORD address, HCALL call, DWORD select, VARSTRING* id,
+               const char* device_class, CommHandover* with = nullptr);
 LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status);
 LONG lineDrop(HCALL call, const char* user_user_info, DWORD size);
 LONG lineDeallocateCall(HCALL call);

@@ -19,9 +19,12 @@ std::string_view CutComment(std::string_view line, std::string* error) {
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
-    if (quoted && c == '\\') ++i;
-    else if (c == '"') quoted = !quoted;
-    else if (c == '#' && !quoted) return line.substr(0, i);
+    if (quoted && c == '\\')
+      ++i;
+    else if (c == '"')
+      quoted = !quoted;
+    else if (c == '#' && !quoted)
+      return line.substr(0, i);
   }
   if (quoted) *error = "a quote is not closed";
   return line;

@@ -40,13 +40,16 @@ bool ReadLinesFile(const std::string& path, std::string* text, std::string* why)
   if (path.empty()) return *why = "no device list: neither ZENTREL_LINES nor HOME is set", false;
   const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (file.get() < 0) {
-    if (errno == EISDIR) return *why = "the device list " + path + " is a folder, not a file", false;
+    if (errno == EISDIR)
+      return *why = "the device list " + path + " is a folder, not a file", false;
     return *why = CannotRead(path, errno), false;
   }
-  struct stat st{};
+  struct stat st {};
   if (::fstat(file.get(), &st) != 0) return *why = CannotRead(path, errno), false;
-  if (S_ISDIR(st.st_mode)) return *why = "the device list " + path + " is a folder, not a file", false;
-  if (!S_ISREG(st.st_mode)) return *why = "the device list " + path + " is not a regular file", false;
+  if (S_ISDIR(st.st_mode))
+    return *why = "the device list " + path + " is a folder, not a file", false;
+  if (!S_ISREG(st.st_mode))
+    return *why = "the device list " + path + " is not a regular file", false;
   const std::string too_big = "the device list " + path + " is larger than " +
                               std::to_string(kLinesFileLimit / 1024) + " KiB";
   if (static_cast<std::size_t>(st.st_size) > kLinesFileLimit) return *why = too_big, false;

@@ -11,8 +11,7 @@ namespace zentrel {
 
 enum class MessageIcon { kInformation, kWarning, kStop };
 
-using TelephonyMessageBoxFn =
-    std::function<void(const std::string& text, MessageIcon icon)>;
+using TelephonyMessageBoxFn = std::function<void(const std::string& text, MessageIcon icon)>;
 
 // Installs the hook; an empty one restores the default. Returns the old one.
 TelephonyMessageBoxFn SetTelephonyMessageBox(TelephonyMessageBoxFn hook);

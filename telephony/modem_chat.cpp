@@ -35,7 +35,7 @@ bool Take(const std::string& line, ChatAnswer* answer) {
 }  // namespace
 
 ChatAnswer Chat(TtyPort& port, const std::string& command, milliseconds limit,
-               milliseconds line_end_grace) {
+                milliseconds line_end_grace) {
   ChatAnswer answer;
   const auto deadline = Clock::now() + limit;
   port.FlushInput();

@@ -22,7 +22,7 @@ struct ChatAnswer {
 };
 
 ChatAnswer Chat(TtyPort& port, const std::string& command, std::chrono::milliseconds limit,
-               std::chrono::milliseconds line_end_grace = std::chrono::milliseconds(100));
+                std::chrono::milliseconds line_end_grace = std::chrono::milliseconds(100));
 
 // "OK", "ERROR", "no answer within 2000 ms", "the port failed".
 std::string ChatEndText(const ChatAnswer& answer, std::chrono::milliseconds limit);

@@ -16,8 +16,7 @@ char* Base(const void* block) {
 }  // namespace
 
 void* RecordAlloc(std::size_t size) {
-  if (size == 0 || size > static_cast<std::size_t>(-1) - kHeader)
-    return nullptr;
+  if (size == 0 || size > static_cast<std::size_t>(-1) - kHeader) return nullptr;
   char* base = static_cast<char*>(std::calloc(1, kHeader + size));
   if (base == nullptr) return nullptr;
   std::memcpy(base, &size, sizeof size);

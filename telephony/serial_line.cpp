@@ -28,9 +28,12 @@ std::string ParseSerial(LineWords& words, TtyLineFields& serial) {
   if (error.empty()) error = ReadFrame(frame, &serial.format);
   if (!error.empty()) return error;
   const std::string flow = words.Next();
-  if (flow == "rtscts") serial.format.flow = LineFormat::Flow::kRtsCts;
-  else if (flow == "xonxoff") serial.format.flow = LineFormat::Flow::kXonXoff;
-  else if (!flow.empty()) return "unknown flow control " + QuotedWord(flow) + " (rtscts or xonxoff)";
+  if (flow == "rtscts")
+    serial.format.flow = LineFormat::Flow::kRtsCts;
+  else if (flow == "xonxoff")
+    serial.format.flow = LineFormat::Flow::kXonXoff;
+  else if (!flow.empty())
+    return "unknown flow control " + QuotedWord(flow) + " (rtscts or xonxoff)";
   return NothingLeft(words);
 }
 
@@ -65,7 +68,8 @@ std::unique_ptr<IOpenLine> Open(const LineConfig& line, const LineSettings& sett
   LineOpener opener = [port](std::chrono::milliseconds, int, CommHandover* handover,
                              std::string* why) {
     const int fd = fcntl(port->fd(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) return *why = std::string("no descriptor for the port: ") + std::strerror(errno), -1;
+    if (fd < 0)
+      return *why = std::string("no descriptor for the port: ") + std::strerror(errno), -1;
     handover->format = port->format();
     return fd;
   };

@@ -27,9 +27,8 @@ class CTelephony : public ILinkTelephony {
   LINEDEVCAPS* SelectLine();
   int OpenLine();
   LINEDEVCAPS* FetchDevCaps(LINEDEVCAPS* caps, DWORD device, DWORD version);
-  LINEADDRESSCAPS* FetchAddressCaps(LINEADDRESSCAPS* caps, DWORD device,
-                                    DWORD address, DWORD version,
-                                    DWORD ext_version);
+  LINEADDRESSCAPS* FetchAddressCaps(LINEADDRESSCAPS* caps, DWORD device, DWORD address,
+                                    DWORD version, DWORD ext_version);
   static void* CheckAndReAllocBuffer(void* record, std::size_t size);
   int CheckLineResult(LONG result);
 
@@ -70,8 +69,7 @@ class CTelephony : public ILinkTelephony {
   int StopCallNow();
   int UninitNow();
   void HandOver();
-  void* QueryRecord(void* record, std::size_t first_size,
-                    const std::function<LONG(void*)>& issue,
+  void* QueryRecord(void* record, std::size_t first_size, const std::function<LONG(void*)>& issue,
                     const char* failure_text);
 };
 
@@ -79,7 +77,7 @@ class CTelephony : public ILinkTelephony {
 extern std::atomic<CTelephony*> g_pTelephony;
 
 // The callback registered with the line service; acts on g_pTelephony.
-void lineCallbackFunc(DWORD device, DWORD message, DWORD instance,
-                      DWORD param1, DWORD param2, DWORD param3);
+void lineCallbackFunc(DWORD device, DWORD message, DWORD instance, DWORD param1, DWORD param2,
+                      DWORD param3);
 
 }  // namespace zentrel

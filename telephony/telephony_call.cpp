@@ -1,9 +1,9 @@
 // The call half of CTelephony: the dial, the call parameters, the events
 // of the line service and the hand-over of the connected call's port to the
 // serial link.
-#include <cstring>
-
 #include <unistd.h>
+
+#include <cstring>
 
 #include "seriallink/handover.h"
 #include "seriallink/trace.h"
@@ -26,8 +26,7 @@ const char* DisconnectText(DWORD mode) {
     case LINEDISCONNECTMODE_NORMAL: return "Remote Party Disconnected";
     case LINEDISCONNECTMODE_UNKNOWN: return "Disconnected: Unknown reason";
     case LINEDISCONNECTMODE_REJECT: return "Remote Party rejected call";
-    case LINEDISCONNECTMODE_PICKUP:
-      return "Disconnected: Local phone picked up";
+    case LINEDISCONNECTMODE_PICKUP: return "Disconnected: Local phone picked up";
     case LINEDISCONNECTMODE_FORWARDED: return "Disconnected: Forwarded";
     case LINEDISCONNECTMODE_BUSY: return "Disconnected: Busy";
     case LINEDISCONNECTMODE_NOANSWER: return "Disconnected: No Answer";
@@ -72,8 +71,7 @@ int CTelephony::Dial(const char* number) {
 }
 
 int CTelephony::PlaceCall(const char* number) {
-  LINEADDRESSCAPS* address =
-      FetchAddressCaps(nullptr, m_dwDeviceID, 0, m_dwAPIVersion, 0);
+  LINEADDRESSCAPS* address = FetchAddressCaps(nullptr, m_dwDeviceID, 0, m_dwAPIVersion, 0);
   if (address == nullptr) return 0;
   LINECALLPARAMS* params = BuildCallParams(number);
   if (params == nullptr) {
@@ -100,8 +98,8 @@ int CTelephony::PlaceCall(const char* number) {
 LINECALLPARAMS* CTelephony::BuildCallParams(const char* number) {
   if (number == nullptr) number = "";
   const std::size_t length = std::strlen(number);
-  auto* params = static_cast<LINECALLPARAMS*>(
-      CheckAndReAllocBuffer(nullptr, kCallParamsFixed + length + 1));
+  auto* params =
+      static_cast<LINECALLPARAMS*>(CheckAndReAllocBuffer(nullptr, kCallParamsFixed + length + 1));
   if (params == nullptr) return nullptr;
   params->dwBearerMode = LINEBEARERMODE_VOICE;
   params->dwMediaMode = LINEMEDIAMODE_DATAMODEM;
@@ -110,19 +108,15 @@ LINECALLPARAMS* CTelephony::BuildCallParams(const char* number) {
   params->dwAddressID = 0;
   params->dwDisplayableAddressSize = static_cast<DWORD>(length + 1);
   params->dwDisplayableAddressOffset = kCallParamsFixed;
-  std::memcpy(reinterpret_cast<char*>(params) + kCallParamsFixed, number,
-              length + 1);
+  std::memcpy(reinterpret_cast<char*>(params) + kCallParamsFixed, number, length + 1);
   return params;
 }
 
-void lineCallbackFunc(DWORD device, DWORD message, DWORD, DWORD param1,
-                      DWORD param2, DWORD) {
+void lineCallbackFunc(DWORD device, DWORD message, DWORD, DWORD param1, DWORD param2, DWORD) {
   CTelephony* t = g_pTelephony.load();
   if (t == nullptr) return;
   switch (message) {
-    case LINE_CALLSTATE:
-      t->OnCallState(device, param1, param2);
-      break;
+    case LINE_CALLSTATE: t->OnCallState(device, param1, param2); break;
     case LINE_CLOSE:
       t->m_hLine = 0;
       t->m_hCall = 0;
@@ -135,9 +129,7 @@ void lineCallbackFunc(DWORD device, DWORD message, DWORD, DWORD param1,
     case LINE_CREATE:
       if (param1 >= t->m_dwNumDevs) t->m_dwNumDevs = param1 + 1;
       break;
-    default:
-      OutputDebugStringA("lineCallbackFunc message ignored\n");
-      break;
+    default: OutputDebugStringA("lineCallbackFunc message ignored\n"); break;
   }
 }
 
@@ -156,15 +148,9 @@ void CTelephony::OnCallState(DWORD device, DWORD state, DWORD detail) {
       OutputDebugStringA("Line idle\n");
       StopCall();
       break;
-    case LINECALLSTATE_DIALTONE:
-      OutputDebugStringA("Dial Tone\n");
-      break;
-    case LINECALLSTATE_DIALING:
-      OutputDebugStringA("Dialing\n");
-      break;
-    case LINECALLSTATE_RINGBACK:
-      OutputDebugStringA("RingBack\n");
-      break;
+    case LINECALLSTATE_DIALTONE: OutputDebugStringA("Dial Tone\n"); break;
+    case LINECALLSTATE_DIALING: OutputDebugStringA("Dialing\n"); break;
+    case LINECALLSTATE_RINGBACK: OutputDebugStringA("RingBack\n"); break;
     case LINECALLSTATE_BUSY:
       OutputDebugStringA("Line busy, shutting down\n");
       StopCall();
@@ -177,16 +163,13 @@ void CTelephony::OnCallState(DWORD device, DWORD state, DWORD detail) {
       m_bConnected = 1;
       HandOver();
       break;
-    case LINECALLSTATE_PROCEEDING:
-      OutputDebugStringA("Proceeding\n");
-      break;
+    case LINECALLSTATE_PROCEEDING: OutputDebugStringA("Proceeding\n"); break;
     case LINECALLSTATE_DISCONNECTED:
       OutputDebugStringA(DisconnectText(detail));
       OutputDebugStringA("\n");
       StopCall();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -198,8 +181,8 @@ void CTelephony::HandOver() {
   auto* id = static_cast<VARSTRING*>(QueryRecord(
       nullptr, kVarStringFirstSize,
       [call, &with](void* r) {
-        return lineGetID(0, 0, call, LINECALLSELECT_CALL,
-                         static_cast<VARSTRING*>(r), "comm/datamodem", &with);
+        return lineGetID(0, 0, call, LINECALLSELECT_CALL, static_cast<VARSTRING*>(r),
+                         "comm/datamodem", &with);
       },
       nullptr));
   if (id == nullptr) {
@@ -214,8 +197,7 @@ void CTelephony::HandOver() {
   }
   OutputDebugStringA("Connected!  Starting communications!\n");
   std::int32_t handle = -1;
-  std::memcpy(&handle, reinterpret_cast<const char*>(id) + id->dwStringOffset,
-              sizeof handle);
+  std::memcpy(&handle, reinterpret_cast<const char*>(id) + id->dwStringOffset, sizeof handle);
   if (m_pSerialLink != nullptr && m_pSerialLink->Attach(handle, with) == 1) {
     RecordFree(id);
     return;

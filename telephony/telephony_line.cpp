@@ -24,9 +24,7 @@ constexpr DWORD kNoDevice = 0xFFFFFFFF;
 constexpr std::size_t kNameTextSize = 260;
 }  // namespace
 
-CTelephony::CTelephony(ISerialLink* link) : m_pSerialLink(link) {
-  g_pTelephony.store(this);
-}
+CTelephony::CTelephony(ISerialLink* link) : m_pSerialLink(link) { g_pTelephony.store(this); }
 
 CTelephony::~CTelephony() {
   CTelephony* self = this;
@@ -38,31 +36,18 @@ int CTelephony::CheckLineResult(LONG result) {
   switch (static_cast<DWORD>(result)) {
     case 0x8000000E:
     case 0x8000001E:
-    case 0x8000002D:
-      OutputDebugStringA("The values in the INI file are invalid.\n");
-      break;
+    case 0x8000002D: OutputDebugStringA("The values in the INI file are invalid.\n"); break;
     case 0x80000043:
-      OutputDebugStringA(
-          "There is a problem with your Telephony device driver.\n");
+      OutputDebugStringA("There is a problem with your Telephony device driver.\n");
       break;
-    case 0x80000044:
-      OutputDebugStringA("Out of memory. Cancelling action.\n");
-      break;
-    case 0x80000048:
-      OutputDebugStringA("The TAPI operation failed.\n");
-      break;
-    case 0x8000004B:
-      OutputDebugStringA("A TAPI resource is unavailable at this time.\n");
-      break;
-    case 0x80000052:
-      UninitTelephony();
-      break;
+    case 0x80000044: OutputDebugStringA("Out of memory. Cancelling action.\n"); break;
+    case 0x80000048: OutputDebugStringA("The TAPI operation failed.\n"); break;
+    case 0x8000004B: OutputDebugStringA("A TAPI resource is unavailable at this time.\n"); break;
+    case 0x80000052: UninitTelephony(); break;
     case 0x80000056:
-      OutputDebugStringA(
-          "Remove one of your copies of your Telephony driver.\n");
+      OutputDebugStringA("Remove one of your copies of your Telephony driver.\n");
       break;
-    default:
-      break;
+    default: break;
   }
   return 0;
 }
@@ -94,8 +79,7 @@ void* CTelephony::CheckAndReAllocBuffer(void* record, std::size_t size) {
 // Prepares the block, issues the query while it answers a positive value,
 // and grows the block to exactly what the answer needs.
 void* CTelephony::QueryRecord(void* record, std::size_t first_size,
-                              const std::function<LONG(void*)>& issue,
-                              const char* failure_text) {
+                              const std::function<LONG(void*)>& issue, const char* failure_text) {
   std::size_t size = first_size;
   for (;;) {
     record = CheckAndReAllocBuffer(record, size);
@@ -115,22 +99,18 @@ void* CTelephony::QueryRecord(void* record, std::size_t first_size,
   }
 }
 
-LINEDEVCAPS* CTelephony::FetchDevCaps(LINEDEVCAPS* caps, DWORD device,
-                                      DWORD version) {
+LINEDEVCAPS* CTelephony::FetchDevCaps(LINEDEVCAPS* caps, DWORD device, DWORD version) {
   HLINEAPP app = m_hLineApp.load();
   return static_cast<LINEDEVCAPS*>(QueryRecord(
       caps, kDevCapsFirstSize,
       [&](void* r) {
-        return lineGetDevCaps(app, device, version, 0,
-                              static_cast<LINEDEVCAPS*>(r));
+        return lineGetDevCaps(app, device, version, 0, static_cast<LINEDEVCAPS*>(r));
       },
       "lineGetDevCaps unhandled errors/n"));
 }
 
-LINEADDRESSCAPS* CTelephony::FetchAddressCaps(LINEADDRESSCAPS* caps,
-                                              DWORD device, DWORD address,
-                                              DWORD version,
-                                              DWORD ext_version) {
+LINEADDRESSCAPS* CTelephony::FetchAddressCaps(LINEADDRESSCAPS* caps, DWORD device, DWORD address,
+                                              DWORD version, DWORD ext_version) {
   HLINEAPP app = m_hLineApp.load();
   return static_cast<LINEADDRESSCAPS*>(QueryRecord(
       caps, kAddressCapsFirstSize,
@@ -147,8 +127,7 @@ int CTelephony::InitTelephony() {
   m_bInitializing = 1;
   for (;;) {
     HLINEAPP app = 0;
-    LONG result =
-        lineInitialize(&app, nullptr, lineCallbackFunc, "DialIt", &m_dwNumDevs);
+    LONG result = lineInitialize(&app, nullptr, lineCallbackFunc, "DialIt", &m_dwNumDevs);
     if (app != 0) m_hLineApp = app;
     if (m_dwNumDevs == 0) {
       TelephonyMessageBox("There are no telephony devices installed.");
@@ -177,14 +156,11 @@ void TraceLineName(const LINEDEVCAPS* caps) {
     return;
   const std::size_t total = caps->dwTotalSize;
   if (caps->dwLineNameOffset >= total) return;
-  const char* name = reinterpret_cast<const char*>(caps) +
-                     caps->dwLineNameOffset;
-  std::size_t length = std::min<std::size_t>(caps->dwLineNameSize,
-                                             total - caps->dwLineNameOffset);
+  const char* name = reinterpret_cast<const char*>(caps) + caps->dwLineNameOffset;
+  std::size_t length = std::min<std::size_t>(caps->dwLineNameSize, total - caps->dwLineNameOffset);
   length = strnlen(name, length);
   char text[kNameTextSize];
-  const int room = static_cast<int>(kNameTextSize - 1 -
-                                    std::strlen("Name of device is: \n"));
+  const int room = static_cast<int>(kNameTextSize - 1 - std::strlen("Name of device is: \n"));
   std::snprintf(text, sizeof text, "Name of device is: %.*s\n",
                 std::min(room, static_cast<int>(length)), name);
   OutputDebugStringA(text);
@@ -197,9 +173,8 @@ LINEDEVCAPS* CTelephony::SelectLine() {
   bool chosen = false;
   for (DWORD i = 0; i < m_dwNumDevs && !chosen; ++i) {
     LINEEXTENSIONID extension{};
-    LONG result = lineNegotiateAPIVersion(m_hLineApp.load(), i, kVersionLow,
-                                          kVersionHigh, &m_dwAPIVersion,
-                                          &extension);
+    LONG result = lineNegotiateAPIVersion(m_hLineApp.load(), i, kVersionLow, kVersionHigh,
+                                          &m_dwAPIVersion, &extension);
     const bool agreed = CheckLineResult(result) && m_dwAPIVersion != 0;
     if (agreed) {
       caps = FetchDevCaps(caps, i, m_dwAPIVersion);
@@ -247,9 +222,8 @@ int CTelephony::OpenLine() {
   }
   for (;;) {
     HLINE line = 0;
-    LONG result = lineOpen(m_hLineApp.load(), m_dwDeviceID, &line,
-                           m_dwAPIVersion, 0, 0, LINECALLPRIVILEGE_NONE, 0,
-                           nullptr);
+    LONG result = lineOpen(m_hLineApp.load(), m_dwDeviceID, &line, m_dwAPIVersion, 0, 0,
+                           LINECALLPRIVILEGE_NONE, 0, nullptr);
     if (line != 0) m_hLine = line;
     if (result == LINEERR_ALLOCATED || result == LINEERR_RESOURCEUNAVAIL) {
       m_bLineAllocated = 1;

@@ -39,8 +39,7 @@ void RunPending() {
 }
 
 int Serialised(CTelephony* via, unsigned kind) {
-  if (g_teardown_owner.load() == std::this_thread::get_id())
-    return RunTeardown(via, kind);
+  if (g_teardown_owner.load() == std::this_thread::get_id()) return RunTeardown(via, kind);
   int result = 1;
   if (g_teardown.try_lock()) {
     g_teardown_owner = std::this_thread::get_id();

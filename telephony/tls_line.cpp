@@ -39,9 +39,10 @@ int BringUpTls(const LineConfig& config, std::chrono::milliseconds limit, int wa
   const int fd = ConnectLine(config, limit, wake_fd, problem);
   if (fd < 0) return -1;
   if (line.insecure)
-    OutputDebugStringA(config.LineName() + ": insecure: the server's certificate and name are not checked\n");
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    OutputDebugStringA(config.LineName() +
+                       ": insecure: the server's certificate and name are not checked\n");
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
   const TlsClientOptions tls{line.host, line.server_name, line.ca_file, line.insecure};
   TlsFailure failure = TlsFailure::kNone;
   handover->tls = TlsSession::Connect(fd, tls, left, wake_fd, &problem->cause, &failure);
@@ -58,10 +59,14 @@ std::string ParseTls(LineWords& words, TlsLineFields& tls) {
   if (!error.empty()) return error;
   for (std::string word = words.Next(); !word.empty(); word = words.Next()) {
     const std::string_view w = word;
-    if (w.substr(0, 3) == "ca=" && w.size() > 3) tls.ca_file = w.substr(3);
-    else if (w.substr(0, 5) == "name=" && w.size() > 5) tls.server_name = w.substr(5);
-    else if (w == "insecure") tls.insecure = true;
-    else return "unknown tls option " + QuotedWord(w) + " (ca=FILE, name=SERVER, insecure)";
+    if (w.substr(0, 3) == "ca=" && w.size() > 3)
+      tls.ca_file = w.substr(3);
+    else if (w.substr(0, 5) == "name=" && w.size() > 5)
+      tls.server_name = w.substr(5);
+    else if (w == "insecure")
+      tls.insecure = true;
+    else
+      return "unknown tls option " + QuotedWord(w) + " (ca=FILE, name=SERVER, insecure)";
   }
   return {};
 }

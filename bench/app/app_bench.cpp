@@ -3,9 +3,8 @@
 // on the same file; the two PinBox cases compare inserting each PIN at its
 // sorted place, as a self-sorting list does, with sorting once and setting
 // the list in one go.
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
+#include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <random>
@@ -69,7 +68,11 @@ void PinBoxSortOnce(benchmark::State& state) {
 BENCHMARK(RawWalk)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(FormFill)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(PinBoxInsertEach)->Arg(1000)->Arg(10000)->Arg(30000)->Unit(benchmark::kMillisecond);
-BENCHMARK(PinBoxSortOnce)->Arg(1000)->Arg(10000)->Arg(30000)->Arg(100000)
+BENCHMARK(PinBoxSortOnce)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(30000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

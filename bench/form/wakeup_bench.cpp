@@ -3,9 +3,6 @@
 // interval, and each page's delay is read from the emulator's log, from the
 // CONNECT it sent to the first CR it received. Reports the mean and largest
 // deviation from 4000 ms over the pages (one page per iteration).
-#include <benchmark/benchmark.h>
-#include <sqlite3.h>
-
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -15,10 +12,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -62,11 +61,13 @@ void FirstWakeUpAfterConnect(benchmark::State& state) {
   std::filesystem::current_path(path.toStdString());
   sqlite3* db = nullptr;
   sqlite3_open("vp.mdb", &db);
-  sqlite3_exec(db,
-               "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin TEXT, fname TEXT, lname TEXT, pagephone TEXT);"
-               "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message TEXT);"
-               "INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES('1001', 'Ann', 'Bell', '5551234');",
-               nullptr, nullptr, nullptr);
+  sqlite3_exec(
+      db,
+      "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin TEXT, fname TEXT, lname TEXT, pagephone "
+      "TEXT);"
+      "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message TEXT);"
+      "INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES('1001', 'Ann', 'Bell', '5551234');",
+      nullptr, nullptr, nullptr);
   sqlite3_close(db);
   QFile lines(path + "/lines.conf");
   lines.open(QIODevice::WriteOnly);
@@ -77,8 +78,10 @@ void FirstWakeUpAfterConnect(benchmark::State& state) {
   QProcess modem;
   modem.start(ZENTREL_MODEMSIM, {"--link", path + "/modem", "--connect-delay-ms", "0", "--log",
                                  path + "/modemsim.log"});
-  auto ready = [&] { return RunUntil([&] { return modem.canReadLine(); }, 30000) &&
-                            modem.readLine().startsWith("ready "); };
+  auto ready = [&] {
+    return RunUntil([&] { return modem.canReadLine(); }, 30000) &&
+           modem.readLine().startsWith("ready ");
+  };
   if (!ready()) {
     state.SkipWithError("the emulator did not start");
     return;
@@ -86,7 +89,9 @@ void FirstWakeUpAfterConnect(benchmark::State& state) {
   CZTApp::Options options;
   options.show = false;
   QStringList shown;  // message boxes, recorded instead of shown
-  options.message_box = [&shown](QWidget*, const QString& text, QMessageBox::Icon) { shown << text; };
+  options.message_box = [&shown](QWidget*, const QString& text, QMessageBox::Icon) {
+    shown << text;
+  };
   TraceCapture trace;
   CZTApp app(options);
   app.InitInstance();
@@ -96,7 +101,8 @@ void FirstWakeUpAfterConnect(benchmark::State& state) {
     view->m_editStatus->clear();
     trace.Clear();
     view->m_buttonSend->click();
-    const bool sent = RunUntil([&] { return view->m_editStatus->toPlainText() == "Message Sent!"; }, 60000);
+    const bool sent =
+        RunUntil([&] { return view->m_editStatus->toPlainText() == "Message Sent!"; }, 60000);
     // The next page once the call has ended on both sides.
     if (!sent || !shown.isEmpty() || !ready() ||
         !RunUntil([&] { return trace.Contains("Call stopped\n"); }, 30000)) {

@@ -29,8 +29,8 @@ void Fill(const std::string& path) {
   sqlite3_prepare_v2(db, "INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES (?,?,?,?)", -1,
                      &insert, nullptr);
   for (int i = 0; i < kRecipients; ++i) {
-    const std::string values[] = {PinOf(i), "First" + std::to_string(i),
-                                  "Last" + std::to_string(i), "555" + std::to_string(1000 + i % 9000)};
+    const std::string values[] = {PinOf(i), "First" + std::to_string(i), "Last" + std::to_string(i),
+                                  "555" + std::to_string(1000 + i % 9000)};
     for (int c = 0; c < 4; ++c) {
       sqlite3_bind_text(insert, c + 1, values[c].c_str(), -1, SQLITE_TRANSIENT);
     }

@@ -48,7 +48,10 @@ int CPinCombo::AddString(const QString& text) {
   int low = 0, high = count();
   while (low < high) {  // first entry greater than the new one
     const int mid = (low + high) / 2;
-    if (PinLess(text, itemText(mid))) high = mid; else low = mid + 1;
+    if (PinLess(text, itemText(mid)))
+      high = mid;
+    else
+      low = mid + 1;
   }
   QSignalBlocker block(this);
   insertItem(low, text);

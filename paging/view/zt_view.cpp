@@ -4,10 +4,10 @@
 // the stop icon and abandons the handler, so the program keeps running.
 #include "paging/view/zt_view.h"
 
-#include <QProcess>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 
@@ -53,7 +53,9 @@ void CZTView::ConnectHandlers() {
     return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
   };
   auto hook = [this](ButtonFn CZTView::*fn) {
-    return [this, fn] { if (this->*fn) Guarded(this->*fn); };
+    return [this, fn] {
+      if (this->*fn) Guarded(this->*fn);
+    };
   };
   connect(m_comboPin, &QComboBox::activated, this, guard(&CZTView::OnSelchangePin));
   connect(m_buttonClear, &QPushButton::clicked, this, guard(&CZTView::OnClearMessage));
@@ -75,12 +77,14 @@ void CZTView::ConnectHandlers() {
 // Enter in a box presses Send Page; a focused button takes Enter itself.
 void CZTView::ConnectEnterKeys() {
   auto* enter = new EnterKeys(m_buttonSend, this);
-  for (QWidget* box : std::initializer_list<QWidget*>{m_editPhone, m_editStatus, m_editMessage, m_editFirstName,
-                                                      m_editLastName, m_editCharCount}) {
+  for (QWidget* box :
+       std::initializer_list<QWidget*>{m_editPhone, m_editStatus, m_editMessage, m_editFirstName,
+                                       m_editLastName, m_editCharCount}) {
     enter->Watch(box);
   }
   enter->WatchPinBox(m_comboPin);
-  for (QPushButton* button : {m_buttonSend, m_buttonAdd, m_buttonEdit, m_buttonClear, m_buttonStored}) {
+  for (QPushButton* button :
+       {m_buttonSend, m_buttonAdd, m_buttonEdit, m_buttonClear, m_buttonStored}) {
     button->setAutoDefault(true);
   }
 }
@@ -172,7 +176,9 @@ void CZTView::OnSendPage() {
   // Something shows at once: the notice about the text, else the first step.
   const QString before = m_editStatus->toPlainText();
   const QString notice = LineNotice();
-  ApplyStatus(notice.isEmpty() ? QString::fromLatin1(kStatusPreparing.data(), kStatusPreparing.size()) : notice);
+  ApplyStatus(notice.isEmpty()
+                  ? QString::fromLatin1(kStatusPreparing.data(), kStatusPreparing.size())
+                  : notice);
   m_editStatus->repaint();
   const std::string number = m_editPhone->text().toLatin1().toStdString();
   const int dialled = start_send_ ? start_send_(number.c_str()) : 0;
@@ -200,22 +206,25 @@ void CZTView::OpenHelp(const QString& path) {
   auto* opener = new QProcess(this);
   auto not_opened = [this, opener, path] {
     opener->deleteLater();
-    message_box_(this,
-                 QStringLiteral("The help file %1 could not be opened: no program to show it was found. "
-                                "Open it in a web browser.")
-                     .arg(path),
-                 QMessageBox::Warning);
+    message_box_(
+        this,
+        QStringLiteral("The help file %1 could not be opened: no program to show it was found. "
+                       "Open it in a web browser.")
+            .arg(path),
+        QMessageBox::Warning);
   };
-  connect(opener, &QProcess::errorOccurred, this, [opener, not_opened](QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) not_opened();
-  });
-  connect(opener, &QProcess::finished, this, [opener, not_opened](int code, QProcess::ExitStatus status) {
-    if (status != QProcess::NormalExit || code != 0) {
-      not_opened();
-    } else {
-      opener->deleteLater();
-    }
-  });
+  connect(opener, &QProcess::errorOccurred, this,
+          [opener, not_opened](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) not_opened();
+          });
+  connect(opener, &QProcess::finished, this,
+          [opener, not_opened](int code, QProcess::ExitStatus status) {
+            if (status != QProcess::NormalExit || code != 0) {
+              not_opened();
+            } else {
+              opener->deleteLater();
+            }
+          });
   opener->start(help_opener_, {path});
 }
 

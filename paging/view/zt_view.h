@@ -78,11 +78,11 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   CPinCombo* m_comboPin = nullptr;                 // 1007
   CDaoDatabase m_database;                         // the view's own connection
 
-  QPushButton* m_buttonSend = nullptr;             // 1005
-  QPushButton* m_buttonAdd = nullptr;              // 1012
-  QPushButton* m_buttonEdit = nullptr;             // 1016
-  QPushButton* m_buttonClear = nullptr;            // 1014
-  QPushButton* m_buttonStored = nullptr;           // 1015
+  QPushButton* m_buttonSend = nullptr;    // 1005
+  QPushButton* m_buttonAdd = nullptr;     // 1012
+  QPushButton* m_buttonEdit = nullptr;    // 1016
+  QPushButton* m_buttonClear = nullptr;   // 1014
+  QPushButton* m_buttonStored = nullptr;  // 1015
 
   // Handlers. These throw CDaoException on a store failure; the form's own
   // signal connections catch it at the handler boundary (see Guarded).
@@ -106,7 +106,9 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   void SetEditRecipient(ButtonFn fn) { on_edit_ = std::move(fn); }
   void SetDeleteRecipient(ButtonFn fn) { on_delete_ = std::move(fn); }
   // The File menu's Delete Recipient: the hook, guarded like a button.
-  void OnDeleteRecipient() { if (on_delete_) Guarded(on_delete_); }
+  void OnDeleteRecipient() {
+    if (on_delete_) Guarded(on_delete_);
+  }
   void SetStoredMessages(ButtonFn fn) { on_stored_ = std::move(fn); }
   void SetMessageBox(MessageBoxFn fn) { message_box_ = std::move(fn); }
   void SetHelpFile(QString path) { help_file_ = std::move(path); }
@@ -124,7 +126,9 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   void SetCallEnded(CallEndedFn fn) { call_ended_ = std::move(fn); }
   const CallSeen& Seen() const { return seen_; }  // UI thread
   // The call time-out and the hang-up grace (kCallTimeoutMs, kHangUpGraceMs).
-  void SetCallIntervals(int call_timeout_ms, int grace_ms) { call_watch_->SetIntervals(call_timeout_ms, grace_ms); }
+  void SetCallIntervals(int call_timeout_ms, int grace_ms) {
+    call_watch_->SetIntervals(call_timeout_ms, grace_ms);
+  }
   // The message as typed (UTF-8, line breaks as LF), for the page log.
   QString TypedMessage() const;
   const MessageBoxFn& MessageBox() const { return message_box_; }
@@ -149,7 +153,7 @@ class CZTView : public QWidget, public IPageForm, public ILinkView {
   void UpdateStatus(const std::string& text) override;
 
  private:
-  void BuildControls();   // zt_view_layout.cpp
+  void BuildControls();  // zt_view_layout.cpp
   void FitTexts(DialogBaseUnits base);
   void ConnectHandlers();
   void ConnectEnterKeys();

@@ -38,9 +38,9 @@ QGroupBox* NewGroup(const char* text) {
   group->setAttribute(Qt::WA_TransparentForMouseEvents);
   group->setFocusPolicy(Qt::NoFocus);
   // The title sits on the frame's top line, the frame fills the rectangle.
-  group->setStyleSheet(QStringLiteral(
-      "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
-      "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
+  group->setStyleSheet(
+      QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+                     "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
   return group;
 }
 
@@ -110,7 +110,8 @@ void CZTView::FitTexts(DialogBaseUnits base) {
   int width = base.width;
   for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
     const int du = w->property("dlu").toRect().width();
-    if (const auto* label = qobject_cast<QLabel*>(w)) width = WidthToFit(font(), label->text(), 0, du, width);
+    if (const auto* label = qobject_cast<QLabel*>(w))
+      width = WidthToFit(font(), label->text(), 0, du, width);
     if (const auto* button = qobject_cast<QPushButton*>(w)) {
       width = WidthToFit(font(), button->text(), 2 * base.width, du, width);
     }

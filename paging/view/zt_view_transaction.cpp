@@ -11,8 +11,8 @@
 #include <QTimer>
 
 #include "paging/reply_rules.h"
-#include "seriallink/trace.h"
 #include "paging/view/zt_view.h"
+#include "seriallink/trace.h"
 
 namespace zentrel {
 
@@ -39,8 +39,9 @@ void CZTView::ApplyStatus(const QString& text) {
 void CZTView::WatchStatus(const QString& text) {
   const std::string shown = text.toStdString();
   if (shown == kStatusPreparing) return;
-  const bool final = shown == kStatusMessageSent || shown == kStatusInvalidPin || shown == kStatusCheckPin ||
-                     shown == kStatusErrorNotSent || shown == kStatusErrorPageSent;
+  const bool final = shown == kStatusMessageSent || shown == kStatusInvalidPin ||
+                     shown == kStatusCheckPin || shown == kStatusErrorNotSent ||
+                     shown == kStatusErrorPageSent;
   if (final) {
     seen_.refused = seen_.refused || (shown != kStatusMessageSent && shown != kStatusErrorPageSent);
     call_watch_->Final();
@@ -56,8 +57,9 @@ void CZTView::OnCallExpired(CallWatch::Expiry why) {
     seen_.hung_up_silent = true;
     ApplyStatus(QString::fromLatin1(kStatusNoAnswer));
   }
-  OutputDebugStringA(why == CallWatch::Expiry::kSilent ? "The terminal did not answer: hanging up.\n"
-                                                       : "The terminal did not hang up: hanging up.\n");
+  OutputDebugStringA(why == CallWatch::Expiry::kSilent
+                         ? "The terminal did not answer: hanging up.\n"
+                         : "The terminal did not hang up: hanging up.\n");
   if (ILinkTelephony* tapi = m_pTapi.load()) tapi->UninitTelephony();
 }
 

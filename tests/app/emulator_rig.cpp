@@ -24,7 +24,10 @@ EmulatorRig::~EmulatorRig() {
     if (!process_.waitForFinished(10000)) process_.kill();
     process_.waitForFinished(10000);
   }
-  if (previous_lines_.isNull()) qunsetenv("ZENTREL_LINES"); else qputenv("ZENTREL_LINES", previous_lines_);
+  if (previous_lines_.isNull())
+    qunsetenv("ZENTREL_LINES");
+  else
+    qputenv("ZENTREL_LINES", previous_lines_);
 }
 
 bool EmulatorRig::Available() {
@@ -35,18 +38,20 @@ bool EmulatorRig::Available() {
 bool EmulatorRig::Start(const QString& scenario, const QStringList& extra) {
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   process_.start(QStringLiteral(ZENTREL_MODEMSIM),
-                 QStringList{"--link", dir_ + "/modem", "--scenario", scenario, "--connect-delay-ms", "50",
-                             "--log", dir_ + "/modemsim.log"} +
+                 QStringList{"--link", dir_ + "/modem", "--scenario", scenario,
+                             "--connect-delay-ms", "50", "--log", dir_ + "/modemsim.log"} +
                      extra);
   return WaitReady();
 }
 
 bool EmulatorRig::WaitReady(int limit_ms) {
   bool ready = false;
-  WaitUntil([&] {
-    while (!ready && process_.canReadLine()) ready = process_.readLine().startsWith("ready ");
-    return ready || process_.state() == QProcess::NotRunning;
-  }, limit_ms);
+  WaitUntil(
+      [&] {
+        while (!ready && process_.canReadLine()) ready = process_.readLine().startsWith("ready ");
+        return ready || process_.state() == QProcess::NotRunning;
+      },
+      limit_ms);
   return ready;
 }
 
@@ -61,6 +66,8 @@ QList<QJsonObject> EmulatorRig::Events(const QString& event) const {
   return events;
 }
 
-int ThreadCount() { return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
+int ThreadCount() {
+  return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 }  // namespace zentrel::testing

@@ -5,9 +5,9 @@
 // during a call hangs it up, ends every thread and leaves the line free; a
 // terminal that stays silent, or does not hang up after its final word, is
 // hung up on and Send Page dials again.
-#include <algorithm>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <csignal>
 
 #include "app/main_frame.h"
@@ -62,7 +62,8 @@ class FormCall : public ::testing::Test {
   // Hang-ups the modem was told to make (escape, then ATH).
   int HangUps() const {
     int count = 0;
-    for (const QJsonObject& rx : modem.Events("rx")) count += rx.value("text").toString().contains("ATH");
+    for (const QJsonObject& rx : modem.Events("rx"))
+      count += rx.value("text").toString().contains("ATH");
     return count;
   }
   // "PIN:message" of each block the terminal received.
@@ -100,8 +101,9 @@ TEST_F(FormCall, ASecondSendDuringACallLeavesItAloneAndTheFirstPageGoesOut) {
   trace.Clear();
   view->m_editMessage->setPlainText("CALL 4412");
   view->m_buttonSend->click();
-  ASSERT_TRUE(WaitUntil([&] { return modem.Events("block").size() == 2 && LastStatus() == "Message Sent!"; },
-                        kCallLimitMs))
+  ASSERT_TRUE(WaitUntil(
+      [&] { return modem.Events("block").size() == 2 && LastStatus() == "Message Sent!"; },
+      kCallLimitMs))
       << Statuses();
   EXPECT_EQ(PagesReceived(), "1234567:CALL 4411 | 1234567:CALL 4412");
   EXPECT_EQ(Shown(), "A call is already being handled.");
@@ -114,8 +116,10 @@ TEST_F(FormCall, WhenTheCallEndsTheTimerStopsAndTheStatusSaysWhetherThePageWentO
     const char* scenario;
     const char* final_status;
   } rows[] = {
-      {"hangup-at-connect", "Error, page not sent, the terminal hung up."},   // before any wake-up was answered
-      {"hangup-after-logon", "Error, page not sent, the terminal hung up."},  // after "Sending Message."
+      {"hangup-at-connect",
+       "Error, page not sent, the terminal hung up."},  // before any wake-up was answered
+      {"hangup-after-logon",
+       "Error, page not sent, the terminal hung up."},     // after "Sending Message."
       {"invalid-pin", "Error, check PIN and try again!"},  // the terminal's word stays
       {"accept", "Message Sent!"},
   };
@@ -148,7 +152,8 @@ TEST_F(FormCall, TheFormEndsACallTheTerminalDoesNotEnd) {
   const struct {
     const char* scenario;
     const char* final_status;
-    bool redial;  // Send Page is tried again (once is enough: each hang-up costs the modem's guard times)
+    bool redial;  // Send Page is tried again (once is enough: each hang-up costs the modem's guard
+                  // times)
   } rows[] = {
       {"silent", kStatusNoAnswer, false},
       {"rs", "Error, check PIN and try again!", true},
@@ -162,7 +167,8 @@ TEST_F(FormCall, TheFormEndsACallTheTerminalDoesNotEnd) {
     view->m_buttonSend->click();
     ASSERT_TRUE(CallStopped()) << Statuses();
     EXPECT_EQ(LastStatus(), row.final_status) << Statuses();
-    EXPECT_TRUE(trace.Contains("Modem on " + folder.Path() + "/modem: hanging up\n")) << "the form hung up";
+    EXPECT_TRUE(trace.Contains("Modem on " + folder.Path() + "/modem: hanging up\n"))
+        << "the form hung up";
     ASSERT_TRUE(rig.WaitReady());
     if (!row.redial) {
       app.reset();
@@ -171,7 +177,8 @@ TEST_F(FormCall, TheFormEndsACallTheTerminalDoesNotEnd) {
     trace.Clear();
     const auto calls = rig.Events("call").size();  // the folder's log holds every row's
     view->m_buttonSend->click();
-    EXPECT_TRUE(WaitUntil([&] { return rig.Events("call").size() == calls + 1; })) << "Send Page dials again";
+    EXPECT_TRUE(WaitUntil([&] { return rig.Events("call").size() == calls + 1; }))
+        << "Send Page dials again";
     EXPECT_TRUE(CallStopped()) << Statuses();
     app.reset();
   }
@@ -208,7 +215,8 @@ TEST_F(FormCall, ClosingTheWindowDuringACallHangsUpAndTheNextStartPages) {
   } rows[] = {
       {"File > Exit", [](CMainFrame& frame) { frame.m_actExit->trigger(); }},
       {"close button", [](CMainFrame& frame) { frame.close(); }},
-      {"SIGTERM", [](CMainFrame& frame) {
+      {"SIGTERM",
+       [](CMainFrame& frame) {
          QuitSignals quit;
          ASSERT_TRUE(quit.Installed());
          std::raise(SIGTERM);

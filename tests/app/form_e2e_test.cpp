@@ -28,7 +28,8 @@ TEST(FormEndToEnd, SendPageReachesTheTerminalAndShowsEachStep) {
   QProcess modem;
   modem.start(modemsim, {"--link", dir + "/modem", "--scenario", "accept", "--once",
                          "--connect-delay-ms", "50", "--idle-timeout-ms", "1500"});
-  ASSERT_TRUE(WaitUntil([&] { return modem.canReadLine(); }, 10000)) << "the emulator did not start";
+  ASSERT_TRUE(WaitUntil([&] { return modem.canReadLine(); }, 10000))
+      << "the emulator did not start";
   ASSERT_TRUE(modem.readLine().startsWith("ready "));
 
   std::vector<ShownBox> boxes;
@@ -57,8 +58,14 @@ TEST(FormEndToEnd, SendPageReachesTheTerminalAndShowsEachStep) {
   }
   modem.terminate();
   modem.waitForFinished(10000);
-  if (previous.isNull()) qunsetenv("ZENTREL_LINES"); else qputenv("ZENTREL_LINES", previous);
-  if (previous_log.isNull()) qunsetenv("ZENTREL_PAGE_LOG"); else qputenv("ZENTREL_PAGE_LOG", previous_log);
+  if (previous.isNull())
+    qunsetenv("ZENTREL_LINES");
+  else
+    qputenv("ZENTREL_LINES", previous);
+  if (previous_log.isNull())
+    qunsetenv("ZENTREL_PAGE_LOG");
+  else
+    qputenv("ZENTREL_PAGE_LOG", previous_log);
 
   // The page is in the page log, as the form sent it and as the terminal answered.
   const auto records = PageLog((dir + "/pages.db").toStdString()).List({});

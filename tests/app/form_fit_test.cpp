@@ -90,7 +90,8 @@ TEST(RecipientCheck, RefusesWhatTheSendWouldRefuseNamingTheBox) {
        "The PIN Number holds \"ü\" at position 3; a PIN holds only plain characters and no space."},
       {"2047", "", F::kPhone, "The Paging Terminal Number is empty; there is nothing to dial."},
       {"2047", "555;ATH", F::kPhone,
-       "The Paging Terminal Number cannot be dialled: the number holds a ';' at position 4; nothing "
+       "The Paging Terminal Number cannot be dialled: the number holds a ';' at position 4; "
+       "nothing "
        "was dialled."},
       {"2047", "555\r1", F::kPhone,
        "The Paging Terminal Number holds the control character <CR> at position 4; it cannot be "

@@ -4,17 +4,18 @@
 // it (waking at least every 10 ms) until the condition holds.
 #include "tests/app/form_fixture.h"
 
-#include <sqlite3.h>
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <sqlite3.h>
+
 #include <filesystem>
 #include <stdexcept>
 
 namespace zentrel::testing {
 
 TestFolder::TestFolder()
-    : previous_(std::filesystem::current_path().string()), previous_log_(qgetenv("ZENTREL_PAGE_LOG")) {
+    : previous_(std::filesystem::current_path().string()),
+      previous_log_(qgetenv("ZENTREL_PAGE_LOG")) {
   std::filesystem::current_path(dir_.path().toStdString());
   qputenv("ZENTREL_PAGE_LOG", (dir_.path() + "/pages.db").toUtf8());
 }
@@ -30,11 +31,13 @@ TestFolder::~TestFolder() {
 
 void TestFolder::MakeDatabase(const std::vector<Recipient>& recipients) {
   std::string sql =
-      "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin TEXT, fname TEXT, lname TEXT, pagephone TEXT);"
+      "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin TEXT, fname TEXT, lname TEXT, pagephone "
+      "TEXT);"
       "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message TEXT); BEGIN;";
   for (const Recipient& r : recipients) {
-    char* row = sqlite3_mprintf("INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES(%Q, %Q, %Q, %Q);",
-                                r.pin.c_str(), r.fname.c_str(), r.lname.c_str(), r.pagephone.c_str());
+    char* row =
+        sqlite3_mprintf("INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES(%Q, %Q, %Q, %Q);",
+                        r.pin.c_str(), r.fname.c_str(), r.lname.c_str(), r.pagephone.c_str());
     sql += row;
     sqlite3_free(row);
   }
@@ -51,7 +54,9 @@ void TestFolder::Exec(const std::string& sql) {
 }
 
 MessageBoxFn RecordInto(std::vector<ShownBox>& boxes) {
-  return [&boxes](QWidget*, const QString& text, QMessageBox::Icon icon) { boxes.push_back({text, icon}); };
+  return [&boxes](QWidget*, const QString& text, QMessageBox::Icon icon) {
+    boxes.push_back({text, icon});
+  };
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int limit_ms) {

@@ -6,8 +6,6 @@
 // against a hang, nothing is timed); and a send-page form over the folder.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -16,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -80,8 +80,8 @@ class FormTest : public ::testing::Test {
     return pins;
   }
   QStringList Shown() const {
-    return {view->m_comboPin->currentText(), view->m_editFirstName->text(), view->m_editLastName->text(),
-            view->m_editPhone->text()};
+    return {view->m_comboPin->currentText(), view->m_editFirstName->text(),
+            view->m_editLastName->text(), view->m_editPhone->text()};
   }
 
   TestFolder folder;

@@ -19,7 +19,8 @@ TEST(FormEndToEnd, SendPageOverTcpEndsOnTheTerminalsGoodbye) {
   QProcess terminal;
   terminal.start(modemsim, {"--listen", "127.0.0.1:0", "--scenario", "accept", "--once",
                             "--idle-timeout-ms", "1500"});
-  ASSERT_TRUE(WaitUntil([&] { return terminal.canReadLine(); }, 30000)) << "the emulator did not start";
+  ASSERT_TRUE(WaitUntil([&] { return terminal.canReadLine(); }, 30000))
+      << "the emulator did not start";
   const QString ready = QString::fromUtf8(terminal.readLine()).trimmed();
   ASSERT_TRUE(ready.startsWith("ready 127.0.0.1:")) << ready.toStdString();
   QFile lines(dir + "/lines.conf");
@@ -55,7 +56,10 @@ TEST(FormEndToEnd, SendPageOverTcpEndsOnTheTerminalsGoodbye) {
   }
   terminal.terminate();
   terminal.waitForFinished(10000);
-  if (previous.isNull()) qunsetenv("ZENTREL_LINES"); else qputenv("ZENTREL_LINES", previous);
+  if (previous.isNull())
+    qunsetenv("ZENTREL_LINES");
+  else
+    qputenv("ZENTREL_LINES", previous);
 }
 
 }  // namespace

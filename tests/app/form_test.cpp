@@ -8,8 +8,9 @@ namespace zentrel::testing {
 namespace {
 
 const std::vector<Recipient> kRecipients = {
-    {"2", "Ann", "Bell", "5551234"},   {"10", "Carl", "Dunn", "5559876"}, {"1500", "Eve", "Fox", "5550000"},
-    {"b7", "Gus", "Hill", "5551111"},  {"A9", "Ida", "Jones", "5552222"}, {"O'1", "Kim", "Lee", "5553333"},
+    {"2", "Ann", "Bell", "5551234"},   {"10", "Carl", "Dunn", "5559876"},
+    {"1500", "Eve", "Fox", "5550000"}, {"b7", "Gus", "Hill", "5551111"},
+    {"A9", "Ida", "Jones", "5552222"}, {"O'1", "Kim", "Lee", "5553333"},
 };
 
 TEST(FormLayout, DialogUnitsBecomePixelsFromTheFontsCharacterSize) {
@@ -31,7 +32,8 @@ TEST(FormLayout, TabVisitsTheControlsInTemplateOrder) {
     order.push_back(w ? w->property("controlId").toInt() : 0);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
-  EXPECT_EQ(order, (std::vector<int>{1003, 1005, 1006, 1007, 1008, 1009, 1010, 1012, 1013, 1014, 1015, 1016, 1003}));
+  EXPECT_EQ(order, (std::vector<int>{1003, 1005, 1006, 1007, 1008, 1009, 1010, 1012, 1013, 1014,
+                                     1015, 1016, 1003}));
 }
 
 TEST_F(FormTest, PinsSortAsTextAndChoosingOneLooksItUp) {
@@ -39,9 +41,10 @@ TEST_F(FormTest, PinsSortAsTextAndChoosingOneLooksItUp) {
   EXPECT_EQ(Pins(), (QStringList{"10", "1500", "2", "A9", "b7", "O'1"}));
   EXPECT_EQ(Shown(), (QStringList{"10", "Carl", "Dunn", "5559876"}));
   EXPECT_EQ(view->m_editCharCount->text(), "0");
-  for (const QStringList& row : {QStringList{"2", "Ann", "Bell", "5551234"},
-                                 QStringList{"O'1", "Kim", "Lee", "5553333"},  // a quote is only a character
-                                 QStringList{"b7", "Gus", "Hill", "5551111"}}) {
+  for (const QStringList& row :
+       {QStringList{"2", "Ann", "Bell", "5551234"},
+        QStringList{"O'1", "Kim", "Lee", "5553333"},  // a quote is only a character
+        QStringList{"b7", "Gus", "Hill", "5551111"}}) {
     Choose(row[0]);
     EXPECT_EQ(Shown(), row) << row[0].toStdString();
   }
@@ -71,7 +74,8 @@ TEST_F(FormTest, CharacterCountLeavesLineBreaksOutAndClearMessageEmptiesTheBox) 
   Open(kRecipients);
   const struct {
     const char *text, *count, *terminal_text;
-  } rows[] = {{"AB\nCD", "4", "AB CD"}, {"HELLO", "5", "HELLO"}, {"A\n\nB\n", "2", "A  B "}, {"", "0", ""}};
+  } rows[] = {
+      {"AB\nCD", "4", "AB CD"}, {"HELLO", "5", "HELLO"}, {"A\n\nB\n", "2", "A  B "}, {"", "0", ""}};
   for (const auto& row : rows) {
     view->m_editMessage->setPlainText(row.text);
     EXPECT_EQ(view->m_editCharCount->text(), row.count) << row.text;
@@ -91,7 +95,8 @@ TEST_F(FormTest, SendPageClearsTheFlagsFirstAndHandsOnTheNumberWhole) {
     std::string phone;
     int dial_result;
     std::string dialled;
-  } rows[] = {{std::string(40, '7'), 1, std::string(40, '7')}, {"5551234", 0, "5551234"},
+  } rows[] = {{std::string(40, '7'), 1, std::string(40, '7')},
+              {"5551234", 0, "5551234"},
               {std::string(31, '9'), 1, std::string(31, '9')}};
   for (const auto& row : rows) {
     g_bBlockSent = g_bLogonSent = g_bPageAccepted = 1;

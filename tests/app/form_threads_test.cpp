@@ -67,7 +67,8 @@ TEST_F(FormThreads, AReceivedBlockIsAnsweredFromTheBoxesOnTheReadThread) {
   reader.join();
   const auto offered = link.Offered();
   ASSERT_EQ(offered.size(), 1u);
-  EXPECT_EQ(offered[0].substr(0, 11), std::string("\x02" "10\rHI YO\r\x03"));
+  EXPECT_EQ(offered[0].substr(0, 11), std::string("\x02"
+                                                  "10\rHI YO\r\x03"));
   EXPECT_EQ(g_bBlockSent.load(), 1);
   EXPECT_TRUE(StatusBecomes("Sending Message..."));
 }

@@ -5,11 +5,10 @@
 // no test can reach the user's page log or settings; each test folder names
 // its own page log, and the run fails if anything was written into the
 // scratch home (a test that wrote outside its own folder).
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QDirIterator>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -24,8 +23,10 @@ class ScratchHome : public ::testing::Environment {
     qunsetenv("ZENTREL_PAGE_LOG");
   }
   void TearDown() override {
-    QDirIterator files(home_.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (files.hasNext()) ADD_FAILURE() << "written outside a test's folder: " << files.next().toStdString();
+    QDirIterator files(home_.path(), QDir::Files | QDir::Hidden | QDir::System,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext())
+      ADD_FAILURE() << "written outside a test's folder: " << files.next().toStdString();
   }
 
  private:

@@ -3,9 +3,8 @@
 // and dials nothing (a dial would show that no device is installed), and a
 // message longer than a page is announced in the count box and the status
 // box before the dial.
-#include "tests/app/form_fixture.h"
-
 #include "paging/transaction_flags.h"
+#include "tests/app/form_fixture.h"
 
 namespace zentrel::testing {
 namespace {
@@ -26,7 +25,10 @@ class SendChecks : public ::testing::Test {
   }
   void TearDown() override {
     app_.reset();
-    if (previous_.isNull()) qunsetenv("ZENTREL_LINES"); else qputenv("ZENTREL_LINES", previous_);
+    if (previous_.isNull())
+      qunsetenv("ZENTREL_LINES");
+    else
+      qputenv("ZENTREL_LINES", previous_);
   }
   void SendTo(const QString& pin, const QString& message) {
     boxes_.clear();
@@ -50,9 +52,10 @@ TEST_F(SendChecks, ARefusedPageIsShownAndDialsNothing) {
     const char* pin;
     QString message;
     const char* says;
-  } rows[] = {{"12345678", "hi", "the page would reach PIN \"1234567\" instead"},
-              {"1002", "hi", "The phone number holds the control character <CR> (character 4)"},
-              {"1003", QString("a") + QChar(0x03), "The message holds the control character <ETX>"}};
+  } rows[] = {
+      {"12345678", "hi", "the page would reach PIN \"1234567\" instead"},
+      {"1002", "hi", "The phone number holds the control character <CR> (character 4)"},
+      {"1003", QString("a") + QChar(0x03), "The message holds the control character <ETX>"}};
   for (const auto& row : rows) {
     SendTo(row.pin, row.message);
     ASSERT_EQ(boxes_.size(), 1u) << row.pin;
@@ -65,8 +68,9 @@ TEST_F(SendChecks, ARefusedPageIsShownAndDialsNothing) {
 TEST_F(SendChecks, ALongMessageIsAnnouncedBeforeTheDial) {
   SendTo("1003", QString(250, 'A'));
   EXPECT_TRUE(view_->m_editCharCount->toolTip().startsWith("The message is longer than a page"));
-  const QString notice = "The message is longer than a page holds (199 bytes): only its first "
-                         "199 of 250 characters are sent.";
+  const QString notice =
+      "The message is longer than a page holds (199 bytes): only its first "
+      "199 of 250 characters are sent.";
   EXPECT_TRUE(WaitUntil([&] { return view_->m_editStatus->toPlainText() == notice; }))
       << view_->m_editStatus->toPlainText().toStdString();
   ASSERT_FALSE(boxes_.empty());  // the dial went on, to find no line

@@ -30,7 +30,8 @@ class ShellTest : public ::testing::Test {
     return options;
   }
   void Start(bool make_db = true) {
-    if (make_db) folder.MakeDatabase({{"2", "Ann", "Bell", "5551234"}, {"10", "Carl", "Dunn", "5559876"}});
+    if (make_db)
+      folder.MakeDatabase({{"2", "Ann", "Bell", "5551234"}, {"10", "Carl", "Dunn", "5559876"}});
     app = std::make_unique<CZTApp>(Options());
     ASSERT_TRUE(app->InitInstance());
   }
@@ -63,7 +64,8 @@ TEST_F(ShellTest, OneFrameAt100By50Sized610By515WithTheFormCaptionAndMenu) {
       menu << popup->text() + " / " + (item->isSeparator() ? "-" : item->text());
     }
   }
-  EXPECT_EQ(menu, (QStringList{"&File / &Delete Recipient...", "&File / -", "&File / E&xit", "&Help / &Help Topics", "&Help / &About Zentrel"}));
+  EXPECT_EQ(menu, (QStringList{"&File / &Delete Recipient...", "&File / -", "&File / E&xit",
+                               "&Help / &Help Topics", "&Help / &About Zentrel"}));
   EXPECT_TRUE(boxes.empty());
 }
 
@@ -157,8 +159,11 @@ TEST_F(ShellTest, AHelpFileNothingCanShowIsReported) {
     app->View()->SetHelpOpener(opener);
     app->MainFrame()->m_actHelpTopics->trigger();
     ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); })) << opener;
-    EXPECT_EQ(Texts(), QStringList{"The help file " + guide +
-                                   " could not be opened: no program to show it was found. Open it in a web browser."})
+    EXPECT_EQ(
+        Texts(),
+        QStringList{
+            "The help file " + guide +
+            " could not be opened: no program to show it was found. Open it in a web browser."})
         << opener;
   }
 }
@@ -181,9 +186,13 @@ TEST_F(ShellTest, ASendWithNoTelephonyDeviceFailsTheDial) {
   TraceCapture trace;
   app->View()->m_buttonSend->click();
   EXPECT_TRUE(trace.Contains("Dial call failed.\n"));
-  EXPECT_TRUE(Texts().contains("There are no telephony devices installed.")) << Texts().join(" | ").toStdString();
+  EXPECT_TRUE(Texts().contains("There are no telephony devices installed."))
+      << Texts().join(" | ").toStdString();
   EXPECT_NE(app->View()->Tapi(), nullptr);
-  if (previous.isNull()) qunsetenv("ZENTREL_LINES"); else qputenv("ZENTREL_LINES", previous);
+  if (previous.isNull())
+    qunsetenv("ZENTREL_LINES");
+  else
+    qputenv("ZENTREL_LINES", previous);
 }
 
 }  // namespace

@@ -10,14 +10,17 @@
 namespace zentrel::test {
 
 FlowTest::FlowTest() : pins(new QComboBox(&window)) {
-  Exec("CREATE TABLE VPdata (id INTEGER PRIMARY KEY, pin TEXT CHECK (length(pin) <= 255),"
-       " fname TEXT CHECK (length(fname) <= 255), lname TEXT CHECK (length(lname) <= 255),"
-       " pagephone TEXT CHECK (length(pagephone) <= 255));"
-       "CREATE TABLE stored (id INTEGER PRIMARY KEY, Message TEXT CHECK (length(Message) <= 255));");
+  Exec(
+      "CREATE TABLE VPdata (id INTEGER PRIMARY KEY, pin TEXT CHECK (length(pin) <= 255),"
+      " fname TEXT CHECK (length(fname) <= 255), lname TEXT CHECK (length(lname) <= 255),"
+      " pagephone TEXT CHECK (length(pagephone) <= 255));"
+      "CREATE TABLE stored (id INTEGER PRIMARY KEY, Message TEXT CHECK (length(Message) <= 255));");
   pins->setEditable(true);
   pins->setInsertPolicy(QComboBox::NoInsert);
   database.Open(path);
-  hooks.messageBox = [this](QWidget*, const QString& text, QMessageBox::Icon icon) { shown.emplace_back(text, icon); };
+  hooks.messageBox = [this](QWidget*, const QString& text, QMessageBox::Icon icon) {
+    shown.emplace_back(text, icon);
+  };
   hooks.ask = [this](QWidget*, const QString& text) {
     asked << text;
     if (answers.empty()) return true;
@@ -53,7 +56,8 @@ Strings FlowTest::Rows(const std::string& sql) const {
   Strings rows;
   auto collect = [](void* out, int columns, char** values, char**) {
     std::string row;
-    for (int i = 0; i < columns; ++i) row += (i ? "|" : "") + std::string(values[i] ? values[i] : "<null>");
+    for (int i = 0; i < columns; ++i)
+      row += (i ? "|" : "") + std::string(values[i] ? values[i] : "<null>");
     static_cast<Strings*>(out)->push_back(row);
     return 0;
   };
@@ -75,7 +79,8 @@ void FlowTest::OnSelchangePin() {
   set.m_strFilter = "pin = '" + pin + "'";
   set.Requery();
   if (set.GetRecordCount() == 0) {
-    hooks.messageBox(&window, QStringLiteral("Did not find Pin number in database, try again!"), QMessageBox::Warning);
+    hooks.messageBox(&window, QStringLiteral("Did not find Pin number in database, try again!"),
+                     QMessageBox::Warning);
     return;
   }
   lname = set.m_lname;

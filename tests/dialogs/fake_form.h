@@ -6,12 +6,12 @@
 // dialog a flow runs is driven by the next queued step, so nothing blocks.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <functional>
 #include <string>
@@ -21,7 +21,9 @@
 #include "dialogs/form_host.h"
 #include "dialogs/template_dialog.h"
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace zentrel::test {
 
@@ -29,8 +31,12 @@ enum { kOk = 1, kCancel = 2 };
 using Strings = std::vector<std::string>;
 
 QStringList Items(const QComboBox& box);
-inline QLineEdit* Box(CTemplateDialog& d, int id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
-inline void Click(CTemplateDialog& d, int id) { qobject_cast<QPushButton*>(d.Control(id))->click(); }
+inline QLineEdit* Box(CTemplateDialog& d, int id) {
+  return qobject_cast<QLineEdit*>(d.Control(id));
+}
+inline void Click(CTemplateDialog& d, int id) {
+  qobject_cast<QPushButton*>(d.Control(id))->click();
+}
 
 class FlowTest : public ::testing::Test, public FormHost {
  protected:
@@ -44,9 +50,11 @@ class FlowTest : public ::testing::Test, public FormHost {
   // into `seen`, types `typed` into them (a null string leaves a box alone),
   // then clicks `button`.
   void Queue(int boxes, QStringList* seen, const QStringList& typed, int button);
-  QStringList TakeMessages();  // the texts of the boxes shown so far; clears them
+  QStringList TakeMessages();            // the texts of the boxes shown so far; clears them
   void ExpectOneStop(const char* when);  // exactly one box since the last call: a stop with a text
-  QString SelectedPin() const { return pins->currentIndex() < 0 ? QString() : pins->itemText(pins->currentIndex()); }
+  QString SelectedPin() const {
+    return pins->currentIndex() < 0 ? QString() : pins->itemText(pins->currentIndex());
+  }
 
   QWidget* Parent() override { return &window; }
   CZTSet& RecipientSet() override { return set; }
@@ -69,8 +77,8 @@ class FlowTest : public ::testing::Test, public FormHost {
   QString message;                  // the form's message box
   int charCounts = 0;
   std::vector<std::pair<QString, QMessageBox::Icon>> shown;
-  QStringList asked;          // the questions asked so far
-  std::deque<bool> answers;   // the answers to give, in turn; Yes when none is left
+  QStringList asked;         // the questions asked so far
+  std::deque<bool> answers;  // the answers to give, in turn; Yes when none is left
   std::deque<std::function<void(CTemplateDialog&)>> steps;  // one per dialog run
   DialogHooks hooks;
 };

@@ -1,9 +1,9 @@
 // Runs the dialog tests inside one QApplication, on the offscreen platform
 // unless another one was asked for (test discovery runs without CTest's
 // environment, so the default is set here too).
+#include <QApplication>
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <cstdlib>
 
 int main(int argc, char** argv) {

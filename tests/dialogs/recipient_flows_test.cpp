@@ -40,24 +40,45 @@ const Scenario kScenarios[] = {
      {{OnAddRecipient, {"Eve", "Ford", "300", "5553000"}, kCancel},
       {OnEditRecipient, {"Typed", "Over", "999", "0"}, kCancel},
       {OnEditRecipient, {kNull, "Dunn-Eck", kNull, "5559999"}, kOk}},
-     kEmpty + kCarl + kCarl, {"200|Ann|Bell|5551000", "1000|Carl|Dunn-Eck|5559999"}, {"1000", "200"}, 0,
-     "Carl Dunn-Eck 5559999", 0},
+     kEmpty + kCarl + kCarl,
+     {"200|Ann|Bell|5551000", "1000|Carl|Dunn-Eck|5559999"},
+     {"1000", "200"},
+     0,
+     "Carl Dunn-Eck 5559999",
+     0},
     {"AddSavesSelectsAndShowsTheNewRecipient",
-     {{OnAddRecipient, {"Eve", "Ford", "150", "5553000"}, kOk}}, kEmpty,
-     {"200|Ann|Bell|5551000", "1000|Carl|Dunn|5552000", "150|Eve|Ford|5553000"}, {"1000", "150", "200"}, 1,
-     "Eve Ford 5553000", 0},
+     {{OnAddRecipient, {"Eve", "Ford", "150", "5553000"}, kOk}},
+     kEmpty,
+     {"200|Ann|Bell|5551000", "1000|Carl|Dunn|5552000", "150|Eve|Ford|5553000"},
+     {"1000", "150", "200"},
+     1,
+     "Eve Ford 5553000",
+     0},
     {"DuplicatePinGetsItsOwnEntryAndTheLookUpFindsTheFirstRecord",
-     {{OnAddRecipient, {"Gus", "Hale", "200", "5554000"}, kOk}}, kEmpty,
-     {"200|Ann|Bell|5551000", "1000|Carl|Dunn|5552000", "200|Gus|Hale|5554000"}, {"1000", "200", "200"}, 1,
-     "Ann Bell 5551000", 0},
+     {{OnAddRecipient, {"Gus", "Hale", "200", "5554000"}, kOk}},
+     kEmpty,
+     {"200|Ann|Bell|5551000", "1000|Carl|Dunn|5552000", "200|Gus|Hale|5554000"},
+     {"1000", "200", "200"},
+     1,
+     "Ann Bell 5551000",
+     0},
     {"EditThatChangesThePinMovesTheListEntryAndStaysEditable",
      {{OnEditRecipient, {kNull, kNull, "300", kNull}, kOk}, {OnEditRecipient, {"Carla"}, kOk}},
-     kCarl + QStringList{"Carl", "Dunn", "300", "5552000"}, {"200|Ann|Bell|5551000", "300|Carla|Dunn|5552000"},
-     {"200", "300"}, 1, "Carla Dunn 5552000", 0},
+     kCarl + QStringList{"Carl", "Dunn", "300", "5552000"},
+     {"200|Ann|Bell|5551000", "300|Carla|Dunn|5552000"},
+     {"200", "300"},
+     1,
+     "Carla Dunn 5552000",
+     0},
     {"RefusedAddIsShownAndTakenBackAndEditStillWorks",
-     {{OnAddRecipient, {QString(300, 'x'), kNull, "100"}, kOk}, {OnEditRecipient, {kNull, "Dunn-Eck"}, kOk}},
-     kEmpty + kCarl, {"200|Ann|Bell|5551000", "1000|Carl|Dunn-Eck|5552000"}, {"1000", "200"}, 0,
-     "Carl Dunn-Eck 5552000", 1},
+     {{OnAddRecipient, {QString(300, 'x'), kNull, "100"}, kOk},
+      {OnEditRecipient, {kNull, "Dunn-Eck"}, kOk}},
+     kEmpty + kCarl,
+     {"200|Ann|Bell|5551000", "1000|Carl|Dunn-Eck|5552000"},
+     {"1000", "200"},
+     0,
+     "Carl Dunn-Eck 5552000",
+     1},
 };
 
 class RecipientFlows : public FlowTest, public ::testing::WithParamInterface<Scenario> {};
@@ -66,8 +87,9 @@ class RecipientFlows : public FlowTest, public ::testing::WithParamInterface<Sce
 // in turn, then the file, the list, the boxes and the message boxes are checked.
 TEST_P(RecipientFlows, Run) {
   const Scenario& s = GetParam();
-  Exec("INSERT INTO VPdata VALUES (1, '200', 'Ann', 'Bell', '5551000');"
-       "INSERT INTO VPdata VALUES (2, '1000', 'Carl', 'Dunn', '5552000');");
+  Exec(
+      "INSERT INTO VPdata VALUES (1, '200', 'Ann', 'Bell', '5551000');"
+      "INSERT INTO VPdata VALUES (2, '1000', 'Carl', 'Dunn', '5552000');");
   Start();
   QStringList seen;
   for (const Step& step : s.steps) {
@@ -80,7 +102,8 @@ TEST_P(RecipientFlows, Run) {
   EXPECT_EQ(pins->currentIndex(), s.selected);
   EXPECT_EQ(fname + " " + lname + " " + phone, s.shown);
   EXPECT_EQ(shown.size(), s.stops) << "no message box but the store failures";
-  for (const auto& [text, icon] : shown) EXPECT_EQ(icon, QMessageBox::Critical) << text.toStdString();
+  for (const auto& [text, icon] : shown)
+    EXPECT_EQ(icon, QMessageBox::Critical) << text.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, RecipientFlows, ::testing::ValuesIn(kScenarios),
@@ -122,7 +145,8 @@ TEST(RecipientDialog, RunsModallyWithFocusInTheFirstBoxAndEnterAndEsc) {
       QApplication::sendEvent(active, &press);
     });
     EXPECT_EQ(dialog.DoModal(), result) << fname;
-    EXPECT_EQ(order, std::vector<int>({1000, 1001, 1002, 1003, 1, 2})) << "focus first in First Name, then tab order";
+    EXPECT_EQ(order, std::vector<int>({1000, 1001, 1002, 1003, 1, 2}))
+        << "focus first in First Name, then tab order";
     EXPECT_EQ(shown, "Ann");
     EXPECT_EQ(set.m_fname, fname);
   }

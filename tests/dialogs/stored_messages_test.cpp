@@ -3,11 +3,10 @@
 // Cancel in the message text dialog leaving everything as it was, OK or
 // Cancel of the Stored Messages dialog deciding only what the form gets, and
 // store failures shown with the stop icon, leaving dialog and table sound.
-#include <sqlite3.h>
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <sqlite3.h>
 
 #include "dialogs/form_flows.h"
 #include "dialogs/stored_messages_dlg.h"
@@ -21,7 +20,9 @@ enum { kAdd = 1003, kEdit = 1004, kDelete = 1005 };
 
 class StoredMessages : public FlowTest {
  protected:
-  void SetUp() override { Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');"); }
+  void SetUp() override {
+    Exec("INSERT INTO stored VALUES (1, 'one'); INSERT INTO stored VALUES (2, 'two');");
+  }
   // Runs the flow; `act` drives the Stored Messages dialog and must end it;
   // message text dialogs queued before take their turns after it opens.
   void Run(const std::function<void(CStoredMessagesDlg&)>& act) {
@@ -29,7 +30,9 @@ class StoredMessages : public FlowTest {
     OnStoredMessages(*this);
     EXPECT_TRUE(steps.empty()) << "a queued dialog never ran";
   }
-  void QueueText(const QString& typed, int button, QStringList* seen = nullptr) { Queue(1, seen, {typed}, button); }
+  void QueueText(const QString& typed, int button, QStringList* seen = nullptr) {
+    Queue(1, seen, {typed}, button);
+  }
   static void Choose(CStoredMessagesDlg& d, const QString& id) {
     d.m_comboId->setCurrentIndex(d.m_comboId->findText(id));
     emit d.m_comboId->activated(d.m_comboId->currentIndex());
@@ -59,7 +62,8 @@ TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceShownInTextOrderAndCancelKe
     EXPECT_EQ(d.m_editText->toPlainText(), "two");
     Click(d, kEdit);
     EXPECT_EQ(State(d), ids + QStringList({"2", "two, changed"}));
-    EXPECT_EQ(Table(), Strings({"1|one", "2|two, changed", "10|ten", id.toStdString() + "|It's a \"new\" one, 100%"}));
+    EXPECT_EQ(Table(), Strings({"1|one", "2|two, changed", "10|ten",
+                                id.toStdString() + "|It's a \"new\" one, 100%"}));
     Choose(d, "10");
     Click(d, kDelete);
     ids.removeOne("10");
@@ -74,7 +78,8 @@ TEST_F(StoredMessages, AddEditAndDeleteAreSavedAtOnceShownInTextOrderAndCancelKe
     EXPECT_EQ(State(d), QStringList({last, last, "Call home"}));
     Click(d, kCancel);
   });
-  EXPECT_EQ(seen, QStringList({"", "two", ""})) << "an add starts empty, an edit from the stored text";
+  EXPECT_EQ(seen, QStringList({"", "two", ""}))
+      << "an add starts empty, an edit from the stored text";
   EXPECT_EQ(Rows("SELECT Message FROM stored"), Strings({"Call home"}));
   EXPECT_EQ(message, "typed on the form");
   EXPECT_EQ(charCounts, 0);
@@ -105,7 +110,8 @@ TEST_F(StoredMessages, CancelledTextDialogsChangeNothingAndOkHandsTheTypedTextTo
   });
   EXPECT_EQ(message, "one, but typed\nover two lines");
   EXPECT_EQ(charCounts, 1);
-  EXPECT_EQ(Table(), Strings({"1|one", "2|two"})) << "the recordset's close discards a pending change";
+  EXPECT_EQ(Table(), Strings({"1|one", "2|two"}))
+      << "the recordset's close discards a pending change";
   EXPECT_EQ(g_bAddingMessage, 0);
 }
 
@@ -140,7 +146,8 @@ TEST_F(StoredMessages, RefusedOrLockedAddIsShownAndTheNextAddWorks) {
     EXPECT_EQ(d.m_editText->toPlainText(), "three");
     Click(d, kCancel);
   });
-  EXPECT_EQ(Rows("SELECT Message FROM stored ORDER BY id"), Strings({"one", "two, changed", "three"}));
+  EXPECT_EQ(Rows("SELECT Message FROM stored ORDER BY id"),
+            Strings({"one", "two, changed", "three"}));
 }
 
 TEST_F(StoredMessages, MessageRemovedMeanwhileOrNoConnectionFailCleanly) {

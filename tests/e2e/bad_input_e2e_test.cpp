@@ -36,8 +36,9 @@ bool Has(const std::string& text, const std::string& part) {
 class BadInput : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("zentrel-bad-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("zentrel-bad-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -70,8 +71,8 @@ class BadInput : public ::testing::Test {
   }
 
   std::unique_ptr<Process> StartModem(const Args& extra = {"--once"}) {
-    Args argv{ZENTREL_MODEMSIM, "--link", Path("modem"), "--connect-delay-ms", "20",
-              "--idle-timeout-ms", "500", "--log", Path("sim.log")};
+    Args argv{ZENTREL_MODEMSIM,    "--link", Path("modem"), "--connect-delay-ms", "20",
+              "--idle-timeout-ms", "500",    "--log",       Path("sim.log")};
     argv.insert(argv.end(), extra.begin(), extra.end());
     auto p = std::make_unique<Process>(argv);
     EXPECT_NE(p->WaitForLine("ready ", 30s), "") << "the emulator did not start";
@@ -98,11 +99,13 @@ TEST_F(BadInput, RowsOtherProgramsWroteCrashNoReaderAndStopNoPage) {
     std::string sql;
   } rows[] = {
       {"empty PIN", "INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES('', 'a', 'b', '555')"},
-      {"empty first everything", "UPDATE VPdata SET pin = '', fname = '', lname = '', "
-                                 "pagephone = '' WHERE id = 1; UPDATE stored SET Message = '' "
-                                 "WHERE id = 1"},
-      {"nulls", "UPDATE VPdata SET pin = NULL, fname = NULL WHERE id = 1; UPDATE stored SET "
-                "Message = NULL WHERE id = 1"},
+      {"empty first everything",
+       "UPDATE VPdata SET pin = '', fname = '', lname = '', "
+       "pagephone = '' WHERE id = 1; UPDATE stored SET Message = '' "
+       "WHERE id = 1"},
+      {"nulls",
+       "UPDATE VPdata SET pin = NULL, fname = NULL WHERE id = 1; UPDATE stored SET "
+       "Message = NULL WHERE id = 1"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -134,41 +137,58 @@ TEST_F(BadInput, RefusedPagesDialNothingAndChangeNothing) {
     Args args;
     const char* says;
   } rows[] = {
-      {"PIN of 8", {"--pin", "12345678", "--message", "hi"},
+      {"PIN of 8",
+       {"--pin", "12345678", "--message", "hi"},
        "the page would reach PIN \"1234567\" instead"},
-      {"CR in the stored number", {"--pin", "1003", "--message", "hi"},
+      {"CR in the stored number",
+       {"--pin", "1003", "--message", "hi"},
        "The phone number holds the control character <CR> (character 8)"},
-      {"CR in the number given", {"--pin", "1001", "--message", "hi", "--phone", "555\r1"},
+      {"CR in the number given",
+       {"--pin", "1001", "--message", "hi", "--phone", "555\r1"},
        "The phone number holds the control character <CR>"},
-      {"CR in a later PIN of one call", {"--full-tap", "--pin", "1001", "--pin", "10\r02", "--message", "hi"},
+      {"CR in a later PIN of one call",
+       {"--full-tap", "--pin", "1001", "--pin", "10\r02", "--message", "hi"},
        "The PIN holds the control character <CR> (character 3)"},
-      {"PIN of 8 after a good one", {"--full-tap", "--pin", "1001", "--pin", "12345678", "--message", "hi"},
+      {"PIN of 8 after a good one",
+       {"--full-tap", "--pin", "1001", "--pin", "12345678", "--message", "hi"},
        "The PIN \"12345678\" has more than 7 characters"},
-      {"PIN of 8 in --page", {"--full-tap", "--page", "1001=a", "--page", "12345678=b"},
+      {"PIN of 8 in --page",
+       {"--full-tap", "--page", "1001=a", "--page", "12345678=b"},
        "The PIN \"12345678\" has more than 7 characters"},
-      {"PIN of 8 in --pages", {"--full-tap", "--pages", Path("pages.txt")},
+      {"PIN of 8 in --pages",
+       {"--full-tap", "--pages", Path("pages.txt")},
        "The PIN \"12345678\" has more than 7 characters"},
       {"empty PIN", {"--pin", "", "--message", "hi"}, "The PIN is empty; nothing was sent."},
-      {"empty PIN in one call", {"--full-tap", "--pin", "", "--message", "hi"},
+      {"empty PIN in one call",
+       {"--full-tap", "--pin", "", "--message", "hi"},
        "The PIN is empty; nothing was sent."},
-      {"empty number", {"--pin", "1001", "--message", "hi", "--phone", ""},
+      {"empty number",
+       {"--pin", "1001", "--message", "hi", "--phone", ""},
        "The phone number is empty; nothing was dialled."},
-      {"number of 32", {"--pin", "1001", "--message", "hi", "--phone", std::string(32, '5')},
+      {"number of 32",
+       {"--pin", "1001", "--message", "hi", "--phone", std::string(32, '5')},
        "has 32 characters, more than the 31 a line can dial; nothing was dialled."},
-      {"number of 41 in one call", {"--full-tap", "--pin", "1001", "--message", "hi", "--phone", std::string(41, '5')},
+      {"number of 41 in one call",
+       {"--full-tap", "--pin", "1001", "--message", "hi", "--phone", std::string(41, '5')},
        "has 41 characters, more than the 31 a line can dial; nothing was dialled."},
-      {"ETX in the message", {"--pin", "1001", "--message", "a\x03z"},
+      {"ETX in the message",
+       {"--pin", "1001", "--message", "a\x03z"},
        "The message holds the control character <ETX> (character 2)"},
-      {"missing message file", {"--pin", "1001", "--message-file", Path("none.txt")},
+      {"missing message file",
+       {"--pin", "1001", "--message-file", Path("none.txt")},
        "cannot be read: No such file or directory"},
       {"message file is a folder", {"--pin", "1001", "--message-file", Path("")}, "is a folder"},
-      {"message file is a FIFO nobody writes to", {"--pin", "1001", "--message-file", Path("fifo")},
+      {"message file is a FIFO nobody writes to",
+       {"--pin", "1001", "--message-file", Path("fifo")},
        "a FIFO or pipe that nobody writes to; it is not read"},
-      {"NUL in the message file", {"--pin", "1001", "--message-file", Path("nul.txt")},
+      {"NUL in the message file",
+       {"--pin", "1001", "--message-file", Path("nul.txt")},
        "holds a NUL byte (at byte 7)"},
-      {"message file over 64 KiB", {"--pin", "1001", "--message-file", Path("big.txt")},
+      {"message file over 64 KiB",
+       {"--pin", "1001", "--message-file", Path("big.txt")},
        "is larger than 64 KiB"},
-      {"endless message file", {"--pin", "1001", "--message-file", "/dev/zero"},
+      {"endless message file",
+       {"--pin", "1001", "--message-file", "/dev/zero"},
        "is a character device, not a regular file or a pipe"},
   };
   for (const auto& row : rows) {
@@ -191,10 +211,12 @@ TEST_F(BadInput, ALongMessageIsCutOnACharacterAndTheUserIsToldFirst) {
   const auto sent = Send({"--pin", "1001", "--message", std::string(197, 'A') + euro + "tail"});
   modem->Wait(30s);
   EXPECT_EQ(sent.status, 0) << sent.err;
-  EXPECT_TRUE(Has(sent.err, "zentrel-send: The line carries plain letters only: " + euro + " goes as EUR.\n"))
+  EXPECT_TRUE(Has(sent.err,
+                  "zentrel-send: The line carries plain letters only: " + euro + " goes as EUR.\n"))
       << sent.err;
-  EXPECT_TRUE(Has(sent.err, "zentrel-send: The message is longer than a page holds (199 bytes): "
-                            "only its first 199 of 204 characters are sent.\n"))
+  EXPECT_TRUE(Has(sent.err,
+                  "zentrel-send: The message is longer than a page holds (199 bytes): "
+                  "only its first 199 of 204 characters are sent.\n"))
       << sent.err;
   const auto blocks = Events("block");
   ASSERT_EQ(blocks.size(), 1u);
@@ -209,8 +231,9 @@ TEST_F(BadInput, ATerminalThatNeverAnswersIsReportedAsSuch) {
                                {"ZENTREL_LINES=" + Path("lines.conf")}, 60s);
   modem->Wait(30s);
   EXPECT_EQ(sent.status, 1);
-  EXPECT_TRUE(Has(sent.err, "page not sent: the terminal did not answer within the time-out "
-                            "of 1 s (last step: Preparing to send message...)"))
+  EXPECT_TRUE(Has(sent.err,
+                  "page not sent: the terminal did not answer within the time-out "
+                  "of 1 s (last step: Preparing to send message...)"))
       << sent.err;
 }
 
@@ -229,8 +252,10 @@ TEST_F(BadInput, TheDatabaseToolRefusesWhatWouldHarmAndChangesNothing) {
       {"export of a missing file", "", "missing.mdb", 1, "missing.mdb cannot be opened"},
       {"CR in a PIN", header + "2001,a,b,5\n\"20\r02\",a,b,5\n", "vp.mdb", 1,
        "line 3: pin holds the control character <CR> (character 3); nothing was imported"},
-      {"ESC in a number", header + "2001,a,b,5\x1b" "1\n", "vp.mdb", 1,
-       "line 2: pagephone holds the control character <ESC> (character 2)"},
+      {"ESC in a number",
+       header + "2001,a,b,5\x1b"
+                "1\n",
+       "vp.mdb", 1, "line 2: pagephone holds the control character <ESC> (character 2)"},
       {"a PIN twice in the file", header + "2001,a,b,5\n2002,a,b,5\n2001,c,d,6\n", "vp.mdb", 1,
        "line 4: the PIN \"2001\" is already on line 2; nothing was imported"},
       {"a PIN already in the table", header + "2001,a,b,5\n1002,a,b,5\n", "vp.mdb", 1,
@@ -238,8 +263,8 @@ TEST_F(BadInput, TheDatabaseToolRefusesWhatWouldHarmAndChangesNothing) {
       {"into a read-only file", header + "2001,a,b,5\n", "vp.mdb", 1,
        "vp.mdb is read-only (no write permission); nothing was imported", true},
   };
-  fs::permissions(dir_ / "vp.mdb", fs::perms::owner_read | fs::perms::group_read |
-                                       fs::perms::others_read);
+  fs::permissions(dir_ / "vp.mdb",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   const std::string before = ReadFile(dir_ / "vp.mdb");
   for (const auto& row : rows) {
     Args args{"export", "--db", Path(row.db)};
@@ -250,8 +275,10 @@ TEST_F(BadInput, TheDatabaseToolRefusesWhatWouldHarmAndChangesNothing) {
     // A read-only file is writable to root: then the import runs as nobody.
     const bool drop = row.as_other_user && getuid() == 0;
     const Args prefix =
-        drop ? Args{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} : Args{};
-    if (!row.as_other_user) fs::permissions(dir_ / "vp.mdb", fs::perms::owner_write, fs::perm_options::add);
+        drop ? Args{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}
+             : Args{};
+    if (!row.as_other_user)
+      fs::permissions(dir_ / "vp.mdb", fs::perms::owner_write, fs::perm_options::add);
     const auto run = Db(args, prefix);
     fs::permissions(dir_ / "vp.mdb", fs::perms::owner_write, fs::perm_options::remove);
     EXPECT_EQ(run.status, row.status) << row.name << ": " << run.err;

@@ -6,9 +6,8 @@
 // that never answers, one that drops the line mid-page, one that closes
 // right after the log-off, an encoder that takes the block without a log-on.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
 #include <netinet/in.h>
+#include <nlohmann/json.hpp>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,8 +57,8 @@ class LinesEndToEnd : public ::testing::Test {
   std::string StartTerminal(Kind kind, const std::string& scenario,
                             std::vector<std::string> options = {}) {
     fs::remove(Path("sim.log"));
-    std::vector<std::string> argv{ZENTREL_MODEMSIM, "--scenario", scenario, "--once",
-                                  "--idle-timeout-ms", "1500", "--log", Path("sim.log")};
+    std::vector<std::string> argv{ZENTREL_MODEMSIM,    "--scenario", scenario, "--once",
+                                  "--idle-timeout-ms", "1500",       "--log",  Path("sim.log")};
     argv.insert(argv.end(), options.begin(), options.end());
     if (kind == Kind::kDirect) {
       argv.insert(argv.end(), {"--link", Path("direct"), "--direct"});
@@ -86,10 +85,10 @@ class LinesEndToEnd : public ::testing::Test {
   }
 
   Finished Send(int timeout_seconds = 60) {
-    return RunProgram({ZENTREL_SEND, "--db", Path("vp.mdb"), "--pin", "1001", "--message",
-                       "Pump 3 down", "--wake-interval-ms", "400", "--timeout",
-                       std::to_string(timeout_seconds), "--trace"},
-                      {"ZENTREL_LINES=" + Path("lines.conf")}, 120s);
+    return RunProgram(
+        {ZENTREL_SEND, "--db", Path("vp.mdb"), "--pin", "1001", "--message", "Pump 3 down",
+         "--wake-interval-ms", "400", "--timeout", std::to_string(timeout_seconds), "--trace"},
+        {"ZENTREL_LINES=" + Path("lines.conf")}, 120s);
   }
 
   int ValidBlocks() const {
@@ -164,8 +163,11 @@ TEST_F(LinesEndToEnd, PageThroughEachLineKind) {
       {"serial cable", Kind::kDirect, "accept", kSent, ""},
       {"tcp", Kind::kTcp, "accept", kSent, ""},
       {"tls", Kind::kTls, "accept", kSent, ""},
-      {"encoder without log-on", Kind::kDirect, "no-logon",
-       {"Preparing to send message...", "Sending Message...", "Message Sent!"}, ""},
+      {"encoder without log-on",
+       Kind::kDirect,
+       "no-logon",
+       {"Preparing to send message...", "Sending Message...", "Message Sent!"},
+       ""},
       {"server that closes after the log-off", Kind::kTcp, "close-after-eot", kSent, ""},
       {"tcp after a refused tcp line", Kind::kTcp, "accept", kSent, down},
       {"tls after a refused tcp line", Kind::kTls, "accept", kSent, down},
@@ -176,9 +178,10 @@ TEST_F(LinesEndToEnd, PageThroughEachLineKind) {
     WriteLines(row.first_line + LineFor(row.kind, port));
     const auto sent = Send();
     EXPECT_EQ(sent.status, 0) << sent.err;
-    const bool skipped = sent.err.find("line 1 (tcp 127.0.0.1:") != std::string::npos &&
-                         sent.err.find("skipped: the gateway cannot be reached: Connection refused") !=
-                             std::string::npos;
+    const bool skipped =
+        sent.err.find("line 1 (tcp 127.0.0.1:") != std::string::npos &&
+        sent.err.find("skipped: the gateway cannot be reached: Connection refused") !=
+            std::string::npos;
     EXPECT_EQ(skipped, !row.first_line.empty()) << sent.err;
     EXPECT_EQ(Steps(sent.out), row.statuses);
     EXPECT_NE(sent.err.find("is not used"), std::string::npos) << "nothing is dialled";
@@ -204,7 +207,8 @@ TEST_F(LinesEndToEnd, OnePagePerConnection) {
   const Row rows[] = {
       {"tcp", Kind::kTcp, "", nullptr},
       {"tls", Kind::kTls, "", nullptr},
-      {"tcp after a tls gateway whose certificate is not trusted", Kind::kTcp, "tls localhost:PORT\n",
+      {"tcp after a tls gateway whose certificate is not trusted", Kind::kTcp,
+       "tls localhost:PORT\n",
        "line 1 (tls localhost:PORT) skipped: the server's certificate is not trusted"},
   };
   for (const Row& row : rows) {
@@ -248,7 +252,8 @@ TEST_F(LinesEndToEnd, DeviceListsAndCaFilesThatAreNotFilesAreRefused) {
       {"FIFO as lines.conf", Path("fifo"), Path("fifo") + " is not a regular file"},
       {"/dev/zero as lines.conf", "/dev/zero", "/dev/zero is not a regular file"},
       {"FIFO as ca=", Path("lines.conf"),
-       "line 1 (tls localhost:PORT) skipped: the CA file " + Path("fifo") + " is not a regular file"},
+       "line 1 (tls localhost:PORT) skipped: the CA file " + Path("fifo") +
+           " is not a regular file"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -259,10 +264,10 @@ TEST_F(LinesEndToEnd, DeviceListsAndCaFilesThatAreNotFilesAreRefused) {
     // An address-space limit shows a read that never ends as bad_alloc; the
     // sanitizers reserve more than any such limit allows, so they run without.
     const std::string limit = ZENTREL_SANITIZED ? "" : "ulimit -v 1000000 && ";
-    const auto sent = RunProgram(
-        {"/bin/sh", "-c", limit + "exec \"$0\" \"$@\"", ZENTREL_SEND, "--db", Path("vp.mdb"), "--pin", "1001",
-         "--message", "Pump 3 down", "--timeout", "20"},
-        {"ZENTREL_LINES=" + row.lines_path}, 60s);
+    const auto sent =
+        RunProgram({"/bin/sh", "-c", limit + "exec \"$0\" \"$@\"", ZENTREL_SEND, "--db",
+                    Path("vp.mdb"), "--pin", "1001", "--message", "Pump 3 down", "--timeout", "20"},
+                   {"ZENTREL_LINES=" + row.lines_path}, 60s);
     EXPECT_EQ(sent.status, 1) << sent.err;
     EXPECT_EQ(sent.out, "");
     EXPECT_NE(sent.err.find(said), std::string::npos) << sent.err;

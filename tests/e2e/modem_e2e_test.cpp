@@ -25,8 +25,9 @@ using namespace std::chrono_literals;
 class ModemEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("zentrel-modem-e2e-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("zentrel-modem-e2e-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 10s);
@@ -40,7 +41,8 @@ class ModemEndToEnd : public ::testing::Test {
     std::ofstream(dir_ / name) << text;
   }
   std::vector<std::string> Env(const std::string& lines = "lines.conf") const {
-    return {"ZENTREL_LINES=" + (dir_ / lines).string(), "ZENTREL_LOCK_DIR=" + (dir_ / "queue").string()};
+    return {"ZENTREL_LINES=" + (dir_ / lines).string(),
+            "ZENTREL_LOCK_DIR=" + (dir_ / "queue").string()};
   }
 
   std::unique_ptr<Process> StartModem(const std::string& scenario, const char* delay_ms = "50",
@@ -54,8 +56,18 @@ class ModemEndToEnd : public ::testing::Test {
   }
 
   std::vector<std::string> SendArgs() const {
-    return {ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--wake-interval-ms", "400",
-            "--timeout", "15", "--pin", "1001", "--message", "Pump 3 down", "--trace"};
+    return {ZENTREL_SEND,
+            "--db",
+            (dir_ / "vp.mdb").string(),
+            "--wake-interval-ms",
+            "400",
+            "--timeout",
+            "15",
+            "--pin",
+            "1001",
+            "--message",
+            "Pump 3 down",
+            "--trace"};
   }
   Finished Send(const std::string& lines = "lines.conf") {
     return RunProgram(SendArgs(), Env(lines), 25s);
@@ -97,7 +109,8 @@ TEST_F(ModemEndToEnd, EachModemScenario) {
 TEST_F(ModemEndToEnd, AModemThatNeverAnswersItsSetUpIsPassedOver) {
   const std::string silent = (dir_ / "silent").string();
   const std::string skipped =
-      "line 1 (modem " + silent + ") skipped: the modem did not set up: ATZ got no answer within 300 ms";
+      "line 1 (modem " + silent +
+      ") skipped: the modem did not set up: ATZ got no answer within 300 ms";
   struct Row {
     const char* name;
     bool good_second_line;
@@ -116,13 +129,15 @@ TEST_F(ModemEndToEnd, AModemThatNeverAnswersItsSetUpIsPassedOver) {
     EXPECT_EQ(sent.status, row.status) << sent.err;
     EXPECT_NE(sent.err.find(skipped), std::string::npos) << sent.err;
     EXPECT_EQ(sent.err.find("Unknown reason"), std::string::npos) << sent.err;
-    EXPECT_EQ(sent.out.find("Message Sent!") != std::string::npos, row.good_second_line) << sent.out;
+    EXPECT_EQ(sent.out.find("Message Sent!") != std::string::npos, row.good_second_line)
+        << sent.out;
     if (good) {
       EXPECT_EQ(good->Wait(10s).status, 0);
     }
     dead->Terminate();
     std::ifstream log(dir_ / "silent.log");
-    const std::string events((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    const std::string events((std::istreambuf_iterator<char>(log)),
+                             std::istreambuf_iterator<char>());
     EXPECT_EQ(events.find("\"call\""), std::string::npos) << events;
   }
 }
@@ -139,8 +154,9 @@ TEST_F(ModemEndToEnd, PortHeldByAnotherProcessIsNamed) {
   const Finished sent = RunProgram(args, Env(), 20s);
   fs::remove(LockPath());
   EXPECT_EQ(sent.status, 1) << sent.err;
-  EXPECT_NE(sent.err.find("is in use by process " + std::to_string(modem->pid()) + " (zentrel-modemsi"),
-            std::string::npos)
+  EXPECT_NE(
+      sent.err.find("is in use by process " + std::to_string(modem->pid()) + " (zentrel-modemsi"),
+      std::string::npos)
       << sent.err;
   std::ifstream log(dir_ / "sim.log");
   const std::string events((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
@@ -193,14 +209,16 @@ TEST_F(ModemEndToEnd, TwoSendersNeverBothTalkToTheModem) {
   args.insert(args.end(), {"--wait", "0"});
   const Finished second = RunProgram(args, Env("other.conf"), 20s);
   EXPECT_EQ(second.status, 1) << second.err;
-  EXPECT_NE(second.err.find("is in use by process " + std::to_string(first.pid())), std::string::npos)
+  EXPECT_NE(second.err.find("is in use by process " + std::to_string(first.pid())),
+            std::string::npos)
       << second.err;
   const Finished done = first.Wait(20s);
   EXPECT_EQ(done.status, 0) << done.err;
   modem->Wait(10s);
   std::ifstream log(dir_ / "sim.log");
   int calls = 0;
-  for (std::string line; std::getline(log, line);) calls += line.find("\"call\"") != std::string::npos;
+  for (std::string line; std::getline(log, line);)
+    calls += line.find("\"call\"") != std::string::npos;
   EXPECT_EQ(calls, 1);
 }
 
@@ -214,9 +232,10 @@ TEST_F(ModemEndToEnd, AcceptedPagesPrintNothingOnStandardError) {
                  "50", "--idle-timeout-ms", "500"});
   ASSERT_NE(modem.WaitForLine("ready ", 10s), "") << "the emulator did not start";
   for (int page = 1; page <= 4; ++page) {
-    const Finished sent = RunProgram({ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--timeout",
-                                      "15", "--pin", "1001", "--message", "Pump 3 down", "--full-tap"},
-                                     Env(), 25s);
+    const Finished sent =
+        RunProgram({ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--timeout", "15", "--pin",
+                    "1001", "--message", "Pump 3 down", "--full-tap"},
+                   Env(), 25s);
     EXPECT_EQ(sent.status, 0) << "page " << page << "\n" << sent.err;
     EXPECT_EQ(std::count(sent.err.begin(), sent.err.end(), '\n'), 0) << "page " << page << "\n"
                                                                      << sent.err;

@@ -25,7 +25,8 @@ int MillisLeft(Clock::time_point deadline) {
 
 // Reads what is available on the open descriptors; closes those at their end.
 // Returns false when the deadline passed with nothing to read.
-bool Pump(int& out_fd, std::string& out, int& err_fd, std::string& err, Clock::time_point deadline) {
+bool Pump(int& out_fd, std::string& out, int& err_fd, std::string& err,
+          Clock::time_point deadline) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
   const int n = poll(fds, 2, MillisLeft(deadline));
   if (n <= 0) return false;
@@ -172,7 +173,7 @@ Finished Process::Wait(std::chrono::milliseconds limit) {
 }
 
 Finished RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-             std::chrono::milliseconds limit) {
+                    std::chrono::milliseconds limit) {
   Process p(argv, env);
   return p.Wait(limit);
 }

@@ -59,6 +59,6 @@ class Process {
 
 // Runs a program to its end.
 Finished RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-             std::chrono::milliseconds limit);
+                    std::chrono::milliseconds limit);
 
 }  // namespace zentrel::e2e

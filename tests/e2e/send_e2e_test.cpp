@@ -22,14 +22,15 @@ using namespace std::chrono_literals;
 class SendEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("zentrel-e2e-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("zentrel-e2e-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 10s);
     ASSERT_EQ(db.status, 0) << db.err;
-    std::ofstream(dir_ / "lines.conf") << "# the emulated modem\nmodem " << (dir_ / "modem").string()
-                                       << " ATZ\n";
+    std::ofstream(dir_ / "lines.conf")
+        << "# the emulated modem\nmodem " << (dir_ / "modem").string() << " ATZ\n";
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -39,17 +40,18 @@ class SendEndToEnd : public ::testing::Test {
 
   // Starts the emulator for one call and waits until it is ready.
   std::unique_ptr<Process> StartModem(const std::string& scenario) {
-    auto p = std::make_unique<Process>(std::vector<std::string>{
-        ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(), "--scenario", scenario, "--once",
-        "--connect-delay-ms", "50", "--idle-timeout-ms", "500", "--log",
-        (dir_ / "sim.log").string()});
+    auto p = std::make_unique<Process>(
+        std::vector<std::string>{ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(),
+                                 "--scenario", scenario, "--once", "--connect-delay-ms", "50",
+                                 "--idle-timeout-ms", "500", "--log", (dir_ / "sim.log").string()});
     EXPECT_NE(p->WaitForLine("ready ", 10s), "") << "the emulator did not start";
     return p;
   }
 
   Finished Send(const std::vector<std::string>& extra) {
-    std::vector<std::string> argv{ZENTREL_SEND,  "--db", (dir_ / "vp.mdb").string(),
-                                  "--wake-interval-ms", "400", "--timeout", "15"};
+    std::vector<std::string> argv{
+        ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--wake-interval-ms", "400",
+        "--timeout",  "15"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return RunProgram(argv, Env(), 20s);  // the call itself ends after 15 s
   }
@@ -95,10 +97,12 @@ TEST_F(SendEndToEnd, EachTerminalBehaviour) {
        "Error, check PIN and try again!"},
       {"nak", 1, Then(kToBlock, {"Error, check PIN and try again!"}), "Error, check PIN"},
       {"rs", 1, Then(kToBlock, {"Error, check PIN and try again!"}), "Error, check PIN"},
-      {"error-text", 1, Then(kToBlock, {"Error, page not sent, check PIN number."}), "page not sent"},
+      {"error-text", 1, Then(kToBlock, {"Error, page not sent, check PIN number."}),
+       "page not sent"},
       // The hang-up races the end of the burst that carries the go-ahead:
       // the call may end before the block goes out. Either way, not sent.
-      {"hangup-after-logon", 1, kToBlock, "page not sent: the call ended before the terminal answered"},
+      {"hangup-after-logon", 1, kToBlock,
+       "page not sent: the call ended before the terminal answered"},
       {"busy", 1, {}, "the line is busy"},
       {"no-answer", 1, {}, "No Answer"},
       {"no-dialtone", 1, {}, "No Dial Tone"},
@@ -137,7 +141,8 @@ TEST_F(SendEndToEnd, TerminalReceivesLogOnBlockAndLogOff) {
       ++blocks;
       EXPECT_TRUE(e["valid"].get<bool>());
       EXPECT_EQ(e["pin"], "1001");
-      EXPECT_EQ(e["message"], "Pump 3 down Call ops") << "a line break goes as a space, never a CR in the field";
+      EXPECT_EQ(e["message"], "Pump 3 down Call ops")
+          << "a line break goes as a space, never a CR in the field";
     }
   }
   EXPECT_EQ(blocks, 1);
@@ -172,16 +177,16 @@ TEST_F(SendEndToEnd, UsageAndSetUpFailures) {
   const auto no_message = Send({"--pin", "1001"});
   EXPECT_EQ(no_message.status, 2);
 
-  const auto no_db = RunProgram({ZENTREL_SEND, "--db", (dir_ / "missing.mdb").string(), "--pin", "1001",
-                          "--message", "hi"},
-                         Env(), 10s);
+  const auto no_db = RunProgram(
+      {ZENTREL_SEND, "--db", (dir_ / "missing.mdb").string(), "--pin", "1001", "--message", "hi"},
+      Env(), 10s);
   EXPECT_EQ(no_db.status, 2);
   EXPECT_FALSE(fs::exists(dir_ / "missing.mdb"));
 
   std::ofstream(dir_ / "empty.conf") << "# no modems\n";
-  const auto no_devices =
-      RunProgram({ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--pin", "1001", "--message", "hi"},
-          {"ZENTREL_LINES=" + (dir_ / "empty.conf").string()}, 10s);
+  const auto no_devices = RunProgram(
+      {ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--pin", "1001", "--message", "hi"},
+      {"ZENTREL_LINES=" + (dir_ / "empty.conf").string()}, 10s);
   EXPECT_EQ(no_devices.status, 1);
   EXPECT_NE(no_devices.err.find("There are no telephony devices installed."), std::string::npos);
 }

@@ -6,13 +6,11 @@
 // a page log another program keeps locked holds no page back.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/process.h"
 #include "delivery/line_queue.h"
+#include "tests/e2e/process.h"
 
 namespace zentrel::e2e {
 namespace {
@@ -53,17 +51,18 @@ class TapEndToEnd : public ::testing::Test {
 
   // The emulator, serving calls one after another until the test ends.
   std::unique_ptr<Process> StartModem(const std::string& scenario) {
-    auto p = std::make_unique<Process>(std::vector<std::string>{
-        ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(), "--scenario", scenario,
-        "--connect-delay-ms", "20", "--idle-timeout-ms", "500", "--log",
-        (dir_ / "sim.log").string()});
+    auto p = std::make_unique<Process>(
+        std::vector<std::string>{ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(),
+                                 "--scenario", scenario, "--connect-delay-ms", "20",
+                                 "--idle-timeout-ms", "500", "--log", (dir_ / "sim.log").string()});
     EXPECT_NE(p->WaitForLine("ready ", 30s), "") << "the emulator did not start";
     return p;
   }
 
   std::vector<std::string> SendArgs(const std::vector<std::string>& extra) const {
-    std::vector<std::string> argv{ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(),
-                                  "--wake-interval-ms", "400", "--timeout", "60"};
+    std::vector<std::string> argv{
+        ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--wake-interval-ms", "400",
+        "--timeout",  "60"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return argv;
   }
@@ -132,9 +131,9 @@ TEST_F(TapEndToEnd, TenSendersOnOneLineEachDeliverTheirPage) {
 
 TEST_F(TapEndToEnd, KilledSenderLeavesAnInterruptedRecord) {
   // A terminal that never answers the wake-up: the call hangs until killed.
-  auto modem = std::make_unique<Process>(std::vector<std::string>{
-      ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(), "--scenario", "slow",
-      "--slow-wakeups", "100000", "--connect-delay-ms", "20"});
+  auto modem = std::make_unique<Process>(
+      std::vector<std::string>{ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(), "--scenario",
+                               "slow", "--slow-wakeups", "100000", "--connect-delay-ms", "20"});
   ASSERT_NE(modem->WaitForLine("ready ", 30s), "");
   Process sender(SendArgs({"--pin", "1001", "--message", "never finished"}), Env());
   ASSERT_NE(sender.WaitForLine("Preparing to send message...", 60s), "");
@@ -175,7 +174,8 @@ TEST_F(TapEndToEnd, APortHeldByAnotherProgramIsWaitedForThenNamed) {
   const fs::path device = fs::canonical(dir_ / "modem");
   std::string name = device.string().substr(5);  // without "/dev/"
   std::replace(name.begin(), name.end(), '/', '_');
-  const fs::path lock = fs::path(fs::exists("/run/lock") ? "/run/lock" : "/var/lock") / ("LCK.." + name);
+  const fs::path lock =
+      fs::path(fs::exists("/run/lock") ? "/run/lock" : "/var/lock") / ("LCK.." + name);
   {
     std::ofstream out(lock);
     if (!out) GTEST_SKIP() << "the system's lock folder is not writable";
@@ -228,7 +228,8 @@ TEST_F(TapEndToEnd, FullTapSessions) {
        0,
        {"1001: accepted (211 Page accepted)", "1001: accepted (211 Page accepted)",
         "1001: accepted (211 Page accepted)"},
-       {"ETX 1/3 " + Words(0, 29), "ETX 2/3 " + Words(29, 57), "ETX 3/3 " + Words(57, 60) + " end"}},
+       {"ETX 1/3 " + Words(0, 29), "ETX 2/3 " + Words(29, 57),
+        "ETX 3/3 " + Words(57, 60) + " end"}},
       {"accept",  // the euro sign goes as EUR (the line is ASCII), then the cut at 10
        {"--pin", "1001", "--message", "abcdefgh\xe2\x82\xac", "--max-chars", "10"},
        0,
@@ -288,7 +289,8 @@ TEST_F(TapEndToEnd, FullTapJsonAndLog) {
   EXPECT_EQ(failed[0]["pin"], "1002");
   EXPECT_EQ(failed[0]["message"], "second");
   EXPECT_EQ(failed[0]["typed"], "sec\xc3\xb6nd");
-  EXPECT_NE(sent.err.find("zentrel-send: the page to 1002: The line carries plain letters only: \xc3\xb6 goes as o."),
+  EXPECT_NE(sent.err.find("zentrel-send: the page to 1002: The line carries plain letters only: "
+                          "\xc3\xb6 goes as o."),
             std::string::npos)
       << sent.err;
 
@@ -300,8 +302,9 @@ TEST_F(TapEndToEnd, FullTapJsonAndLog) {
 
 // The emulated terminal over TCP, the fastest line; its port.
 std::string StartTcpTerminal(std::unique_ptr<Process>& terminal, const fs::path& log) {
-  terminal = std::make_unique<Process>(std::vector<std::string>{
-      ZENTREL_MODEMSIM, "--listen", "127.0.0.1:0", "--idle-timeout-ms", "2000", "--log", log.string()});
+  terminal = std::make_unique<Process>(std::vector<std::string>{ZENTREL_MODEMSIM, "--listen",
+                                                                "127.0.0.1:0", "--idle-timeout-ms",
+                                                                "2000", "--log", log.string()});
   const std::string ready = terminal->WaitForLine("ready ", 30s);
   EXPECT_NE(ready, "") << "the emulator did not start";
   return ready.substr(ready.rfind(':') + 1);
@@ -364,7 +367,8 @@ TEST_F(TapEndToEnd, ALockedDatabaseEndsTheSendNotSentAndLogged) {
     const auto logged = PageLog({"--failed"});
     ASSERT_EQ(logged.size(), records) << row.name;
     EXPECT_EQ(logged.back()["outcome"], "not sent") << logged.back().dump();
-    EXPECT_NE(logged.back()["reason"].get<std::string>().find("database is locked"), std::string::npos)
+    EXPECT_NE(logged.back()["reason"].get<std::string>().find("database is locked"),
+              std::string::npos)
         << logged.back().dump();
   }
   sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -386,14 +390,16 @@ TEST_F(TapEndToEnd, ALockedPageLogHoldsNoPageBack) {
   sqlite3* holder = nullptr;
   ASSERT_EQ(sqlite3_open(log.c_str(), &holder), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  Process sender(SendArgs({"--full-tap", "--pin", "1001", "--pin", "1002", "--message", "locked"}), Env());
+  Process sender(SendArgs({"--full-tap", "--pin", "1001", "--pin", "1002", "--message", "locked"}),
+                 Env());
   EXPECT_NE(sender.WaitForLine("1002: ", 60s), "") << "the call did not end";
   sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(holder);
   const auto sent = sender.Wait(60s);
   EXPECT_EQ(sent.status, 0) << sent.err;
   EXPECT_EQ(Count(sent.out, ": accepted (211 Page accepted)\n"), 2u) << sent.out << sent.err;
-  EXPECT_TRUE(sent.err.find("page log not written: " + log + ": database is locked") != std::string::npos)
+  EXPECT_TRUE(sent.err.find("page log not written: " + log + ": database is locked") !=
+              std::string::npos)
       << sent.err;
   const auto logged = PageLog();
   ASSERT_EQ(logged.size(), 3u);
@@ -407,13 +413,17 @@ class WorkerEndToEnd : public TapEndToEnd {
  protected:
   std::unique_ptr<Process> StartWorker(const nlohmann::json& batch) {
     std::signal(SIGPIPE, SIG_IGN);  // a worker that ended early must fail the test, not kill it
-    auto worker = std::make_unique<Process>(std::vector<std::string>{ZENTREL_SEND, "--worker"}, Env(), true);
+    auto worker =
+        std::make_unique<Process>(std::vector<std::string>{ZENTREL_SEND, "--worker"}, Env(), true);
     worker->WriteInput(batch.dump() + "\n");
     return worker;
   }
   nlohmann::json Batch(int line, const nlohmann::json& pages) const {
-    return {{"line", line}, {"lines_file", (dir_ / "lines.conf").string()}, {"phone", "5551234"},
-            {"timeout_s", 60}, {"pages", pages}};
+    return {{"line", line},
+            {"lines_file", (dir_ / "lines.conf").string()},
+            {"phone", "5551234"},
+            {"timeout_s", 60},
+            {"pages", pages}};
   }
   static nlohmann::json Next(Process& worker) {
     const std::string line = worker.NextLine(60s);
@@ -489,14 +499,16 @@ TEST_F(WorkerEndToEnd, OnlyTheLineNamedIsUsed) {
     nlohmann::json batch;
     const char* reason;
   } rows[] = {
-      {"line 0 is missing, line 1 is not tried", Batch(0, {{{"id", 1}, {"pin", "1001"}, {"text", "a"}}}),
-       "line unusable"},
+      {"line 0 is missing, line 1 is not tried",
+       Batch(0, {{{"id", 1}, {"pin", "1001"}, {"text", "a"}}}), "line unusable"},
       {"no line 2", Batch(2, {{{"id", 1}, {"pin", "1001"}, {"text", "a"}}}), "line unusable"},
-      {"a number too long to dial", [&] {
+      {"a number too long to dial",
+       [&] {
          auto b = Batch(1, {{{"id", 1}, {"pin", "1001"}, {"text", "a"}}});
          b["phone"] = std::string(32, '5');
          return b;
-       }(), "refused number"},
+       }(),
+       "refused number"},
   };
   for (const auto& row : rows) {
     auto worker = StartWorker(row.batch);

@@ -32,8 +32,9 @@ bool IsWellFormedBlock(std::string_view bytes) {
     return false;
   }
   const std::size_t pin_end = bytes.find('\r');
-  return pin_end <= 8 && std::all_of(bytes.begin() + 1, bytes.begin() + static_cast<long>(pin_end),
-                                     [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F; });
+  return pin_end <= 8 &&
+         std::all_of(bytes.begin() + 1, bytes.begin() + static_cast<long>(pin_end),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F; });
 }
 
 class FuzzForm : public IPageForm {
@@ -42,9 +43,13 @@ class FuzzForm : public IPageForm {
   std::string MessageBoxText() override { return message; }
   void UpdateStatus(const std::string& text) override {
     static const std::array<std::string_view, 8> known = {
-        "Preparing to send message...", "Invalid PIN Number",
-        "Error, check PIN and try again!", "Sending Message.",
-        "Sending Message...", "Message Sent!", "Error, but page sent.",
+        "Preparing to send message...",
+        "Invalid PIN Number",
+        "Error, check PIN and try again!",
+        "Sending Message.",
+        "Sending Message...",
+        "Message Sent!",
+        "Error, but page sent.",
         "Error, page not sent, check PIN number."};
     const bool refused = text.starts_with("The PIN ") || text.starts_with("The message ");
     Check(refused || std::find(known.begin(), known.end(), text) != known.end());
@@ -57,8 +62,7 @@ class FuzzLink : public ILinkWriter {
  public:
   int PostWrite(char* data, std::uint32_t length) override {
     const std::string_view bytes(data, length);
-    Check(bytes == "\r" || bytes == "\x1bPG1\r" || bytes == "\x04\r" ||
-          IsWellFormedBlock(bytes));
+    Check(bytes == "\r" || bytes == "\x1bPG1\r" || bytes == "\x04\r" || IsWellFormedBlock(bytes));
     if (!accepts) return 0;
     LocalFree(data);
     return 1;
@@ -69,9 +73,8 @@ class FuzzLink : public ILinkWriter {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const TraceSink quiet = SetTraceSink([](std::string_view line) {
-    Check(!line.empty() && line.back() == '\n');
-  });
+  static const TraceSink quiet =
+      SetTraceSink([](std::string_view line) { Check(!line.empty() && line.back() == '\n'); });
   FuzzedDataProvider input(data, size);
   FuzzForm form;
   FuzzLink link;
@@ -83,9 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   form.pin = input.ConsumeRandomLengthString(16);
   form.message = input.ConsumeRandomLengthString(300);
 
-  CPageTransaction transaction(form, [&]() -> ILinkWriter* {
-    return has_link ? &link : nullptr;
-  });
+  CPageTransaction transaction(form, [&]() -> ILinkWriter* { return has_link ? &link : nullptr; });
   while (input.remaining_bytes() > 0) {
     if (input.ConsumeBool()) transaction.OnTimerTick();
     const std::string block = input.ConsumeRandomLengthString(4096);

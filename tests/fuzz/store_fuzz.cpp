@@ -51,7 +51,8 @@ std::string BindAny(FuzzedDataProvider& input, sqlite3_stmt* stmt, int index, bo
     case 2: sqlite3_bind_double(stmt, index, input.ConsumeFloatingPoint<double>()); return {};
     case 3: {
       const std::string bytes = input.ConsumeRandomLengthString(64);
-      sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()),
+                        SQLITE_TRANSIENT);
       return {};
     }
   }

@@ -117,10 +117,17 @@ TEST(SnppStart, TheDaemonRefusesWhatIsUnsafeOrWrong) {
   for (const Row& row : rows) {
     GatewayRig rig;
     std::ofstream(rig.Path("none.conf")) << row.conf;
-    std::vector<std::string> argv{ZENTREL_GATEWAY,    "--db",           rig.Path("vp.mdb"),
-                                  "--queue",          rig.Path("q.db"), "--socket",
-                                  rig.Path("s.sock"), "--config",       rig.Path("none.conf"),
-                                  "--http",           "off"};
+    std::vector<std::string> argv{ZENTREL_GATEWAY,
+                                  "--db",
+                                  rig.Path("vp.mdb"),
+                                  "--queue",
+                                  rig.Path("q.db"),
+                                  "--socket",
+                                  rig.Path("s.sock"),
+                                  "--config",
+                                  rig.Path("none.conf"),
+                                  "--http",
+                                  "off"};
     argv.insert(argv.end(), row.args.begin(), row.args.end());
     const e2e::Finished done = e2e::RunProgram(argv, {}, std::chrono::seconds(30));
     EXPECT_EQ(done.status, row.status) << row.name << ": " << done.err;

@@ -2,8 +2,9 @@
 // finished, the filters pick the right records, two writers at once both get
 // theirs, an old log gains the typed column in place, and a log that can't
 // be written is said, never thrown.
-#include <gtest/gtest.h>
+#include "journal/page_log.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -12,7 +13,6 @@
 #include <thread>
 
 #include "journal/page_journal.h"
-#include "journal/page_log.h"
 
 namespace zentrel {
 namespace {
@@ -103,24 +103,27 @@ TEST_F(PageLogTest, AnOldLogGetsTheTypedColumnInPlace) {
   { PageLog made(Path()); }  // the folder as the log wants it
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(Path().c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "DROP TABLE pages;"
-                         "CREATE TABLE pages (id INTEGER PRIMARY KEY,"
-                         " started TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')),"
-                         " program TEXT NOT NULL, user TEXT NOT NULL, pin TEXT NOT NULL,"
-                         " names TEXT NOT NULL, line TEXT NOT NULL, message TEXT NOT NULL,"
-                         " outcome TEXT NOT NULL DEFAULT 'interrupted',"
-                         " reason TEXT NOT NULL DEFAULT '', terminal TEXT NOT NULL DEFAULT '',"
-                         " duration_ms INTEGER);"
-                         "INSERT INTO pages (program, user, pin, names, line, message, outcome)"
-                         " VALUES ('zentrel', 'ops', '1001', 'Ann Lee', '5551234', 'old page', 'accepted');",
-                         nullptr, nullptr, nullptr),
+  ASSERT_EQ(sqlite3_exec(
+                db,
+                "DROP TABLE pages;"
+                "CREATE TABLE pages (id INTEGER PRIMARY KEY,"
+                " started TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now')),"
+                " program TEXT NOT NULL, user TEXT NOT NULL, pin TEXT NOT NULL,"
+                " names TEXT NOT NULL, line TEXT NOT NULL, message TEXT NOT NULL,"
+                " outcome TEXT NOT NULL DEFAULT 'interrupted',"
+                " reason TEXT NOT NULL DEFAULT '', terminal TEXT NOT NULL DEFAULT '',"
+                " duration_ms INTEGER);"
+                "INSERT INTO pages (program, user, pin, names, line, message, outcome)"
+                " VALUES ('zentrel', 'ops', '1001', 'Ann Lee', '5551234', 'old page', 'accepted');",
+                nullptr, nullptr, nullptr),
             SQLITE_OK)
       << sqlite3_errmsg(db);
   sqlite3_close(db);
 
   PageAttempt typed = To("1002", "Grusse");
-  typed.typed = "Gr\xc3\xbc\xc3\x9f" "e";
+  typed.typed =
+      "Gr\xc3\xbc\xc3\x9f"
+      "e";
   PageLog(Path()).Begin(typed);
   const std::string with_nul("a\0b", 3);  // from a message file: kept whole
   PageLog(Path()).Begin(To("1003", with_nul));
@@ -132,7 +135,9 @@ TEST_F(PageLogTest, AnOldLogGetsTheTypedColumnInPlace) {
   EXPECT_EQ(records[0].outcome, PageOutcome::kAccepted);
   EXPECT_EQ(records[0].attempt.typed, "");
   EXPECT_EQ(records[1].attempt.message, "Grusse");
-  EXPECT_EQ(records[1].attempt.typed, "Gr\xc3\xbc\xc3\x9f" "e");
+  EXPECT_EQ(records[1].attempt.typed,
+            "Gr\xc3\xbc\xc3\x9f"
+            "e");
   EXPECT_EQ(records[2].attempt.typed, with_nul);
 }
 

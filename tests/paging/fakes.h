@@ -19,9 +19,7 @@ class FakePageForm : public IPageForm {
  public:
   std::string PinBoxText() override { return pin; }
   std::string MessageBoxText() override { return message; }
-  void UpdateStatus(const std::string& text) override {
-    statuses.push_back(text);
-  }
+  void UpdateStatus(const std::string& text) override { statuses.push_back(text); }
 
   std::string pin;
   std::string message;

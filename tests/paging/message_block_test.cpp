@@ -27,24 +27,42 @@ TEST(MessageBlock, BlocksByteForByte) {
     std::string message;
     std::string block;
   } rows[] = {
-      {"HI, empty PIN", "", "HI", "\x02\rHI\r\x03" "0;0\r"},
-      {"both empty", "", "", "\x02\r\r\x03" "01?\r"},
-      {"PIN of 8 and message of 250 cut to 7 and 199", "12345678",
-       std::string(250, 'A'),
-       "\x02" "1234567\r" + std::string(199, 'A') + "\r\x03" "412\r"},
-      {"line breaks kept", "1", "A\r\nB", "\x02" "1\rA\r\nB\r\x03" "0>:\r"},
-      {"box text ends at NUL", std::string("12\0" "34", 5), "X",
-       "\x02" "12\rX\r\x03" "0=:\r"},
+      {"HI, empty PIN", "", "HI",
+       "\x02\rHI\r\x03"
+       "0;0\r"},
+      {"both empty", "", "",
+       "\x02\r\r\x03"
+       "01?\r"},
+      {"PIN of 8 and message of 250 cut to 7 and 199", "12345678", std::string(250, 'A'),
+       "\x02"
+       "1234567\r" +
+           std::string(199, 'A') +
+           "\r\x03"
+           "412\r"},
+      {"line breaks kept", "1", "A\r\nB",
+       "\x02"
+       "1\rA\r\nB\r\x03"
+       "0>:\r"},
+      {"box text ends at NUL",
+       std::string("12\0"
+                   "34",
+                   5),
+       "X",
+       "\x02"
+       "12\rX\r\x03"
+       "0=:\r"},
       {"byte above 7F, sum still positive", "", "\xE9",
-       "\x02\r\xE9\r\x03" "008\r"},
+       "\x02\r\xE9\r\x03"
+       "008\r"},
       // 40 x 80: S = 31 - 5120 = -5089; the truncating arithmetic gives
       // characters below '0'.
       {"sum negative", "", std::string(40, '\x80'),
-       "\x02\r" + std::string(40, '\x80') + "\r\x03" "-\"/\r"},
+       "\x02\r" + std::string(40, '\x80') +
+           "\r\x03"
+           "-\"/\r"},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(Hex(ComposeMessageBlock(row.pin, row.message)), Hex(row.block))
-        << row.name;
+    EXPECT_EQ(Hex(ComposeMessageBlock(row.pin, row.message)), Hex(row.block)) << row.name;
   }
 }
 
@@ -52,9 +70,8 @@ TEST(MessageBlock, ChecksumCharacters) {
   struct Row {
     int sum;
     const char* chars;
-  } rows[] = {{0, "000"},     {31, "01?"},    {176, "0;0"}, {4095, "???"},
-              {4096, "000"},  {13330, "412"}, {-1, "00/"},  {-5089, "-\"/"},
-              {-4095, "!!!"}};
+  } rows[] = {{0, "000"},     {31, "01?"}, {176, "0;0"},    {4095, "???"}, {4096, "000"},
+              {13330, "412"}, {-1, "00/"}, {-5089, "-\"/"}, {-4095, "!!!"}};
   for (const Row& row : rows) {
     EXPECT_EQ(ChecksumChars(row.sum), row.chars) << "S = " << row.sum;
   }

@@ -21,7 +21,10 @@ using Texts = std::vector<std::string>;
 
 const std::string kLogOn = "\x1bPG1\r";
 const std::string kLogOff = "\x04\r";
-const std::string kBlockHi = "\x02" "1\rHI\r\x03" "0>1\r";  // PIN "1", "HI"
+const std::string kBlockHi =
+    "\x02"
+    "1\rHI\r\x03"
+    "0>1\r";  // PIN "1", "HI"
 
 struct Flags {
   int logon, block, accepted;
@@ -73,22 +76,46 @@ TEST_F(TransactionTest, EachReplyInOneBlock) {
       {"ID= again", {1, 1, 1}, "ID=", none, {}, {1, 1, 1}},
       {"go-ahead again after the block", {1, 1, 0}, "\r\x1b[p\r", none, {}, {1, 1, 0}},
       {"go-ahead", {1, 0, 0}, "\r\x1b[p\r", {kBlockHi}, {"Sending Message..."}, {1, 1, 0}},
-      {"go-ahead without log-on", {0, 0, 0}, "\x1b[p\r", {kBlockHi}, {"Sending Message..."}, {0, 1, 0}},
+      {"go-ahead without log-on",
+       {0, 0, 0},
+       "\x1b[p\r",
+       {kBlockHi},
+       {"Sending Message..."},
+       {0, 1, 0}},
       {"ACK after block", {1, 1, 0}, "\r\x06\r", {kLogOff}, {"Message Sent!"}, {1, 1, 1}},
       {"ACK before block", {1, 0, 0}, "\r\x06\r", none, {}, {1, 0, 0}},
-      {"ACK with go-ahead", {1, 0, 0}, "\r\x06\r\x1b[p\r", {kBlockHi}, {"Sending Message..."}, {1, 1, 0}},
-      {"error, not sent", {1, 1, 0}, "error", none, {"Error, page not sent, check PIN number."}, {1, 1, 0}},
+      {"ACK with go-ahead",
+       {1, 0, 0},
+       "\r\x06\r\x1b[p\r",
+       {kBlockHi},
+       {"Sending Message..."},
+       {1, 1, 0}},
+      {"error, not sent",
+       {1, 1, 0},
+       "error",
+       none,
+       {"Error, page not sent, check PIN number."},
+       {1, 1, 0}},
       {"error, page sent", {1, 1, 1}, "error", none, {"Error, but page sent."}, {1, 1, 1}},
       {"capital Error only", {0, 0, 0}, "Error: ''\n", none, {}, {0, 0, 0}},
-      {"line error report", {0, 0, 0}, "Error: 'framing error'\n", none,
-       {"Error, page not sent, check PIN number."}, {0, 0, 0}},
-      {"INVALID ACCOUNT and error, last wins", {0, 0, 0}, "INVALID ACCOUNT error", none,
-       {"Invalid PIN Number", "Error, page not sent, check PIN number."}, {0, 0, 0}},
-      {"all seven, in order", {0, 1, 0},
-       "Invalid Pin\r\x1e\r\x15\rID=\r\x06\r\x1b[p\r error", {kLogOn, kLogOff},
-       {"Invalid PIN Number", "Error, check PIN and try again!",
-        "Error, check PIN and try again!", "Sending Message.", "Message Sent!",
-        "Error, but page sent."},
+      {"line error report",
+       {0, 0, 0},
+       "Error: 'framing error'\n",
+       none,
+       {"Error, page not sent, check PIN number."},
+       {0, 0, 0}},
+      {"INVALID ACCOUNT and error, last wins",
+       {0, 0, 0},
+       "INVALID ACCOUNT error",
+       none,
+       {"Invalid PIN Number", "Error, page not sent, check PIN number."},
+       {0, 0, 0}},
+      {"all seven, in order",
+       {0, 1, 0},
+       "Invalid Pin\r\x1e\r\x15\rID=\r\x06\r\x1b[p\r error",
+       {kLogOn, kLogOff},
+       {"Invalid PIN Number", "Error, check PIN and try again!", "Error, check PIN and try again!",
+        "Sending Message.", "Message Sent!", "Error, but page sent."},
        {1, 1, 1}},
       {"leading NUL", {0, 0, 0}, std::string("\0ID=", 4), none, {}, {0, 0, 0}},
       {"lower-case id=", {0, 0, 0}, "id=", none, {}, {0, 0, 0}},
@@ -142,7 +169,9 @@ TEST_F(TransactionTest, BlockIsComposedFromTheBoxesAsTheyAreNow) {
   form_.message = "HI";
   g_bBlockSent = 0;  // one block per call: a new call's go-ahead
   Receive("\x1b[p\r");
-  EXPECT_THAT(link_.offered, ElementsAre(kBlockHi, "\x02\rHI\r\x03" "0;0\r"));
+  EXPECT_THAT(link_.offered, ElementsAre(kBlockHi,
+                                         "\x02\rHI\r\x03"
+                                         "0;0\r"));
 }
 
 TEST_F(TransactionTest, TraceCarriesTheWholeReadableText) {
@@ -184,9 +213,8 @@ TEST_F(TransactionTest, TimerWakesTheTerminalUntilLogOnWentOut) {
   Receive("ID=");
   EXPECT_FALSE(transaction_.OnTimerTick());
   EXPECT_THAT(link_.offered, ElementsAre("\r", "\r", kLogOn));
-  EXPECT_THAT(form_.statuses,
-              ElementsAre("Preparing to send message...", "Preparing to send message...",
-                          "Sending Message."));
+  EXPECT_THAT(form_.statuses, ElementsAre("Preparing to send message...",
+                                          "Preparing to send message...", "Sending Message."));
 }
 
 }  // namespace

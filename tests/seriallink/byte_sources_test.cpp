@@ -3,13 +3,12 @@
 // refuses its format, a socket whose peer goes away (no SIGPIPE, the
 // invalid-handle path), and the traffic watcher that sees both directions.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 
@@ -118,7 +117,10 @@ TEST(TtySource, PortHoldsTheLinesFormatThenWhatItHadBefore) {
   const Row rows[] = {
       {"300 7E1", LineFormat{}, B300, false, false},
       {"9600 8N2 xonxoff",
-       LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N', .stop_bits = 2,
+       LineFormat{.speed = 9600,
+                  .data_bits = 8,
+                  .parity = 'N',
+                  .stop_bits = 2,
                   .flow = LineFormat::Flow::kXonXoff},
        B9600, true, true},
   };
@@ -175,12 +177,17 @@ TEST(SocketSource, PeerThatLeavesEndsTheLinkWithoutKillingTheProgram) {
   RecordingView view;
   CCommLink link(view, kShort);
   ASSERT_EQ(link.Attach(sockets[0], Handover(LineFormat{}, watcher)), 1);
-  Put(sockets[1], "\xC9" "D=");  // no line format on a socket: bytes as they come
+  Put(sockets[1],
+      "\xC9"
+      "D=");  // no line format on a socket: bytes as they come
   ASSERT_TRUE(view.WaitBlocks(1));
-  EXPECT_EQ(view.Blocks(), std::vector<std::string>{"\xC9" "D="});
+  EXPECT_EQ(view.Blocks(), std::vector<std::string>{"\xC9"
+                                                    "D="});
   ASSERT_EQ(Post(link, "\x1bPG1\r"), 1);
   EXPECT_EQ(Take(sockets[1], 5), "\x1bPG1\r");
-  EXPECT_EQ(watcher->received(), "\xC9" "D=");
+  EXPECT_EQ(watcher->received(),
+            "\xC9"
+            "D=");
   EXPECT_EQ(watcher->sent(5), "\x1bPG1\r");
 
   close(sockets[1]);  // the server goes away

@@ -58,7 +58,10 @@ TEST(FakeLink, BlocksGoOutWholeAndInOrder) {
   const std::string b(300, 'b');
   const std::vector<Row> rows{
       {"300 bytes taken 128 at a time", WriteMode::kAtOnce, 128, {a}, {300, 172, 44}},
-      {"300 bytes in pending pieces of 100", WriteMode::kPendingCompletes, 100, {a},
+      {"300 bytes in pending pieces of 100",
+       WriteMode::kPendingCompletes,
+       100,
+       {a},
        {300, 200, 100}},
       {"zero-length block, then more", WriteMode::kAtOnce, 0, {"", "AB"}, {0, 2}},
       {"two blocks never interleave", WriteMode::kAtOnce, 250, {a, b}, {300, 50, 300, 50}},

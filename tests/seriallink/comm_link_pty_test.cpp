@@ -4,13 +4,12 @@
 // bytes, and a hang-up takes the invalid-handle path. Also what Attach
 // refuses, and the settings put back by Stop.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
@@ -183,7 +182,8 @@ TEST(PtyLinkFramingView, EachReadIsHandedOverWithoutWaitingForTheSilence) {
 }
 
 TEST_F(PtyLinkTest, LongStreamArrivesInBlocksOfAtMost2048) {
-  Attach(Handover(LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N'}));  // 8 bits: 0377 stays 0377
+  Attach(Handover(
+      LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N'}));  // 8 bits: 0377 stays 0377
   std::string stream(5000, '\0');
   for (std::size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<char>((i * 7) % 256);
   WriteAll(master, stream);
@@ -216,8 +216,8 @@ TEST_F(PtyLinkTest, StopWhileIdleEndsBothThreadsAndClosesTheDescriptor) {
   // Idle: the read is pending and the thread sits in its wait.
   ASSERT_TRUE(trace.WaitFor("Waiting for data from comm connection.\n"));
   link.Stop();
-  EXPECT_TRUE(trace.InOrder({"Stopping the Comm\n", "Closing Read Thread\n",
-                             "Read thread shutting down\n"}));
+  EXPECT_TRUE(trace.InOrder(
+      {"Stopping the Comm\n", "Closing Read Thread\n", "Read thread shutting down\n"}));
   EXPECT_TRUE(trace.Contains("Write thread shutting down\n"));
   EXPECT_FALSE(trace.Contains("Read thread not exiting.  Terminating it.\n"));
   EXPECT_EQ(view.failure_reports.load(), 0);

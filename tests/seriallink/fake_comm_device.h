@@ -66,10 +66,18 @@ class FakeCommDevice : public ICommDevice {
   void SetWrites(WriteMode mode, std::uint32_t max_piece = 0, IoStatus status = IoStatus::kDone) {
     Locked([&] { write_mode_ = mode, max_piece_ = max_piece, write_status_ = status; });
   }
-  std::string Written() const { return Locked([&] { return written_; }); }
-  std::vector<std::uint32_t> WriteRequests() const { return Locked([&] { return requests_; }); }
-  bool WaitWritten(std::size_t n) const { return Wait([&] { return written_.size() >= n; }); }
-  bool WaitWritePending() const { return Wait([&] { return write_pending_; }); }
+  std::string Written() const {
+    return Locked([&] { return written_; });
+  }
+  std::vector<std::uint32_t> WriteRequests() const {
+    return Locked([&] { return requests_; });
+  }
+  bool WaitWritten(std::size_t n) const {
+    return Wait([&] { return written_.size() >= n; });
+  }
+  bool WaitWritePending() const {
+    return Wait([&] { return write_pending_; });
+  }
   std::atomic<int> tx_purges{0};
   std::atomic<bool> closed{false};
 
@@ -92,7 +100,9 @@ class FakeCommDevice : public ICommDevice {
   IoStatus ReadResult(std::uint32_t* count) override {
     return Locked([&] { return *count = read_count_, read_status_; });
   }
-  IoStatus EventResult() override { return Locked([&] { return event_status_; }); }
+  IoStatus EventResult() override {
+    return Locked([&] { return event_status_; });
+  }
   IoStatus ClearError(std::uint32_t* error_word) override {
     return Locked([&] { return *error_word = std::exchange(error_word_, 0), IoStatus::kDone; });
   }
@@ -148,9 +158,7 @@ class FakeCommDevice : public ICommDevice {
         error_word_ |= r.error_word;
         event_status_ = IoStatus::kDone;
         return ReadWait::kLineError;
-      case FakeRead::kEventStatus:
-        event_status_ = r.status;
-        return ReadWait::kLineError;
+      case FakeRead::kEventStatus: event_status_ = r.status; return ReadWait::kLineError;
       default:
         read_count_ = static_cast<std::uint32_t>(std::min<std::size_t>(r.bytes.size(), read_size_));
         std::memcpy(read_buffer_, r.bytes.data(), read_count_);

@@ -58,8 +58,12 @@ class RecordingView : public ILinkView, public ILinkTelephony {
     return blocks_;
   }
   // Until at least `count` calls (or `total` bytes) have arrived.
-  bool WaitBlocks(std::size_t count) const { return Wait([&] { return blocks_.size() >= count; }); }
-  bool WaitBytes(std::size_t total) const { return Wait([&] { return bytes_ >= total; }); }
+  bool WaitBlocks(std::size_t count) const {
+    return Wait([&] { return blocks_.size() >= count; });
+  }
+  bool WaitBytes(std::size_t total) const {
+    return Wait([&] { return bytes_ >= total; });
+  }
   bool AllNulTerminated() const {
     std::lock_guard lock(mutex_);
     return nul_terminated_;

@@ -19,7 +19,7 @@ TEST(OddRows, EveryReaderTakesEmptyNullNumericAndBlobValues) {
     std::string pin;          // as read back
     const char* message_sql;  // the first stored message
     std::string message;
-    long found;               // by a look-up of `pin`: a null or a blob never equals a text
+    long found;  // by a look-up of `pin`: a null or a blob never equals a text
   };
   const Row rows[] = {
       {"empty first values", "''", "", "''", "", 1},

@@ -33,10 +33,14 @@ TEST(Open, RefusesWhatIsNotOurDatabaseSayingWhatItIs) {
       {"binary.mdb", 'f', std::string("\x01\x02\x03\xff\xfe\x00\x10", 7), "not an SQLite database"},
       {"broken.mdb", 'f', std::string("SQLite format 3\0", 16) + std::string(200, 'x'),
        "not a database"},
-      {"no_stored.mdb", 's', "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin, fname, lname,"
-       " pagephone);", "has no table stored"},
-      {"no_phone.mdb", 's', "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin, fname, lname);"
-       "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message);", "no column pagephone"},
+      {"no_stored.mdb", 's',
+       "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin, fname, lname,"
+       " pagephone);",
+       "has no table stored"},
+      {"no_phone.mdb", 's',
+       "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin, fname, lname);"
+       "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message);",
+       "no column pagephone"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

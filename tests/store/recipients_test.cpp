@@ -42,8 +42,9 @@ TEST_F(Recipients, WalkVisitsEveryRecordInStoreOrderAndLookupFindsEveryDuplicate
   EXPECT_EQ(set_.GetRecordCount(), 0);
   EXPECT_THROW(set_.Edit(), CDaoException);
   EXPECT_THROW(set_.Delete(), CDaoException);
-  raw_.Exec("INSERT INTO VPdata VALUES (5,'35','Dev','Patel','5550199'),"
-            "(2,'1001','Ann',NULL,'5551234'),(9,'35','Carla','Nguyen','')");
+  raw_.Exec(
+      "INSERT INTO VPdata VALUES (5,'35','Dev','Patel','5550199'),"
+      "(2,'1001','Ann',NULL,'5551234'),(9,'35','Carla','Nguyen','')");
   set_.Requery();
   EXPECT_EQ(set_.GetRecordCount(), 3);
   std::vector<std::string> walked;
@@ -73,9 +74,18 @@ TEST_F(Recipients, AnyTextIsSavedAndLookedUpLiterally) {
   for (int i = 0; i < 10000; ++i) long_text += static_cast<char>('a' + i % 26);
   const std::string accents = "Zoë Ångström — 東京 ☎ \xF0\x9F\x93\x9F";
   // "abc" and "ABC" are two people: paging one must never reach the other.
-  const std::vector<std::string> pins = {"O'Neil", "'",   "''",  "10%", "%",
-                                         "_",      "1--", "abc", "ABC", "1' OR '1'='1",
-                                         "x'; DROP TABLE VPdata; --", "Zoë-東京"};
+  const std::vector<std::string> pins = {"O'Neil",
+                                         "'",
+                                         "''",
+                                         "10%",
+                                         "%",
+                                         "_",
+                                         "1--",
+                                         "abc",
+                                         "ABC",
+                                         "1' OR '1'='1",
+                                         "x'; DROP TABLE VPdata; --",
+                                         "Zoë-東京"};
   set_.Open();
   for (const auto& pin : pins) Add(pin, pin + long_text, accents, "5\n5\t5");
   Add("other");
@@ -125,10 +135,13 @@ TEST_F(Recipients, LargeResultsReadBackWhole) {
   // Enough rows and text to spread over several of the result's blocks,
   // with one text far larger than a block.
   const std::string fs(49, 'f');
-  raw_.Exec("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000)"
-            " INSERT INTO VPdata SELECT x, 'p' || x, substr('" + fs + "', 1, x % 50), NULL, x"
-            " FROM n;"
-            "UPDATE VPdata SET lname = replace(hex(zeroblob(150000)), '0', 'L') WHERE id = 777");
+  raw_.Exec(
+      "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000)"
+      " INSERT INTO VPdata SELECT x, 'p' || x, substr('" +
+      fs +
+      "', 1, x % 50), NULL, x"
+      " FROM n;"
+      "UPDATE VPdata SET lname = replace(hex(zeroblob(150000)), '0', 'L') WHERE id = 777");
   set_.Open();
   ASSERT_EQ(set_.GetRecordCount(), 20000);
   for (long x = 1; !set_.IsEOF(); ++x, set_.MoveNext()) {

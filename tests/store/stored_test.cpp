@@ -104,8 +104,9 @@ TEST_F(Stored, UnsupportedQueryOrFilterRunsNoSql) {
 // With 32767 the highest id the next one wraps to the lowest free id, never
 // 32768; ids above the range, written by another tool, are not followed.
 TEST_F(Stored, IdsStayWithin16BitsAndRunOutClearly) {
-  raw_.Exec("WITH RECURSIVE n(x) AS (SELECT 2 UNION ALL SELECT x + 1 FROM n WHERE x < 32767)"
-            " INSERT INTO stored SELECT x, 'm' FROM n");
+  raw_.Exec(
+      "WITH RECURSIVE n(x) AS (SELECT 2 UNION ALL SELECT x + 1 FROM n WHERE x < 32767)"
+      " INSERT INTO stored SELECT x, 'm' FROM n");
   EXPECT_EQ(AddMessage("the one free id"), "1");
   const std::string error = ErrorOf([&] { set_.AddNew(); });
   EXPECT_NE(error.find("full"), std::string::npos) << error;

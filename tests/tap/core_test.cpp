@@ -16,10 +16,19 @@ TEST(TapCore, Checksums) {
     std::string checksum;
   };
   const Row rows[] = {
-      {"HI, no PIN", "\x02\r" "HI\r\x03", "0;0"},
+      {"HI, no PIN",
+       "\x02\r"
+       "HI\r\x03",
+       "0;0"},
       {"empty", "\x02\r\r\x03", "01?"},
-      {"ETB ends a block", std::string("\x02" "1\r" "A\x17"), "098"},
-      {"bytes 80-FF count negative", "\x02\xff\x03", "00" "4"},
+      {"ETB ends a block",
+       std::string("\x02"
+                   "1\r"
+                   "A\x17"),
+       "098"},
+      {"bytes 80-FF count negative", "\x02\xff\x03",
+       "00"
+       "4"},
       {"sum below zero", "\x80\x80", "/00"},
   };
   for (const Row& row : rows) {

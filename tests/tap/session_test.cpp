@@ -1,11 +1,12 @@
 // The full session engine against a scripted terminal: every reply the
 // terminal can give at every step, as rows of "terminal says" and "engine
 // sends", plus block building, splitting at 250 characters and transparency.
+#include "tap/session.h"
+
 #include <gtest/gtest.h>
 
 #include "tap/blocks.h"
 #include "tap/checksum.h"
-#include "tap/session.h"
 
 namespace zentrel::tap {
 namespace {
@@ -20,11 +21,32 @@ TEST(TapBlocks, FramingEndsAndChecksums) {
     std::vector<std::string> blocks;  // without checksum and CR
   };
   const Row rows[] = {
-      {"one block", {"1001", "HI"}, 250, {"\x02" "1001\rHI\r\x03"}},
+      {"one block",
+       {"1001", "HI"},
+       250,
+       {"\x02"
+        "1001\rHI\r\x03"}},
       {"empty fields", {"", ""}, 250, {"\x02\r\r\x03"}},
-      {"cut inside a field: US", {"1", "ABCDEF"}, 5, {"\x02" "1\rABC\x1f", "\x02" "DEF\r\x03"}},
-      {"cut after a field: ETB", {"1234", "AB"}, 5, {"\x02" "1234\r\x17", "\x02" "AB\r\x03"}},
-      {"a SUB pair is never cut", {"1", "AB\x1aM"}, 4, {"\x02" "1\rAB\x1f", "\x02\x1aM\r\x03"}},
+      {"cut inside a field: US",
+       {"1", "ABCDEF"},
+       5,
+       {"\x02"
+        "1\rABC\x1f",
+        "\x02"
+        "DEF\r\x03"}},
+      {"cut after a field: ETB",
+       {"1234", "AB"},
+       5,
+       {"\x02"
+        "1234\r\x17",
+        "\x02"
+        "AB\r\x03"}},
+      {"a SUB pair is never cut",
+       {"1", "AB\x1aM"},
+       4,
+       {"\x02"
+        "1\rAB\x1f",
+        "\x02\x1aM\r\x03"}},
   };
   for (const Row& row : rows) {
     const auto blocks = PageBlocks(row.fields, row.max_data);
@@ -53,7 +75,10 @@ TEST(TapBlocks, LongFieldFillsBlocksOf250) {
 }
 
 TEST(TapBlocks, Transparency) {
-  EXPECT_EQ(EncodeField("a\r\nb\x01", true), "a\x1aM\x1aJ" "b\x1a" "A");
+  EXPECT_EQ(EncodeField("a\r\nb\x01", true),
+            "a\x1aM\x1aJ"
+            "b\x1a"
+            "A");
   EXPECT_EQ(EncodeField("a\r\nb\x7f", false), "a  b ");
   EXPECT_EQ(EncodeField("plain", true), "plain");
 }
@@ -75,12 +100,18 @@ class Recorder : public ISessionIo {
   static std::string Spell(std::string_view bytes) {
     std::string out;
     for (char c : bytes) {
-      if (c == '\r') out += "<CR>";
-      else if (c == 0x1b) out += "<ESC>";
-      else if (c == 0x02) out += "<STX>";
-      else if (c == 0x04) out += "<EOT>";
-      else if (static_cast<unsigned char>(c) < 0x20) out += "<" + std::to_string(int(c)) + ">";
-      else out += c;
+      if (c == '\r')
+        out += "<CR>";
+      else if (c == 0x1b)
+        out += "<ESC>";
+      else if (c == 0x02)
+        out += "<STX>";
+      else if (c == 0x04)
+        out += "<EOT>";
+      else if (static_cast<unsigned char>(c) < 0x20)
+        out += "<" + std::to_string(int(c)) + ">";
+      else
+        out += c;
     }
     return out;
   }
@@ -106,8 +137,10 @@ void Play(const char* name, std::vector<OutgoingPage> pages, const std::vector<S
   EXPECT_EQ(io.log, (std::vector<std::string>{"send <CR>", "timer 100"})) << name;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     io.log.clear();
-    if (steps[i].reply.empty()) session.TimerExpired();
-    else session.Receive(steps[i].reply);
+    if (steps[i].reply.empty())
+      session.TimerExpired();
+    else
+      session.Receive(steps[i].reply);
     EXPECT_EQ(io.log, steps[i].actions) << name << ", step " << i;
   }
 }
@@ -120,8 +153,10 @@ TEST(TapSession, EveryReply) {
   Play("two pages accepted", two,
        {{"ID=", kSendLogon},
         {kLogonOk, {Block("1001", "one"), "timer 1000"}},
-        {"211 Page accepted\r\x06\r", {"page 0 accepted [211 Page accepted]", Block("1002", "two"), "timer 1000"}},
-        {"211 Page accepted\r\x06\r", {"page 1 accepted [211 Page accepted]", kLogOff[0], kLogOff[1]}},
+        {"211 Page accepted\r\x06\r",
+         {"page 0 accepted [211 Page accepted]", Block("1002", "two"), "timer 1000"}},
+        {"211 Page accepted\r\x06\r",
+         {"page 1 accepted [211 Page accepted]", kLogOff[0], kLogOff[1]}},
         {"115 Goodbye\r\x1b\x04\r", {"finished"}}});
   // The link hands over each read as it comes: an answer acts when it is
   // complete (ID=, or the CR after ACK, NAK, RS, the go-ahead), not before.
@@ -150,23 +185,26 @@ TEST(TapSession, EveryReply) {
         {"\x15\r", {Block("1001", "one"), "timer 1000"}},
         {"\x15\r", {Block("1001", "one"), "timer 1000"}},
         {"514 Checksum error\r\x15\r",
-         {"page 0 not sent [514 Checksum error] (the terminal refused the block 3 times)"
-          , kLogOff[0], kLogOff[1]}}});
+         {"page 0 not sent [514 Checksum error] (the terminal refused the block 3 times)",
+          kLogOff[0], kLogOff[1]}}});
   Play("RS mid-batch", two,
        {{"ID=", kSendLogon},
         {kLogonOk, {Block("1001", "one"), "timer 1000"}},
-        {"Invalid Pin\r\x1e\r", {"page 0 refused [Invalid Pin] (Invalid Pin)", Block("1002", "two"), "timer 1000"}},
+        {"Invalid Pin\r\x1e\r",
+         {"page 0 refused [Invalid Pin] (Invalid Pin)", Block("1002", "two"), "timer 1000"}},
         {"\x06\r", {"page 1 accepted", kLogOff[0], kLogOff[1]}}});
   Play("forced disconnect", two,
        {{"ID=", kSendLogon},
         {kLogonOk, {Block("1001", "one"), "timer 1000"}},
-        {"\x1b\x04\r", {"page 0 not sent (the terminal ended the session)",
-                        "page 1 not sent (the terminal ended the session)", "finished"}}});
+        {"\x1b\x04\r",
+         {"page 0 not sent (the terminal ended the session)",
+          "page 1 not sent (the terminal ended the session)", "finished"}}});
   Play("no ID= after three wake-ups", two,
        {{"", {"send <CR>", "timer 100"}},
         {"", {"send <CR>", "timer 100"}},
-        {"", {"page 0 not sent (the terminal did not ask for the log-on)",
-              "page 1 not sent (the terminal did not ask for the log-on)", "finished"}}});
+        {"",
+         {"page 0 not sent (the terminal did not ask for the log-on)",
+          "page 1 not sent (the terminal did not ask for the log-on)", "finished"}}});
   Play("log-on refused three times", {{"1001", "one"}},
        {{"ID=", kSendLogon},
         {"\x15\r", kSendLogon},

@@ -1,8 +1,8 @@
 // The dial-string check from one table: what is dialled as typed, and each
 // kind of byte that is refused, named with its position.
-#include <gtest/gtest.h>
-
 #include "telephony/dial_string.h"
+
+#include <gtest/gtest.h>
 
 namespace zentrel {
 namespace {

@@ -3,17 +3,17 @@
 // handover, and each way the call ends (the terminal's goodbye, no answer to
 // the log-off within the grace period, the peer closing, a drop). Also the
 // log-off watch on its own, fed split and whole.
-#include <sys/socket.h>
-#include <unistd.h>
+#include "telephony/direct_call.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <mutex>
 #include <vector>
 
 #include "seriallink/trace.h"
-#include "telephony/direct_call.h"
 #include "telephony/logoff_watch.h"
 
 namespace zentrel {
@@ -95,7 +95,8 @@ class DirectCallTest : public ::testing::Test {
     };
   }
   std::unique_ptr<DirectCall> Connected(DirectTimings timings = {10s, 60s}) {
-    auto call = std::make_unique<DirectCall>("Test line", Opener(), "5551234", timings, reports_.Sink());
+    auto call =
+        std::make_unique<DirectCall>("Test line", Opener(), "5551234", timings, reports_.Sink());
     call->Start();
     EXPECT_TRUE(reports_.WaitFor(LINECALLSTATE_CONNECTED));
     return call;
@@ -131,7 +132,8 @@ TEST_F(DirectCallTest, EachEndingIsAHangUp) {
        "Test line: the terminal said goodbye; ending the call\n"},
       {"no answer to the log-off", [](ITrafficWatcher& w, int) { w.Sent("\x04\r"); },
        "Test line: no answer to the log-off within 20 ms; ending the call\n"},
-      {"peer closes", [](ITrafficWatcher&, int peer) { close(peer); }, "Test line: the line has gone\n"},
+      {"peer closes", [](ITrafficWatcher&, int peer) { close(peer); },
+       "Test line: the line has gone\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

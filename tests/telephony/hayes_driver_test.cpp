@@ -2,6 +2,7 @@
 // whose other end the test plays as the modem: init, dial, each answer,
 // silence, junk, the hand-over of the port and the hang-up after connect.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -13,14 +14,12 @@
 #include <fstream>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 #include "seriallink/trace.h"
-#include "telephony/event_dispatch.h"
-#include "telephony/line_service.h"
 #include "telephony/configured_line_driver.h"
+#include "telephony/event_dispatch.h"
 #include "telephony/hayes_call.h"
 #include "telephony/line_problems.h"
+#include "telephony/line_service.h"
 
 namespace zentrel {
 namespace {
@@ -51,8 +50,8 @@ class HayesDriverTest : public ::testing::Test {
     ::close(slave);
     config_ = std::filesystem::temp_directory_path() /
               ("zt_hayes_" + std::to_string(::getpid()) + ".conf");
-    locks_ = std::filesystem::temp_directory_path() /
-             ("zt_hayes_locks_" + std::to_string(::getpid()));
+    locks_ =
+        std::filesystem::temp_directory_path() / ("zt_hayes_locks_" + std::to_string(::getpid()));
     std::filesystem::create_directories(locks_);
     std::ofstream(config_) << "# the test's modem\nmodem " << port_ << "\n";
     g_events.clear();
@@ -69,13 +68,17 @@ class HayesDriverTest : public ::testing::Test {
   void UseDriver(std::chrono::milliseconds dial_timeout,
                  std::chrono::milliseconds command_timeout = 5s) {
     LineSettings settings;
-    settings.modem = {.command_timeout = command_timeout, .dial_timeout = dial_timeout,
+    settings.modem = {.command_timeout = command_timeout,
+                      .dial_timeout = dial_timeout,
                       .escape_guard = 5ms,
-                      .dtr_hold = 5ms, .hangup_wait = 20ms, .watch_interval = 50ms,
-                      .line_end_grace = 100ms, .after_init = 1ms};
+                      .dtr_hold = 5ms,
+                      .hangup_wait = 20ms,
+                      .watch_interval = 50ms,
+                      .line_end_grace = 100ms,
+                      .after_init = 1ms};
     settings.tty.lock_folder = locks_.string();
-    SetLineDriver(std::make_shared<ConfiguredLineDriver>(
-        [path = config_.string()] { return path; }, settings));
+    SetLineDriver(std::make_shared<ConfiguredLineDriver>([path = config_.string()] { return path; },
+                                                         settings));
   }
 
   // Checks `device`, the modem answering the check's INIT with `answer`
@@ -194,7 +197,7 @@ TEST_F(HayesDriverTest, DialAnswers) {
       {"\r\nBLACKLISTED\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNAVAIL},
       {"\r\nVOICE\r\n", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_INCOMPATIBLE},
       {"6\r", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE},  // numeric, CR only
-      {"\r\nB\xd5SY\r\n", LINECALLSTATE_BUSY, LINEBUSYMODE_STATION},  // parity in bit 7
+      {"\r\nB\xd5SY\r\n", LINECALLSTATE_BUSY, LINEBUSYMODE_STATION},       // parity in bit 7
       {"ATDT5551234\r\r\n\x01\x02 garbage\r\nRING\r\nCONNECT 300\r\n", LINECALLSTATE_CONNECTED, 0},
       {"2\r10\r", LINECALLSTATE_CONNECTED, 0},  // numeric RING, then CONNECT 2400
   };
@@ -239,7 +242,8 @@ TEST_F(HayesDriverTest, RefusedSettingsAreSentOneByOne) {
   ModemSays("\r\nBUSY\r\n");
   EXPECT_TRUE(AwaitState(LINECALLSTATE_BUSY));
   EndCall();
-  EXPECT_TRUE(trace.Contains("Modem on " + port_ + ": the modem refused ATX4; going on without it\n"));
+  EXPECT_TRUE(
+      trace.Contains("Modem on " + port_ + ": the modem refused ATX4; going on without it\n"));
 }
 
 // A result that comes with the hang-up is read before the hang-up counts.
@@ -292,11 +296,14 @@ TEST_F(HayesDriverTest, UnusableLinesAreSkippedWithTheirReasons) {
   const std::vector<Row> rows = {
       {"/nonexistent/ttyUSB9", K::kMissingPort,
        "line 1 (modem /nonexistent/ttyUSB9) skipped: there is no port /nonexistent/ttyUSB9"},
-      {"/dev/null", K::kNotSerialPort, "line 2 (modem /dev/null) skipped: /dev/null is not a serial port"},
+      {"/dev/null", K::kNotSerialPort,
+       "line 2 (modem /dev/null) skipped: /dev/null is not a serial port"},
       {locks_.string(), K::kNotSerialPort,
-       "line 3 (modem " + locks_.string() + ") skipped: " + locks_.string() + " is a folder, not a serial port"},
+       "line 3 (modem " + locks_.string() + ") skipped: " + locks_.string() +
+           " is a folder, not a serial port"},
       // A tty, but every open makes a new master that nobody answers on.
-      {"/dev/ptmx", K::kNotSerialPort, "line 4 (modem /dev/ptmx) skipped: /dev/ptmx is not a serial port"},
+      {"/dev/ptmx", K::kNotSerialPort,
+       "line 4 (modem /dev/ptmx) skipped: /dev/ptmx is not a serial port"},
   };
   std::ofstream config(config_);
   for (const Row& row : rows) config << "modem " << row.port << "\n";
@@ -309,7 +316,8 @@ TEST_F(HayesDriverTest, UnusableLinesAreSkippedWithTheirReasons) {
   LINEEXTENSIONID ext{};
   for (DWORD device = 0; device < rows.size(); ++device)
     EXPECT_EQ(lineNegotiateAPIVersion(app_, device, 0x10003, 0x10004, &version, &ext),
-              LINEERR_NODEVICE) << rows[device].port;
+              LINEERR_NODEVICE)
+        << rows[device].port;
   EXPECT_EQ(Negotiate(rows.size()), 0);
   const std::vector<LineProblem> problems = TakeLineProblems();
   ASSERT_EQ(problems.size(), rows.size());
@@ -383,7 +391,8 @@ TEST_F(HayesDriverTest, ModemThatDoesNotSetUpIsSkipped) {
   const Row rows[] = {
       {"\r\nERROR\r\n", K::kBadAnswer, "ATZ answered \"ERROR\""},
       {"", K::kNoAnswer, "ATZ got no answer within 100 ms"},
-      {"\r\n\x01garbage\r\n", K::kBadAnswer, "ATZ got no answer within 100 ms (only \"<01>garbage\")"},
+      {"\r\n\x01garbage\r\n", K::kBadAnswer,
+       "ATZ got no answer within 100 ms (only \"<01>garbage\")"},
   };
   UseDriver(10s, 100ms);
   for (const Row& row : rows) {
@@ -443,8 +452,9 @@ TEST_F(HayesDriverTest, DevicesAndCapabilities) {
   count = 0;
   EXPECT_EQ(lineInitialize(&app_, nullptr, RecordEvent, "test", &count), LINEERR_INIFILECORRUPT);
   EXPECT_EQ(count, 0u);
-  EXPECT_TRUE(trace.Contains("Line devices: the device list " + config_.string() +
-                             " line 2: unknown device type \"modme\" (modem, serial, tcp, tls or wctp)\n"));
+  EXPECT_TRUE(
+      trace.Contains("Line devices: the device list " + config_.string() +
+                     " line 2: unknown device type \"modme\" (modem, serial, tcp, tls or wctp)\n"));
 }
 
 // The program registers anew for every send and keeps the registrations:

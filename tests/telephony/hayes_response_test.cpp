@@ -1,9 +1,9 @@
 // The modem-answer parser and the line splitter, each from one table: every
 // result code in both forms, echo, blanks, junk, CONNECT with and without a
 // rate or suffix, numeric connections; CR LF, CR only, LF only and an unfinished line.
-#include <gtest/gtest.h>
-
 #include "telephony/hayes_response.h"
+
+#include <gtest/gtest.h>
 
 namespace zentrel {
 namespace {
@@ -55,8 +55,7 @@ TEST(HayesResponse, ParsesEachAnswer) {
   };
   for (const Row& row : rows) {
     HayesResponse r = ParseHayesLine(row.line);
-    EXPECT_EQ(r.kind, row.kind) << "line \"" << row.line << "\" gave "
-                                << HayesKindName(r.kind);
+    EXPECT_EQ(r.kind, row.kind) << "line \"" << row.line << "\" gave " << HayesKindName(r.kind);
     EXPECT_EQ(r.rate, row.rate) << "line \"" << row.line << "\"";
   }
 }

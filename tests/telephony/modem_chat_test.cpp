@@ -2,8 +2,10 @@
 // reads the command up to its CR and writes a prepared answer, and the
 // exchange must find the final result and the modem's own lines in it
 // whatever the echo, line ends, parity bit or silence.
-#include <gtest/gtest.h>
+#include "telephony/modem_chat.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
@@ -12,8 +14,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "telephony/modem_chat.h"
 
 namespace zentrel {
 namespace {
@@ -44,16 +44,25 @@ TEST(ModemChat, FindsTheResultAndTheModemsLines) {
   const std::string hi = {static_cast<char>('O' | 0x80), static_cast<char>('K' | 0x80)};
   const std::vector<Row> rows = {
       {"plain", "\r\nOK\r\n", ChatAnswer::End::kResult, HayesKind::kOk, {}},
-      {"echo first", "ATI\r\r\nModel 5\r\n\r\nOK\r\n", ChatAnswer::End::kResult, HayesKind::kOk,
+      {"echo first",
+       "ATI\r\r\nModel 5\r\n\r\nOK\r\n",
+       ChatAnswer::End::kResult,
+       HayesKind::kOk,
        {"Model 5"}},
-      {"two lines", "\r\nModel 5\r\nRev 2\r\n\r\nOK\r\n", ChatAnswer::End::kResult,
-       HayesKind::kOk, {"Model 5", "Rev 2"}},
+      {"two lines",
+       "\r\nModel 5\r\nRev 2\r\n\r\nOK\r\n",
+       ChatAnswer::End::kResult,
+       HayesKind::kOk,
+       {"Model 5", "Rev 2"}},
       {"error", "\r\nERROR\r\n", ChatAnswer::End::kResult, HayesKind::kError, {}},
       {"numeric", "0\r", ChatAnswer::End::kResult, HayesKind::kOk, {}},
       {"CR alone", "OK\r", ChatAnswer::End::kResult, HayesKind::kOk, {}},
       {"parity bit set", "\r\n" + hi + "\r\n", ChatAnswer::End::kResult, HayesKind::kOk, {}},
       {"silence", "", ChatAnswer::End::kTimeout, HayesKind::kUnknown, {}},
-      {"no final line", "\r\nModel 5\r\n", ChatAnswer::End::kTimeout, HayesKind::kUnknown,
+      {"no final line",
+       "\r\nModel 5\r\n",
+       ChatAnswer::End::kTimeout,
+       HayesKind::kUnknown,
        {"Model 5"}},
   };
   const fs::path locks = fs::temp_directory_path() / ("zentrel-chat-" + std::to_string(getpid()));

@@ -1,7 +1,11 @@
 // CTelephony on the scripted driver: registration, the choice and opening
 // of a line, the dial, the events, the hand-over and the teardown, checked
 // by the exact diagnostic texts and message boxes they produce.
+#include "telephony/telephony.h"
+
 #include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,25 +15,21 @@
 #include <optional>
 #include <thread>
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "seriallink/trace.h"
 #include "telephony/event_dispatch.h"
 #include "telephony/line_service.h"
 #include "telephony/message_box.h"
 #include "telephony/record_heap.h"
-#include "telephony/telephony.h"
 #include "tests/telephony/fake_line_driver.h"
 
 namespace zentrel {
 namespace {
 
+using test::FakeLineDriver;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Not;
-using test::FakeLineDriver;
 using Lines = std::vector<std::string>;
 
 class FakeLink : public ISerialLink {
@@ -90,8 +90,8 @@ Lines Opened(Lines more) {
   more.insert(more.begin(), kOpened.begin(), kOpened.end());
   return more;
 }
-const Lines kTeardown = {"Stopping Call in progress\n", "Call Dropped.\n",
-                         "Call Deallocated.\n", "Line Closed.\n", "Call stopped\n"};
+const Lines kTeardown = {"Stopping Call in progress\n", "Call Dropped.\n", "Call Deallocated.\n",
+                         "Line Closed.\n", "Call stopped\n"};
 Lines Teardown(Lines before, Lines after = {}) {
   before.insert(before.end(), kTeardown.begin(), kTeardown.end());
   before.insert(before.end(), after.begin(), after.end());
@@ -123,7 +123,11 @@ TEST(TelephonyDial, Outcomes) {
   };
   const Lines stopped = Opened({"Stopping Call in progress\n", "Call stopped\n"});
   const std::vector<Row> rows = {
-      {"placed", nullptr, 1, Opened({"lineMakeCall succeeded.\n"}), {},
+      {"placed",
+       nullptr,
+       1,
+       Opened({"lineMakeCall succeeded.\n"}),
+       {},
        [](Rig& r) {
          EXPECT_EQ(r.tel_.m_hCall.load(), 0x77u);
          const LINECALLPARAMS& p = r.driver_->last_params;
@@ -133,7 +137,10 @@ TEST(TelephonyDial, Outcomes) {
          EXPECT_EQ(p.dwDisplayableAddressSize, 8u);
          EXPECT_EQ(r.driver_->last_params_number, "5551234");  // read at byte 112
        }},
-      {"a call under way", [](Rig& r) { r.tel_.m_bCallInProgress = 1; }, 0, {},
+      {"a call under way",
+       [](Rig& r) { r.tel_.m_bCallInProgress = 1; },
+       0,
+       {},
        {"A call is already being handled."},
        [](Rig& r) { EXPECT_THAT(r.driver_->log, IsEmpty()); }},
       {"registration fails",
@@ -141,44 +148,67 @@ TEST(TelephonyDial, Outcomes) {
          r.tel_.m_dwNumDevs = 1;  // a count from before, so the result is screened
          r.driver_->results["lineInitialize"] = {LINEERR_NOMEM};
        },
-       0, {"Out of memory. Cancelling action.\n", "lineInitialize unhandled error\n"},
+       0,
+       {"Out of memory. Cancelling action.\n", "lineInitialize unhandled error\n"},
        {"A problem initializing."},
        [](Rig& r) { EXPECT_EQ(r.tel_.m_bInitializing.load(), 0); }},
-      {"no devices", [](Rig& r) { r.driver_->num_devs = 0; }, 0, {},
-       {"There are no telephony devices installed.", "A problem initializing."}, nullptr},
+      {"no devices",
+       [](Rig& r) { r.driver_->num_devs = 0; },
+       0,
+       {},
+       {"There are no telephony devices installed.", "A problem initializing."},
+       nullptr},
       {"no voice",
-       capability(0, LINEFEATURE_MAKECALL, LINEMEDIAMODE_INTERACTIVEVOICE), 0, stopped,
-       {"The selected line doesn't support VOICE capabilities"}, scan_stopped},
-      {"no make-call",
-       capability(LINEBEARERMODE_VOICE, 0, LINEMEDIAMODE_INTERACTIVEVOICE), 0, stopped,
-       {"The selected line doesn't support MAKECALL capabilities"}, scan_stopped},
-      {"no interactive voice",
-       capability(LINEBEARERMODE_VOICE, LINEFEATURE_MAKECALL, LINEMEDIAMODE_DATAMODEM), 0,
+       capability(0, LINEFEATURE_MAKECALL, LINEMEDIAMODE_INTERACTIVEVOICE),
+       0,
        stopped,
-       {"The selected line doesn't support INTERACTIVE VOICE capabilities"}, scan_stopped},
+       {"The selected line doesn't support VOICE capabilities"},
+       scan_stopped},
+      {"no make-call",
+       capability(LINEBEARERMODE_VOICE, 0, LINEMEDIAMODE_INTERACTIVEVOICE),
+       0,
+       stopped,
+       {"The selected line doesn't support MAKECALL capabilities"},
+       scan_stopped},
+      {"no interactive voice",
+       capability(LINEBEARERMODE_VOICE, LINEFEATURE_MAKECALL, LINEMEDIAMODE_DATAMODEM),
+       0,
+       stopped,
+       {"The selected line doesn't support INTERACTIVE VOICE capabilities"},
+       scan_stopped},
       {"line in use: no screening",
-       [](Rig& r) { r.driver_->results["lineOpen"] = {LINEERR_RESOURCEUNAVAIL}; }, 0,
+       [](Rig& r) { r.driver_->results["lineOpen"] = {LINEERR_RESOURCEUNAVAIL}; },
+       0,
        Opened({"Stopping Call in progress\n", "Call stopped\n",
                "Line is already in use by a non-TAPI application "
                "or by another TAPI Service Provider.\n"}),
-       {}, nullptr},
+       {},
+       nullptr},
       {"lineOpen asks to re-register",
-       [](Rig& r) { r.driver_->results["lineOpen"] = {LINEERR_REINIT}; }, 0,
+       [](Rig& r) { r.driver_->results["lineOpen"] = {LINEERR_REINIT}; },
+       0,
        Opened({"Stopping Call in progress\n", "Call stopped\n", "TAPI uninitialized.\n",
                "Unable to Use Line\n"}),
-       {}, [](Rig& r) { EXPECT_EQ(r.tel_.m_hLineApp.load(), 0u); }},
+       {},
+       [](Rig& r) { EXPECT_EQ(r.tel_.m_hLineApp.load(), 0u); }},
       {"lineOpen repeated while positive",
-       [](Rig& r) { r.driver_->results["lineOpen"] = {3, 0}; }, 1,
-       Opened({"lineMakeCall succeeded.\n"}), {},
+       [](Rig& r) {
+         r.driver_->results["lineOpen"] = {3, 0};
+       },
+       1,
+       Opened({"lineMakeCall succeeded.\n"}),
+       {},
        [](Rig& r) {
          EXPECT_EQ(std::count(r.driver_->log.begin(), r.driver_->log.end(), "lineOpen"), 2);
        }},
       {"call request rejected",
-       [](Rig& r) { r.driver_->results["lineMakeCall"] = {LINEERR_OPERATIONFAILED}; }, 0,
+       [](Rig& r) { r.driver_->results["lineMakeCall"] = {LINEERR_OPERATIONFAILED}; },
+       0,
        Opened({"The TAPI operation failed.\n", "lineMakeCall unhandled error\n",
                "lineMakeCall failed.\n", "Stopping Call in progress\n", "Line Closed.\n",
                "Call stopped\n"}),
-       {"Dial failed."}, [](Rig& r) { EXPECT_EQ(r.tel_.m_bCallInProgress.load(), 0); }},
+       {"Dial failed."},
+       [](Rig& r) { EXPECT_EQ(r.tel_.m_bCallInProgress.load(), 0); }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -230,8 +260,7 @@ TEST(TelephonyConnected, Endings) {
        [](Rig& r) { EXPECT_EQ(r.link_.attached.size(), 1u); }},
       // A link thread reports a failure and the UI thread is idle: the whole
       // teardown runs on the link thread.
-      {"link failure",
-       [](Rig& r) { std::thread([&r] { r.tel_.UninitTelephony(); }).join(); },
+      {"link failure", [](Rig& r) { std::thread([&r] { r.tel_.UninitTelephony(); }).join(); },
        Teardown({}, {"TAPI uninitialized.\n"}), nullptr},
       // The UI thread is stopping the link (waiting for its thread) when that
       // thread reports a failure: the link thread must not wait for the UI
@@ -304,7 +333,11 @@ TEST_F(TelephonyTest, EventsThatChangeNothing) {
     Lines trace;
   };
   const std::vector<Row> rows = {
-      {"other call", 0x78, LINE_CALLSTATE, LINECALLSTATE_CONNECTED, 0,
+      {"other call",
+       0x78,
+       LINE_CALLSTATE,
+       LINECALLSTATE_CONNECTED,
+       0,
        {"LINE_CALLSTATE: Unknown device ID "}},
       {"offering", 0x77, LINE_CALLSTATE, LINECALLSTATE_OFFERING, 0, {}},
       {"two bits", 0x77, LINE_CALLSTATE, 0x3, 0, {}},
@@ -379,15 +412,21 @@ TEST(TelephonySelectLine, Scan) {
   };
   const std::vector<Row> rows = {
       {"first device refuses the version",
-       [](FakeLineDriver& d) { d.refuse_version[0] = LINEERR_INCOMPATIBLEAPIVERSION; }, 1,
-       {"Name of device is: Fake modem\n"}, {1264u}},
+       [](FakeLineDriver& d) { d.refuse_version[0] = LINEERR_INCOMPATIBLEAPIVERSION; },
+       1,
+       {"Name of device is: Fake modem\n"},
+       {1264u}},
       {"first device's capabilities fail",
-       [](FakeLineDriver& d) { d.results["lineGetDevCaps"] = {LINEERR_NODRIVER}; }, 1,
+       [](FakeLineDriver& d) { d.results["lineGetDevCaps"] = {LINEERR_NODRIVER}; },
+       1,
        {"There is a problem with your Telephony device driver.\n",
         "lineGetDevCaps unhandled errors/n", "Name of device is: Fake modem\n"},
        {1264u, 1264u}},
-      {"large answer", [](FakeLineDriver& d) { d.devcaps_needed = 2000; }, 0,
-       {"Reallocating structure\n", "Name of device is: Fake modem\n"}, {1264u, 2000u}},
+      {"large answer",
+       [](FakeLineDriver& d) { d.devcaps_needed = 2000; },
+       0,
+       {"Reallocating structure\n", "Name of device is: Fake modem\n"},
+       {1264u, 2000u}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -2,7 +2,10 @@
 // open fails (missing, file, folder, not a tty, held), the lock file's form
 // and its removal, a stale lock taken over, one lock for two names of a port,
 // and the format applied and the port's own settings restored on close.
+#include "seriallink/tty_port.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -11,10 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <gtest/gtest.h>
-
-#include "seriallink/tty_port.h"
 
 namespace zentrel {
 namespace {
@@ -59,9 +58,12 @@ TEST_F(TtyPortTest, OpenFailuresNameTheCause) {
     std::string text;
   };
   const Row rows[] = {
-      {(dir_ / "none").string(), TtyOpenError::Kind::kMissing, "there is no port " + (dir_ / "none").string()},
-      {(dir_ / "file").string(), TtyOpenError::Kind::kNotTty, (dir_ / "file").string() + " is a file, not a serial port"},
-      {dir_.string(), TtyOpenError::Kind::kNotTty, dir_.string() + " is a folder, not a serial port"},
+      {(dir_ / "none").string(), TtyOpenError::Kind::kMissing,
+       "there is no port " + (dir_ / "none").string()},
+      {(dir_ / "file").string(), TtyOpenError::Kind::kNotTty,
+       (dir_ / "file").string() + " is a file, not a serial port"},
+      {dir_.string(), TtyOpenError::Kind::kNotTty,
+       dir_.string() + " is a folder, not a serial port"},
       {"/dev/null", TtyOpenError::Kind::kNotTty, "/dev/null is not a serial port"},
       // ttys, but an open of either makes no line: a fresh pty master, the caller's terminal
       {"/dev/ptmx", TtyOpenError::Kind::kNotTty, "/dev/ptmx is not a serial port"},
@@ -87,7 +89,8 @@ TEST_F(TtyPortTest, LockIsHeldWhileOpenAndGoneAfter) {
   // Another name of the same port (a symlink) shares the lock.
   const fs::path link = dir_ / "modem";
   fs::create_symlink(pty_, link);
-  EXPECT_EQ(LockPathFor(link.string(), options_.lock_folder), LockPathFor(pty_, options_.lock_folder));
+  EXPECT_EQ(LockPathFor(link.string(), options_.lock_folder),
+            LockPathFor(pty_, options_.lock_folder));
   port.reset();
   EXPECT_FALSE(fs::exists(LockPathFor(pty_, options_.lock_folder)));
 }
@@ -109,7 +112,8 @@ TEST_F(TtyPortTest, LiveHolderRefusesAndStaleLockIsTakenOver) {
   EXPECT_EQ(TtyPort::Open(pty_, {}, options_, &error), nullptr);
   EXPECT_EQ(error.kind, TtyOpenError::Kind::kHeld);
   EXPECT_EQ(error.holder.pid, child);
-  EXPECT_EQ(error.text.find(pty_ + " is in use by process " + std::to_string(child)), 0u) << error.text;
+  EXPECT_EQ(error.text.find(pty_ + " is in use by process " + std::to_string(child)), 0u)
+      << error.text;
   LockHolder holder;
   EXPECT_TRUE(FindLockHolder(pty_, options_.lock_folder, &holder));
 
@@ -131,7 +135,10 @@ TEST_F(TtyPortTest, FormatAppliedAndSettingsRestored) {
     bool parity, odd, two_stop, rtscts;
     speed_t speed;
   };
-  LineFormat odd{.speed = 9600, .data_bits = 8, .parity = 'O', .stop_bits = 2,
+  LineFormat odd{.speed = 9600,
+                 .data_bits = 8,
+                 .parity = 'O',
+                 .stop_bits = 2,
                  .flow = LineFormat::Flow::kRtsCts};
   const Row rows[] = {
       {LineFormat{}, CS7, true, false, false, false, B300},

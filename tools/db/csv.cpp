@@ -34,7 +34,8 @@ class Reader {
 
  private:
   bool AtLineEnd() const {
-    return text_[i_] == '\n' || (text_[i_] == '\r' && i_ + 1 < text_.size() && text_[i_ + 1] == '\n');
+    return text_[i_] == '\n' ||
+           (text_[i_] == '\r' && i_ + 1 < text_.size() && text_[i_ + 1] == '\n');
   }
   void SkipLineEnd() {
     if (text_[i_] == '\r') ++i_;

@@ -1,11 +1,10 @@
 // What an import refuses before it writes a row: what a send would refuse
 // (an empty PIN or one longer than its field, an empty number, one longer
-// than a line dials or one a modem can't dial as given), unless unpageable rows are allowed, when each
-// is named in a note; a control character in a PIN or a phone number,
-// always (a CR there would split the page's block or send the modem a
-// second command); and a PIN that is already in the file or in the table
-// (the look-up finds only the first, so the second person could never be
-// paged) unless duplicates are allowed.
+// than a line dials or one a modem can't dial as given), unless unpageable rows are allowed, when
+// each is named in a note; a control character in a PIN or a phone number, always (a CR there would
+// split the page's block or send the modem a second command); and a PIN that is already in the file
+// or in the table (the look-up finds only the first, so the second person could never be paged)
+// unless duplicates are allowed.
 #pragma once
 
 #include <cstdint>

@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
     if (import->parsed()) {
       std::vector<std::string> notes;
       const std::size_t added = ImportRecipients(db, ReadCsvFile(csv), rules, &notes);
-      for (const std::string& note : notes) std::cerr << "zentrel-db: " << TerminalSafe(note) << "\n";
+      for (const std::string& note : notes)
+        std::cerr << "zentrel-db: " << TerminalSafe(note) << "\n";
       std::cout << "Imported " << added << " recipients into " << db << "\n";
     }
     if (exporter->parsed()) ExportRecipients(db, std::cout);

@@ -55,8 +55,8 @@ TablePins ReadTablePins(sqlite3* db, const std::string& db_path) {
 
 void InsertAll(sqlite3* db, const std::string& db_path, const std::vector<CsvRecord>& records) {
   sqlite3_stmt* insert = nullptr;
-  if (sqlite3_prepare_v2(db, "INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES(?,?,?,?)",
-                         -1, &insert, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(db, "INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES(?,?,?,?)", -1,
+                         &insert, nullptr) != SQLITE_OK) {
     FileFailed(db, db_path);
   }
   for (std::size_t r = 1; r < records.size(); ++r) {

@@ -48,7 +48,8 @@ std::string AddModemLine(const std::string& path, const AddRequest& request) {
   std::error_code ec;
   if (!fs::exists(request.port, ec)) return request.port + " does not exist";
   if (HasControl(request.port)) return "the port's name holds a control character";
-  if (HasControl(request.init)) return "the INIT holds a control character (a line break would send two commands)";
+  if (HasControl(request.init))
+    return "the INIT holds a control character (a line break would send two commands)";
   const std::string line = ModemLineText(request);
   const std::string wrong = ReadsBackWrong(line, request);
   if (!wrong.empty()) return wrong;

@@ -66,14 +66,19 @@ int main(int argc, char** argv) {
   std::string dev = "/dev";
   int timeout_ms = 2000;
   AddRequest request;
-  CLI::App app{"Lists the serial ports and what answers on them, checks the configured lines, adds a modem line."};
+  CLI::App app{
+      "Lists the serial ports and what answers on them, checks the configured lines, adds a modem "
+      "line."};
   UseProgramConventions(app, "zentrel-lines");
   app.fallthrough();
   app.add_option("--dev", dev, "the device folder to look for ports in")->capture_default_str();
   app.add_option("--probe-timeout-ms", timeout_ms, "how long to wait for each answer")
-      ->capture_default_str()->check(CLI::Range(1, 600000));
-  auto* list = app.add_subcommand("list", "list the ports and probe each with AT and ATI (the default)");
-  auto* check = app.add_subcommand("check", "open and initialise every configured line and report each");
+      ->capture_default_str()
+      ->check(CLI::Range(1, 600000));
+  auto* list =
+      app.add_subcommand("list", "list the ports and probe each with AT and ATI (the default)");
+  auto* check =
+      app.add_subcommand("check", "open and initialise every configured line and report each");
   auto* add = app.add_subcommand("add", "append a modem line for PORT to the line configuration");
   add->add_option("PORT", request.port, "the modem's port")->required();
   add->add_option("--speed", request.speed, "the line's speed in bit/s");

@@ -18,9 +18,9 @@ std::vector<std::string> CandidatePorts(const std::string& dev);
 
 struct ProbeResult {
   std::string port;
-  bool answered = false;         // AT got OK
-  std::string identity;          // ATI's lines, joined with " / "
-  std::string why_not;           // when not answered: the cause
+  bool answered = false;  // AT got OK
+  std::string identity;   // ATI's lines, joined with " / "
+  std::string why_not;    // when not answered: the cause
 };
 
 struct ProbeOptions {

@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include "base/safe_text.h"
-#include "tools/log/log_format.h"
 #include "base/terminal_text.h"
+#include "tools/log/log_format.h"
 
 namespace zentrel {
 namespace {

@@ -17,16 +17,25 @@ namespace zentrel {
 namespace {
 
 std::vector<std::string> Fields(const PageRecord& r) {
-  return {std::to_string(r.id), r.started, r.attempt.program, r.attempt.user,
-          r.attempt.pin, r.attempt.names, r.attempt.line, r.attempt.message,
-          OutcomeName(r.outcome), r.reason, r.terminal,
-          r.duration_ms ? std::to_string(*r.duration_ms) : "", r.attempt.typed};
+  return {std::to_string(r.id),
+          r.started,
+          r.attempt.program,
+          r.attempt.user,
+          r.attempt.pin,
+          r.attempt.names,
+          r.attempt.line,
+          r.attempt.message,
+          OutcomeName(r.outcome),
+          r.reason,
+          r.terminal,
+          r.duration_ms ? std::to_string(*r.duration_ms) : "",
+          r.attempt.typed};
 }
 
 // The message as typed comes last, after the columns older readers know.
-const std::vector<std::string> kColumns{"id", "started", "program", "user", "pin", "names",
-                                        "line", "message", "outcome", "reason", "terminal",
-                                        "duration_ms", "typed"};
+const std::vector<std::string> kColumns{"id",       "started",     "program", "user",    "pin",
+                                        "names",    "line",        "message", "outcome", "reason",
+                                        "terminal", "duration_ms", "typed"};
 
 // One record on one line, and nothing a terminal would act on.
 std::string OneLine(const std::string& text) { return TerminalSafe(text); }
@@ -74,8 +83,8 @@ std::string AsTable(const std::vector<PageRecord>& records) {
            " (" + OneLine(r.attempt.names) + ") via " + OneLine(r.attempt.line) + "  \"" +
            OneLine(r.attempt.message) + "\"" +
            (retyped ? " (typed \"" + OneLine(r.attempt.typed) + "\")" : "") +
-           (said.empty() ? "" : "  " + OneLine(said)) + "  [" +
-           OneLine(r.attempt.program) + ", " + OneLine(r.attempt.user) + "]\n";
+           (said.empty() ? "" : "  " + OneLine(said)) + "  [" + OneLine(r.attempt.program) + ", " +
+           OneLine(r.attempt.user) + "]\n";
   }
   return out;
 }
@@ -101,7 +110,8 @@ std::string AsJson(const std::vector<PageRecord>& records) {
 
 std::optional<std::string> SinceTime(const std::string& text, std::time_t now) {
   static const std::regex kAge(R"((\d{1,6})([mhd]))");
-  static const std::regex kDate(R"((\d{4})-(\d\d)-(\d\d)(?:[ T](\d\d):(\d\d)(?::(\d\d)(\.\d+)?)?Z?)?)");
+  static const std::regex kDate(
+      R"((\d{4})-(\d\d)-(\d\d)(?:[ T](\d\d):(\d\d)(?::(\d\d)(\.\d+)?)?Z?)?)");
   std::smatch m;
   if (std::regex_match(text, m, kAge)) {
     const long unit = m[2] == "m" ? 60 : m[2] == "h" ? 3600 : 86400;

@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Lists the pages sent and tried, from the page log."};
   UseProgramConventions(app, "zentrel-log");
   app.add_option("--log", path, "the page log file")->capture_default_str();
-  app.add_option("--since", since, "from this UTC time (2026-12-07, '2026-12-07 08:30') or age (90m, 24h, 7d)");
+  app.add_option("--since", since,
+                 "from this UTC time (2026-12-07, '2026-12-07 08:30') or age (90m, 24h, 7d)");
   app.add_option("--pin", filter.pin, "only pages to this PIN");
   app.add_flag("--failed", filter.failed_only, "only pages that were not accepted");
   auto* csv_flag = app.add_flag("--csv", csv, "CSV with a header row");

@@ -21,7 +21,8 @@ template <typename Json>
 void EventLog::Write(Json&& event) {
   if (!out_.is_open()) return;
   event["ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now() - start_).count();
+                    std::chrono::steady_clock::now() - start_)
+                    .count();
   out_ << event.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
   out_.flush();
 }
@@ -34,9 +35,7 @@ void EventLog::Call(const std::string& number) {
   Write(json{{"event", "call"}, {"number", number}});
 }
 
-void EventLog::Connection(int count) {
-  Write(json{{"event", "connection"}, {"count", count}});
-}
+void EventLog::Connection(int count) { Write(json{{"event", "connection"}, {"count", count}}); }
 
 void EventLog::Rx(std::string_view bytes) {
   Write(json{{"event", "rx"}, {"hex", Hex(bytes)}, {"text", Readable(bytes)}});
@@ -55,8 +54,6 @@ void EventLog::Block(const BlockReceived& block) {
              {"end", block.end}});
 }
 
-void EventLog::Hangup(std::string_view by) {
-  Write(json{{"event", "hangup"}, {"by", by}});
-}
+void EventLog::Hangup(std::string_view by) { Write(json{{"event", "hangup"}, {"by", by}}); }
 
 }  // namespace zentrel::modemsim

@@ -41,11 +41,11 @@ std::unique_ptr<LinkEnd> MakePtyLinkEnd(const std::string& link);
 
 struct ListenOptions {
   std::string host = "127.0.0.1";
-  int port = 0;          // 0: any free port (the ready line says which)
-  std::string cert;      // with key: TLS
+  int port = 0;      // 0: any free port (the ready line says which)
+  std::string cert;  // with key: TLS
   std::string key;
-  bool handshake = true;  // false: accept TLS callers but never answer them
-  int linger_ms = 2000;   // after our shutdown, at most this long for the caller to close
+  bool handshake = true;    // false: accept TLS callers but never answer them
+  int linger_ms = 2000;     // after our shutdown, at most this long for the caller to close
   int max_connections = 0;  // > 0: the listener closes after this many (later callers are refused)
 };
 std::unique_ptr<LinkEnd> MakeTcpLinkEnd(const ListenOptions& options);

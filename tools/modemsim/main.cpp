@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <string>
 
-#include "scenario.h"
 #include "pty_port.h"
+#include "scenario.h"
 #include "server.h"
 #include "tools/program_cli.h"
 
@@ -29,10 +29,13 @@ int main(int argc, char** argv) {
   std::string listen;
   std::vector<std::string> tls;
   auto* link = app.add_option("--link", options.link, "symlink to create to the pty's slave");
-  app.add_flag("--direct", options.direct, "the terminal alone on the pty, with no modem")->needs(link);
-  auto* listen_opt = app.add_option("--listen", listen,
-                                    "serve the terminal over TCP on HOST:PORT (host 127.0.0.1 if left out; port 0: any)")
-                         ->excludes(link);
+  app.add_flag("--direct", options.direct, "the terminal alone on the pty, with no modem")
+      ->needs(link);
+  auto* listen_opt =
+      app.add_option(
+             "--listen", listen,
+             "serve the terminal over TCP on HOST:PORT (host 127.0.0.1 if left out; port 0: any)")
+          ->excludes(link);
   app.add_option("--tls", tls, "with --listen: serve TLS with this certificate (PEM) and key")
       ->expected(2)
       ->needs(listen_opt);
@@ -66,7 +69,8 @@ int main(int argc, char** argv) {
   options.scenario = *ParseScenario(scenario);
   options.listen = !listen.empty();
   if (options.listen && !ParseListenAddress(listen, &options.listen_on)) {
-    std::fprintf(stderr, "zentrel-modemsim: --listen: expected HOST:PORT, got %s\n", listen.c_str());
+    std::fprintf(stderr, "zentrel-modemsim: --listen: expected HOST:PORT, got %s\n",
+                 listen.c_str());
     return 2;
   }
   if (!options.listen && options.link.empty()) {

@@ -13,7 +13,8 @@ namespace {
 
 class PtyLinkEnd : public LinkEnd {
  public:
-  explicit PtyLinkEnd(std::string link) : link_(std::move(link)), port_(std::make_unique<PtyPort>(link_)) {}
+  explicit PtyLinkEnd(std::string link)
+      : link_(std::move(link)), port_(std::make_unique<PtyPort>(link_)) {}
   ~PtyLinkEnd() override { RemoveLink(link_, port_->slave_path()); }
 
   int PollFd() const override { return port_->master_fd(); }

@@ -20,20 +20,20 @@ enum class Scenario {
   kHangupAfterLogon,
   kErrorText,
   kSlow,
-  kCloseAfterEot,  // the log-off gets no answer: the line drops at once
-  kNoLogon,        // an encoder that takes blocks without a log-on
-  kSilent,         // answers nothing (over TLS: not even the handshake)
-  kNakOnce,        // the call's first block gets NAK, its resend is taken
-  kRsSecond,       // the call's second page is refused with RS
-  kHangupAtConnect, // CONNECT, then the line drops at once
-  kEchoNumeric,    // the stored profile echoes and gives numeric results
-  kNoDialTone,     // "NO DIAL TONE", the spelling with a space
-  kDelayed,        // the modem will not dial the number again yet
-  kConnectSuffix,  // "CONNECT 1200/ARQ/V42BIS"
-  kParity,         // everything sent has even parity in bit 7
-  kIgnoresHangup,  // neither DTR nor the +++ escape brings back commands
-  kBusyTwice,      // the run's first two calls get BUSY, the later ones are accepted
-  kDeadModem,      // the modem answers nothing, not even its echo (off, or at another speed)
+  kCloseAfterEot,    // the log-off gets no answer: the line drops at once
+  kNoLogon,          // an encoder that takes blocks without a log-on
+  kSilent,           // answers nothing (over TLS: not even the handshake)
+  kNakOnce,          // the call's first block gets NAK, its resend is taken
+  kRsSecond,         // the call's second page is refused with RS
+  kHangupAtConnect,  // CONNECT, then the line drops at once
+  kEchoNumeric,      // the stored profile echoes and gives numeric results
+  kNoDialTone,       // "NO DIAL TONE", the spelling with a space
+  kDelayed,          // the modem will not dial the number again yet
+  kConnectSuffix,    // "CONNECT 1200/ARQ/V42BIS"
+  kParity,           // everything sent has even parity in bit 7
+  kIgnoresHangup,    // neither DTR nor the +++ escape brings back commands
+  kBusyTwice,        // the run's first two calls get BUSY, the later ones are accepted
+  kDeadModem,        // the modem answers nothing, not even its echo (off, or at another speed)
 };
 
 std::optional<Scenario> ParseScenario(std::string_view name);

@@ -4,10 +4,6 @@
 // SIGINT/SIGTERM arrive through a signalfd, so they end the loop cleanly.
 #include "server.h"
 
-#include "line_session.h"
-#include "pty_port.h"
-#include "session.h"
-
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -15,6 +11,10 @@
 
 #include <cerrno>
 #include <cstdio>
+
+#include "line_session.h"
+#include "pty_port.h"
+#include "session.h"
 
 namespace zentrel::modemsim {
 namespace {
@@ -55,8 +55,8 @@ void Server::NewSession() {
     // busy-twice: each session plays busy until two calls have been dialled.
     const bool busy_now = options_.scenario == Scenario::kBusyTwice && calls_dialled_ < 2;
     const Scenario scenario = options_.scenario != Scenario::kBusyTwice ? options_.scenario
-                              : busy_now                                 ? Scenario::kBusy
-                                                                         : Scenario::kAccept;
+                              : busy_now                                ? Scenario::kBusy
+                                                                        : Scenario::kAccept;
     session_ = std::make_unique<Session>(scenario, options_.slow_wakeups);
   }
   rx_ = LinePacer(options_.bits_per_second);
@@ -179,8 +179,7 @@ bool Server::FinishEnding(Clock::time_point now) {
 }
 
 bool Server::ClientLeft() {
-  const bool stop = ending_ ? EndCall("terminal", ending_->drop_line)
-                            : EndCall("client", in_call_);
+  const bool stop = ending_ ? EndCall("terminal", ending_->drop_line) : EndCall("client", in_call_);
   if (stop) return true;
   DropLine();
   return false;

@@ -22,9 +22,9 @@
 namespace zentrel::modemsim {
 
 struct ServerOptions {
-  std::string link;         // the pty's symlink (modem or --direct)
-  bool direct = false;      // the terminal on the pty with no modem
-  bool listen = false;      // serve over TCP (TLS with listen_on.cert)
+  std::string link;     // the pty's symlink (modem or --direct)
+  bool direct = false;  // the terminal on the pty with no modem
+  bool listen = false;  // serve over TCP (TLS with listen_on.cert)
   ListenOptions listen_on;
   Scenario scenario = Scenario::kAccept;
   int connect_delay_ms = 500;
@@ -76,7 +76,7 @@ class Server {
   bool guard_told_ = false;  // the session heard of this quiet spell
   bool in_call_ = false;
   int connections_ = 0;  // TCP connections logged so far
-  bool heard_ = false;  // the caller sent something: a connect-and-close is not the one call
+  bool heard_ = false;   // the caller sent something: a connect-and-close is not the one call
   std::optional<CallEnded> ending_;
   std::optional<Clock::time_point> linger_until_;
   int signal_fd_ = -1;

@@ -21,9 +21,8 @@ constexpr const char* kDelayed = "\r\nDELAYED\r\n";
 
 // Numeric result codes, for a modem set to V0.
 constexpr std::pair<std::string_view, std::string_view> kNumeric[] = {
-    {"OK", "0"},          {"CONNECT 300", "1"}, {"CONNECT", "1"}, {"RING", "2"},
-    {"NO CARRIER", "3"},  {"ERROR", "4"},       {"CONNECT 1200", "5"},
-    {"NO DIALTONE", "6"}, {"BUSY", "7"},        {"NO ANSWER", "8"},
+    {"OK", "0"},    {"CONNECT 300", "1"},  {"CONNECT", "1"},     {"RING", "2"}, {"NO CARRIER", "3"},
+    {"ERROR", "4"}, {"CONNECT 1200", "5"}, {"NO DIALTONE", "6"}, {"BUSY", "7"}, {"NO ANSWER", "8"},
 };
 
 char WithEvenParity(char c) {
@@ -32,14 +31,12 @@ char WithEvenParity(char c) {
 }
 constexpr std::size_t kMaxLine = 256;
 
-char Upper(char c) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
+char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string DialString(std::string_view rest) {
-  while (!rest.empty() && (Upper(rest.front()) == 'T' ||
-                           Upper(rest.front()) == 'P' || rest.front() == ' ')) {
+  while (!rest.empty() &&
+         (Upper(rest.front()) == 'T' || Upper(rest.front()) == 'P' || rest.front() == ' ')) {
     rest.remove_prefix(1);
   }
   while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
@@ -75,8 +72,7 @@ CommandLine ParseCommandLine(std::string_view line) {
       ++i;
     }
     // Skip the command's argument: digits, or an S register's "=value"/"?".
-    while (i < line.size() &&
-           (IsDigit(line[i]) || line[i] == '=' || line[i] == '?')) {
+    while (i < line.size() && (IsDigit(line[i]) || line[i] == '=' || line[i] == '?')) {
       ++i;
     }
   }
@@ -120,19 +116,14 @@ Actions Session::ReceiveBytes(std::string_view bytes) {
   for (char byte : bytes) {
     switch (mode_) {
       case Mode::kCommand:
-      case Mode::kOnlineCommand:
-        FeedCommand(byte, out);
-        break;
+      case Mode::kOnlineCommand: FeedCommand(byte, out); break;
       case Mode::kDialing:
         mode_ = Mode::kCommand;
         out.push_back(SendBytes{Coded(kNoCarrier)});
         out.push_back(CallEnded{false});
         break;
-      case Mode::kOnline:
-        FeedOnline(byte, out);
-        break;
-      case Mode::kEnded:
-        break;
+      case Mode::kOnline: FeedOnline(byte, out); break;
+      case Mode::kEnded: break;
     }
   }
   return out;

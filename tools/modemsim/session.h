@@ -18,14 +18,14 @@ namespace zentrel::modemsim {
 
 // What one command line asks of the modem.
 struct CommandLine {
-  bool is_at = false;                // starts with AT (any case)
-  std::optional<bool> echo;          // E0/E1, or Z/&F (echo back on)
-  std::optional<bool> verbose;       // V0/V1, or &F (verbose)
-  bool reset = false;                // Z: back to the stored profile
-  std::optional<std::string> dial;   // ATD: the number, T/P removed
-  bool hang_up = false;              // H
-  bool go_online = false;            // O: back to the call after +++
-  bool identify = false;             // I: the modem's name before OK
+  bool is_at = false;               // starts with AT (any case)
+  std::optional<bool> echo;         // E0/E1, or Z/&F (echo back on)
+  std::optional<bool> verbose;      // V0/V1, or &F (verbose)
+  bool reset = false;               // Z: back to the stored profile
+  std::optional<std::string> dial;  // ATD: the number, T/P removed
+  bool hang_up = false;             // H
+  bool go_online = false;           // O: back to the call after +++
+  bool identify = false;            // I: the modem's name before OK
 };
 CommandLine ParseCommandLine(std::string_view line);
 

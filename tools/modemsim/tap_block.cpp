@@ -1,10 +1,10 @@
 // Checksum, block fields and log spelling of the terminal's protocol bytes.
 #include "tap_block.h"
 
+#include <cstdio>
+
 #include "tap/checksum.h"
 #include "tap/control_bytes.h"
-
-#include <cstdio>
 
 namespace zentrel::modemsim {
 
@@ -38,10 +38,7 @@ BlockFields SplitBlock(std::string_view framed) {
   return fields;
 }
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 std::string Readable(std::string_view bytes) {
   std::string out;

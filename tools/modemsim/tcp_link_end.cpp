@@ -50,7 +50,8 @@ int Listen(const ListenOptions& o, int* port) {
   const int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   const int one = 1;
   if (fd >= 0) ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  const bool ok = fd >= 0 && ::bind(fd, found->ai_addr, found->ai_addrlen) == 0 && ::listen(fd, 4) == 0;
+  const bool ok =
+      fd >= 0 && ::bind(fd, found->ai_addr, found->ai_addrlen) == 0 && ::listen(fd, 4) == 0;
   freeaddrinfo(found);
   if (!ok) {
     if (fd >= 0) ::close(fd);
@@ -199,7 +200,8 @@ bool ParseListenAddress(const std::string& text, ListenOptions* options) {
   const std::size_t colon = text.rfind(':');
   std::string host = colon == std::string::npos ? "" : text.substr(0, colon);
   const std::string port = colon == std::string::npos ? text : text.substr(colon + 1);
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
   if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
     return false;
   const int number = std::stoi(port);

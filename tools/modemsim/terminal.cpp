@@ -33,9 +33,7 @@ TapTerminal::TapTerminal(Scenario scenario, int slow_wakeups)
 void TapTerminal::Feed(char byte, Actions& out) {
   if (step_ == Step::kGone || scenario_ == Scenario::kSilent) return;
   switch (frame_) {
-    case Frame::kNone:
-      FeedOutsideFrame(byte, out);
-      return;
+    case Frame::kNone: FeedOutsideFrame(byte, out); return;
     case Frame::kLogon:
       if (byte == kCr) {
         frame_ = Frame::kNone;
@@ -73,9 +71,7 @@ void TapTerminal::Feed(char byte, Actions& out) {
 
 void TapTerminal::FeedOutsideFrame(char byte, Actions& out) {
   switch (byte) {
-    case kCr:
-      OnWake(out);
-      break;
+    case kCr: OnWake(out); break;
     case kEsc:
       frame_ = Frame::kLogon;
       frame_bytes_.clear();
@@ -84,11 +80,8 @@ void TapTerminal::FeedOutsideFrame(char byte, Actions& out) {
       frame_ = Frame::kBlock;
       frame_bytes_.assign(1, kStx);
       break;
-    case kEot:
-      frame_ = Frame::kEot;
-      break;
-    default:
-      break;  // line noise between frames
+    case kEot: frame_ = Frame::kEot; break;
+    default: break;  // line noise between frames
   }
 }
 
@@ -106,8 +99,7 @@ void TapTerminal::OnWake(Actions& out) {
 }
 
 void TapTerminal::OnLogon(Actions& out) {
-  const bool valid = frame_bytes_.starts_with("PG1") &&
-                     frame_bytes_.size() <= kMaxLogonText;
+  const bool valid = frame_bytes_.starts_with("PG1") && frame_bytes_.size() <= kMaxLogonText;
   if (!valid) {
     Send(kLogonRejected, out);
     return;
@@ -123,8 +115,7 @@ void TapTerminal::OnLogon(Actions& out) {
 void TapTerminal::OnBlock(Actions& out) {
   if (step_ != Step::kLoggedOn) return;
   const std::string expected = BlockChecksum(frame_bytes_);
-  const bool valid = checksum_bytes_.back() == kCr &&
-                     checksum_bytes_.compare(0, 3, expected) == 0;
+  const bool valid = checksum_bytes_.back() == kCr && checksum_bytes_.compare(0, 3, expected) == 0;
   const char end = frame_bytes_.back();
   BlockReceived block{"", "", checksum_bytes_.substr(0, 3), valid,
                       std::string(tap::ControlName(static_cast<unsigned char>(end)))};

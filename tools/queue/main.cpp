@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include "base/terminal_text.h"
 #include "tools/program_cli.h"
 #include "tools/queue/gateway_client.h"
 #include "tools/queue/queue_format.h"
-#include "base/terminal_text.h"
 
 namespace {
 

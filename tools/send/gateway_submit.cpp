@@ -4,8 +4,8 @@
 // comes. Whatever the gateway sends is shown through TerminalSafe.
 #include "tools/send/gateway_submit.h"
 
-#include "tools/queue/gateway_client.h"
 #include "base/terminal_text.h"
+#include "tools/queue/gateway_client.h"
 
 namespace zentrel {
 namespace {

@@ -4,11 +4,10 @@
 // session; with --worker one call for the gateway (worker.h). Exit status 0
 // when the terminal accepted every page, 1 when it did not, 2 for bad usage.
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
 #include <iostream>
 #include <stdexcept>
-
-#include <unistd.h>
 
 #include "delivery/full_tap_send.h"
 #include "delivery/interruption.h"
@@ -47,8 +46,9 @@ struct FullTapArgs {
 
 // The pages a --full-tap run sends, in the order given: each --pin with the
 // message, then each --page, then the --pages file's lines.
-std::vector<zentrel::PageOrder> Requests(const std::vector<std::string>& pins, const std::string& message,
-                                         const std::string& typed, const FullTapArgs& tap) {
+std::vector<zentrel::PageOrder> Requests(const std::vector<std::string>& pins,
+                                         const std::string& message, const std::string& typed,
+                                         const FullTapArgs& tap) {
   using namespace zentrel;
   std::vector<PageOrder> requests;
   for (const auto& pin : pins) requests.push_back({pin, message, typed});
@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
   std::string message, typed, message_file, phone;
   CLI::App app{"Sends pages to pagers through the configured line."};
   UseProgramConventions(app, "zentrel-send");
-  app.add_option("--pin", pins, "the recipient's PIN, as listed in the database (with --full-tap: repeat it)");
+  app.add_option("--pin", pins,
+                 "the recipient's PIN, as listed in the database (with --full-tap: repeat it)");
   auto* text_opt = app.add_option("--message", message, "the message text");
   auto* file_opt = app.add_option("--message-file", message_file,
                                   "a text file holding the message (at most 64 KiB)");
@@ -99,16 +100,18 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 86400));
   app.add_flag("--trace", options.trace, "write the diagnostic trace to standard error");
   auto* wake_opt = app.add_option("--wake-interval-ms", options.timer_interval_ms,
-                 "interval of the wake-up carriage returns")
-      ->capture_default_str()
-      ->check(CLI::Range(10, 60000))
-      ->group("");
-  auto* full = app.add_flag("--full-tap", tap.on, "several pages in one call, with the full TAP session");
+                                  "interval of the wake-up carriage returns")
+                       ->capture_default_str()
+                       ->check(CLI::Range(10, 60000))
+                       ->group("");
+  auto* full =
+      app.add_flag("--full-tap", tap.on, "several pages in one call, with the full TAP session");
   app.add_option("--page", tap.pages, "PIN=TEXT: one page (repeat it)")->needs(full);
   app.add_option("--pages", tap.pages_file, "a file of PIN<TAB>TEXT lines, one page each")
       ->check(CLI::ExistingFile)
       ->needs(full);
-  app.add_flag("--split", options.split, "send a long message as several numbered pages")->needs(full);
+  app.add_flag("--split", options.split, "send a long message as several numbered pages")
+      ->needs(full);
   app.add_option("--max-chars", options.max_chars, "a page's limit in characters")
       ->capture_default_str()
       ->check(CLI::Range(8, 10000))
@@ -153,7 +156,8 @@ int main(int argc, char** argv) {
     return SubmitToGateway(gateway, options, pages, stdout, stderr);
   }
   if (tap.on) {
-    if (*wake_opt) options.tap_timings.wake_interval = std::chrono::milliseconds(options.timer_interval_ms);
+    if (*wake_opt)
+      options.tap_timings.wake_interval = std::chrono::milliseconds(options.timer_interval_ms);
     return SendFullTap(options, requests, stdout, stderr);
   }
   options.pin = pins.front();

@@ -1,8 +1,9 @@
 // The CSV reader on good and bad input (each bad case names its line) and
 // the writer's quoting, checked by reading its output back.
+#include "csv.h"
+
 #include <gtest/gtest.h>
 
-#include "csv.h"
 #include "tool_error.h"
 
 namespace zentrel::dbtool {
@@ -37,7 +38,9 @@ TEST(Csv, ReadsGoodInputAndRejectsBadInputNamingTheLine) {
       {"too few", "a,b\nc\n", {}, "line 2: expected 2 fields, found 1"},
       {"too many", "a,b\nc,d,e\n", {}, "line 2: expected 2 fields, found 3"},
       {"after quoted newline", "\"x\ny\",b\nc\n", {}, "line 3: expected 2 fields, found 1"},
-      {"never closed", "a,b\nc,\"open\nd,e\n", {},
+      {"never closed",
+       "a,b\nc,\"open\nd,e\n",
+       {},
        "line 2: the quoted field opened here is never closed"},
       {"text after quote", "a,b\n\"c\"x,d\n", {}, "line 2: text after the closing quote"},
       {"stray quote", "a,b\nc\"d,e\n", {}, "line 2: a quote inside a field"},

@@ -106,8 +106,10 @@ TEST_F(DbTool, ProgramShowsControlCharactersOfTheFileEscaped) {
     std::string command;
     const char* shown;
   } rows[] = {
-      {"delete names the recipient", tool + " delete 2001 --db '" + path + "'", "\\x1b]0;owned\\x07"},
-      {"a missing file is named", tool + " list --db '" + Path("no\x1b[2J.mdb") + "'", "no\\x1b[2J.mdb"},
+      {"delete names the recipient", tool + " delete 2001 --db '" + path + "'",
+       "\\x1b]0;owned\\x07"},
+      {"a missing file is named", tool + " list --db '" + Path("no\x1b[2J.mdb") + "'",
+       "no\\x1b[2J.mdb"},
   };
   for (const auto& row : rows) {
     std::system((row.command + " > '" + Path("out.txt") + "' 2>&1").c_str());

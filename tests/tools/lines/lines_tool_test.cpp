@@ -30,8 +30,9 @@ using e2e::RunProgram;
 class LinesTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("zentrel-lines-test-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("zentrel-lines-test-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "dev" / "serial" / "by-id");
   }
@@ -63,13 +64,14 @@ TEST(CandidatePorts, OrderAndFamilies) {
   const fs::path dev = fs::temp_directory_path() / ("zentrel-ports-" + std::to_string(getpid()));
   fs::remove_all(dev);
   fs::create_directories(dev / "serial" / "by-id");
-  for (const char* name : {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "ttyprintk", "ttySX", "tty1", "null"}) {
+  for (const char* name :
+       {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "ttyprintk", "ttySX", "tty1", "null"}) {
     std::ofstream(dev / name).put('\n');
   }
   fs::create_symlink("../../ttyUSB0", dev / "serial" / "by-id" / "usb-Maker_Modem-if00");
-  const std::vector<std::string> want = {
-      (dev / "serial/by-id/usb-Maker_Modem-if00").string(), (dev / "ttyS2").string(),
-      (dev / "ttyS10").string(), (dev / "ttyACM1").string()};
+  const std::vector<std::string> want = {(dev / "serial/by-id/usb-Maker_Modem-if00").string(),
+                                         (dev / "ttyS2").string(), (dev / "ttyS10").string(),
+                                         (dev / "ttyACM1").string()};
   EXPECT_EQ(CandidatePorts(dev.string()), want);
   EXPECT_TRUE(CandidatePorts((dev / "absent").string()).empty());
   fs::remove_all(dev);
@@ -91,7 +93,8 @@ TEST_F(LinesTool, ListSaysWhatAnsweredOrWhyNot) {
   };
   const std::vector<Row> rows = {
       {(dev / "serial/by-id/usb-Evil\\x1b[2J-if00").string(), "no port"},
-      {(dev / "serial/by-id/usb-Zentrel_Sim-if00").string(), "modem answered (Zentrel emulated modem)"},
+      {(dev / "serial/by-id/usb-Zentrel_Sim-if00").string(),
+       "modem answered (Zentrel emulated modem)"},
       {(dev / "ttyS0").string(), "not a"},
       {(dev / "ttyACM0").string(), "no port"},
   };
@@ -131,7 +134,8 @@ TEST_F(LinesTool, CheckReportsEachLine) {
   };
   const std::vector<Row> rows = {
       {"modem " + Modem(), "ok    Modem on " + Modem() + ": ATZ answered OK"},
-      {"modem " + Modem("second") + " HELLO", "FAILED Modem on " + Modem("second") + ": HELLO got no answer within 1500 ms"},
+      {"modem " + Modem("second") + " HELLO",
+       "FAILED Modem on " + Modem("second") + ": HELLO got no answer within 1500 ms"},
       {"modem " + (dir_ / "absent").string(), "FAILED Modem on " + (dir_ / "absent").string()},
       {"tcp 127.0.0.1:1", "FAILED TAP over TCP to 127.0.0.1:1: the gateway cannot be reached"},
   };
@@ -184,12 +188,9 @@ TEST_F(LinesTool, AddedLinesReadBackAsGiven) {
     bool added;
   };
   const std::vector<Row> rows = {
-      {"tty USB1", "", true},
-      {"tty#2", "ATS0=0#", true},
-      {"tty3", "AT\"X\" \\ ", true},
-      {"tty4", "--not-an-option", true},
-      {"tty5", "ATZ\nATDT999", false},
-      {"tty6\nmodem", "", false},
+      {"tty USB1", "", true},          {"tty#2", "ATS0=0#", true},
+      {"tty3", "AT\"X\" \\ ", true},   {"tty4", "--not-an-option", true},
+      {"tty5", "ATZ\nATDT999", false}, {"tty6\nmodem", "", false},
   };
   std::vector<ModemLineFields> want;
   for (const Row& row : rows) {

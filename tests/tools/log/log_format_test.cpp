@@ -1,12 +1,12 @@
 // zentrel-log's output: CSV that a spreadsheet reads back field for field
 // (commas, quotes and line breaks in a message), JSON with typed fields, and
 // the --since forms it accepts and refuses.
+#include "tools/log/log_format.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-
-#include "tools/log/log_format.h"
 
 namespace zentrel {
 namespace {
@@ -15,25 +15,40 @@ std::vector<PageRecord> Records() {
   PageRecord accepted;
   accepted.id = 1;
   accepted.started = "2026-12-07T01:02:03.456Z";
-  accepted.attempt = {"zentrel-send", "ops", "1001", "Ann Lee", "5551234",
-                      "Pump 3, \"east\"\r\ncall ops", "Pump 3, \"east\"\r\ncall ops"};
+  accepted.attempt = {"zentrel-send",
+                      "ops",
+                      "1001",
+                      "Ann Lee",
+                      "5551234",
+                      "Pump 3, \"east\"\r\ncall ops",
+                      "Pump 3, \"east\"\r\ncall ops"};
   accepted.outcome = PageOutcome::kAccepted;
   accepted.terminal = "211 Page accepted";
   accepted.duration_ms = 5321;
   PageRecord interrupted;
   interrupted.id = 2;
   interrupted.started = "2026-12-07T01:03:00.000Z";
-  interrupted.attempt = {"zentrel", "ops", "1002", "", "5550000", "Grusse", "Gr\xc3\xbc\xc3\x9f" "e"};
+  interrupted.attempt = {"zentrel",
+                         "ops",
+                         "1002",
+                         "",
+                         "5550000",
+                         "Grusse",
+                         "Gr\xc3\xbc\xc3\x9f"
+                         "e"};
   return {accepted, interrupted};
 }
 
 TEST(LogFormat, CsvQuotesWhatNeedsIt) {
-  EXPECT_EQ(AsCsv(Records()),
-            "id,started,program,user,pin,names,line,message,outcome,reason,terminal,duration_ms,typed\r\n"
-            "1,2026-12-07T01:02:03.456Z,zentrel-send,ops,1001,Ann Lee,5551234,"
-            "\"Pump 3, \"\"east\"\"\r\ncall ops\",accepted,,211 Page accepted,5321,"
-            "\"Pump 3, \"\"east\"\"\r\ncall ops\"\r\n"
-            "2,2026-12-07T01:03:00.000Z,zentrel,ops,1002,,5550000,Grusse,interrupted,,,,Gr\xc3\xbc\xc3\x9f" "e\r\n");
+  EXPECT_EQ(
+      AsCsv(Records()),
+      "id,started,program,user,pin,names,line,message,outcome,reason,terminal,duration_ms,typed\r\n"
+      "1,2026-12-07T01:02:03.456Z,zentrel-send,ops,1001,Ann Lee,5551234,"
+      "\"Pump 3, \"\"east\"\"\r\ncall ops\",accepted,,211 Page accepted,5321,"
+      "\"Pump 3, \"\"east\"\"\r\ncall ops\"\r\n"
+      "2,2026-12-07T01:03:00.000Z,zentrel,ops,1002,,5550000,Grusse,interrupted,,,,"
+      "Gr\xc3\xbc\xc3\x9f"
+      "e\r\n");
 }
 
 TEST(LogFormat, JsonKeepsTypes) {
@@ -44,7 +59,10 @@ TEST(LogFormat, JsonKeepsTypes) {
   EXPECT_EQ(all[0]["message"], "Pump 3, \"east\"\r\ncall ops");
   EXPECT_EQ(all[1]["outcome"], "interrupted");
   EXPECT_EQ(all[1]["message"], "Grusse");
-  EXPECT_EQ(all[1]["typed"], "Gr\xc3\xbc\xc3\x9f" "e") << "the message as typed, beside what went";
+  EXPECT_EQ(all[1]["typed"],
+            "Gr\xc3\xbc\xc3\x9f"
+            "e")
+      << "the message as typed, beside what went";
   EXPECT_TRUE(all[1]["duration_ms"].is_null());
 }
 

@@ -31,8 +31,12 @@ TEST(SplitBlock, Fields) {
   };
   const Row rows[] = {
       {std::string("\x02\r\r\x03"), "", ""},
-      {std::string("\x02" "7\rab\r\ncd\r\x03"), "7", "ab\r\ncd"},
-      {std::string("\x02" "999\x03"), "999", ""},  // no separator
+      {std::string("\x02"
+                   "7\rab\r\ncd\r\x03"),
+       "7", "ab\r\ncd"},
+      {std::string("\x02"
+                   "999\x03"),
+       "999", ""},  // no separator
   };
   for (const Row& row : rows) {
     const BlockFields fields = SplitBlock(row.framed);

@@ -1,13 +1,13 @@
 // Line pacing with made-up times: at 300 bit/s a character takes 1/30 s, a
 // burst leaves one character time apart, an idle line starts afresh, and with
 // pacing off every byte is due at once.
+#include "line_pacer.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
-
-#include "line_pacer.h"
 
 namespace zentrel::modemsim {
 namespace {
@@ -25,11 +25,17 @@ TEST(LinePacer, DueTimes) {
   };
   const Row rows[] = {
       {"unpaced", 0, {{0, "abc"}}, {{0, "abc"}}},
-      {"300 bit/s burst", 300, {{0, "abc"}},
+      {"300 bit/s burst",
+       300,
+       {{0, "abc"}},
        {{33332, ""}, {33334, "a"}, {66667, "b"}, {99999, ""}, {100000, "c"}}},
-      {"second push queues behind the first", 300, {{0, "ab"}, {10000, "c"}},
+      {"second push queues behind the first",
+       300,
+       {{0, "ab"}, {10000, "c"}},
        {{66667, "ab"}, {99999, ""}, {100000, "c"}}},
-      {"idle line starts afresh", 1000, {{0, "a"}, {50000, "b"}},
+      {"idle line starts afresh",
+       1000,
+       {{0, "a"}, {50000, "b"}},
        {{10000, "a"}, {59999, ""}, {60000, "b"}}},
   };
   for (const Row& row : rows) {

@@ -3,12 +3,12 @@
 // when the terminal is done; and the scenarios that only make sense there
 // or that an encoder plays. Each row runs whole and cut into 1- and 3-byte
 // chunks.
+#include "line_session.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "line_session.h"
 
 namespace zentrel::modemsim {
 namespace {
@@ -31,7 +31,8 @@ std::string Play(Scenario scenario, const std::vector<std::string>& steps, std::
       continue;
     }
     const std::size_t size = chunk == 0 ? step.size() : chunk;
-    for (std::size_t i = 0; i < step.size(); i += size) collect(session.Receive(step.substr(i, size)));
+    for (std::size_t i = 0; i < step.size(); i += size)
+      collect(session.Receive(step.substr(i, size)));
   }
   return t;
 }
@@ -50,18 +51,26 @@ TEST(LineSession, TerminalAloneOnTheLine) {
     std::string transcript;
   };
   const Row rows[] = {
-      {"accept: goodbye, then the line drops with no modem text", Scenario::kAccept,
+      {"accept: goodbye, then the line drops with no modem text",
+       Scenario::kAccept,
        {"\r", kLogon, kBlockHi, kLogoff, "\r"},
        "ID=" + kLogonReply + "<ok>" + kAccepted + "115 Goodbye\r\x1b\x04\r<drop>"},
-      {"close-after-eot: no answer to the log-off", Scenario::kCloseAfterEot,
+      {"close-after-eot: no answer to the log-off",
+       Scenario::kCloseAfterEot,
        {"\r", kLogon, kBlockHi, kLogoff},
        "ID=" + kLogonReply + "<ok>" + kAccepted + "<drop>"},
-      {"no-logon: the wake-up gets the go-ahead, the block is taken", Scenario::kNoLogon,
-       {"\r", kBlockHi, kLogoff}, "\r\x1b[p\r<ok>" + kAccepted + "115 Goodbye\r\x1b\x04\r<drop>"},
+      {"no-logon: the wake-up gets the go-ahead, the block is taken",
+       Scenario::kNoLogon,
+       {"\r", kBlockHi, kLogoff},
+       "\r\x1b[p\r<ok>" + kAccepted + "115 Goodbye\r\x1b\x04\r<drop>"},
       {"silent: nothing at all", Scenario::kSilent, {"\r", "\r", kLogon, kBlockHi}, ""},
-      {"idle after the log-on: forced disconnect", Scenario::kAccept, {"\r", kLogon, kIdle},
+      {"idle after the log-on: forced disconnect",
+       Scenario::kAccept,
+       {"\r", kLogon, kIdle},
        "ID=" + kLogonReply + "\x1b\x04\r<drop>"},
-      {"nothing after the drop", Scenario::kAccept, {"\r", kLogon, kLogoff, "\r", kLogon},
+      {"nothing after the drop",
+       Scenario::kAccept,
+       {"\r", kLogon, kLogoff, "\r", kLogon},
        "ID=" + kLogonReply + "115 Goodbye\r\x1b\x04\r<drop>"},
   };
   for (const Row& row : rows) {

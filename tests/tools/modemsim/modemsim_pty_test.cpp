@@ -2,9 +2,9 @@
 // through its --link as a client would, talks to it, watches it hang up and
 // reads the events it logged. Every wait is poll() on the event with a
 // generous bound, never a fixed sleep.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -140,25 +139,33 @@ TEST(ModemSimProgram, CallsEndWithAHangupAndAreLogged) {
     std::vector<std::string> events;
   };
   const Row rows[] = {
-      {"page accepted", {},
+      {"page accepted",
+       {},
        {{"AT\r", "AT\r\r\nOK\r\n"},
         {"ATE0\r", "ATE0\r\r\nOK\r\n"},
         {"atdp 555-1234 \r", "\r\nCONNECT 300\r\n"},
         {"\r", "ID="},
         {"\x1bPG1\r", kLogonReply},
-        {std::string("\x02" "1234567\rCall home\r\x03") + "4=0\r", "211 Page accepted\r\x06\r"},
+        {std::string("\x02"
+                     "1234567\rCall home\r\x03") +
+             "4=0\r",
+         "211 Page accepted\r\x06\r"},
         {"\x04\r", "115 Goodbye\r\x1b\x04\r\r\nNO CARRIER\r\n"}},
        {kReady, R"({"event":"call","number":"555-1234"})",
         R"({"checksum":"4=0","end":"ETX","event":"block","message":"Call home","pin":"1234567","valid":true})",
         kTerminalHangup}},
-      {"busy line", {"--scenario", "busy"}, {{"ATE0DT1\r", "ATE0DT1\r\r\nBUSY\r\n"}},
+      {"busy line",
+       {"--scenario", "busy"},
+       {{"ATE0DT1\r", "ATE0DT1\r\r\nBUSY\r\n"}},
        {kReady, kCall1}},
-      {"terminal hangs up after log-on", {"--scenario", "hangup-after-logon"},
+      {"terminal hangs up after log-on",
+       {"--scenario", "hangup-after-logon"},
        {{"ATE0DT1\r", "ATE0DT1\r\r\nCONNECT 300\r\n"},
         {"\r", "ID="},
         {"\x1bPG1\r", kLogonReply + "\r\nNO CARRIER\r\n"}},
        {kReady, kCall1, kTerminalHangup}},
-      {"idle terminal", {"--idle-timeout-ms", "50"},
+      {"idle terminal",
+       {"--idle-timeout-ms", "50"},
        {{"ATE0DT1\r", "ATE0DT1\r\r\nCONNECT 300\r\n"},
         {"\r", "ID="},
         {"\x1bPG1\r", kLogonReply},
@@ -211,8 +218,8 @@ TEST(ModemSimProgram, FreshPortAfterClientLeavesAndCleanExitOnTerm) {
   // before the SIGTERM arrived.
   std::vector<std::string> events = sim.Events();
   if (events.size() == 5 && events.back() == kReady) events.pop_back();
-  EXPECT_EQ(events, (std::vector<std::string>{
-                        kReady, kCall1, R"({"by":"client","event":"hangup"})", kReady}));
+  EXPECT_EQ(events, (std::vector<std::string>{kReady, kCall1, R"({"by":"client","event":"hangup"})",
+                                              kReady}));
 }
 
 }  // namespace

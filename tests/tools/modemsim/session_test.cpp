@@ -1,12 +1,13 @@
 // The modem and terminal logic as a caller meets it: command lines, dialling,
 // each scenario's answers, split input. Every row runs whole and again cut
 // into chunks of 1, 2, 3 and 7 bytes, which must not change a single reply.
+#include "session.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "session.h"
 #include "tap/checksum.h"
 
 namespace zentrel::modemsim {
@@ -91,20 +92,34 @@ std::vector<Row> Rows() {
   const std::string kOnlineTo = kConnectPrefix + "ID=" + kLogonReply;  // after the log-on
   return {
       {"echo off after ATE0", S, {"ATE0\r", "AT\r"}, "ATE0\r\r\nOK\r\n\r\nOK\r\n", M::kCommand},
-      {"a dead modem says nothing", Scenario::kDeadModem, {"ATZ\r", "ATDT5551234\r"}, "",
+      {"a dead modem says nothing",
+       Scenario::kDeadModem,
+       {"ATZ\r", "ATDT5551234\r"},
+       "",
        M::kCommand},
-      {"ATZ turns echo back on", S, {"ATE0\r", "ATZ\r", "AT\r"},
-       "ATE0\r\r\nOK\r\n\r\nOK\r\nAT\r\r\nOK\r\n", M::kCommand},
+      {"ATZ turns echo back on",
+       S,
+       {"ATE0\r", "ATZ\r", "AT\r"},
+       "ATE0\r\r\nOK\r\n\r\nOK\r\nAT\r\r\nOK\r\n",
+       M::kCommand},
       // Echo follows the last E in the line, E alone is E0, AT&F turns it on.
-      {"echo flags", S, {"ATS0=0E0\r", "ATE1\r", "ATE\r", "at&f\r", "AT\r"},
-       "ATS0=0E0\r\r\nOK\r\n\r\nOK\r\nATE\r\r\nOK\r\n\r\nOK\r\nAT\r\r\nOK\r\n", M::kCommand},
-      {"not a command: echo only", S, {"hello\r", "A\r", "XAT\r"}, "hello\rA\rXAT\r",
+      {"echo flags",
+       S,
+       {"ATS0=0E0\r", "ATE1\r", "ATE\r", "at&f\r", "AT\r"},
+       "ATS0=0E0\r\r\nOK\r\n\r\nOK\r\nATE\r\r\nOK\r\n\r\nOK\r\nAT\r\r\nOK\r\n",
        M::kCommand},
-      {"ATH and LF ignored", S, {"ATE0\r\n", "ATH0\r\n"}, "ATE0\r\r\nOK\r\n\r\nOK\r\n",
+      {"not a command: echo only", S, {"hello\r", "A\r", "XAT\r"}, "hello\rA\rXAT\r", M::kCommand},
+      {"ATH and LF ignored",
+       S,
+       {"ATE0\r\n", "ATH0\r\n"},
+       "ATE0\r\r\nOK\r\n\r\nOK\r\n",
        M::kCommand},
       {"dialling", S, {"ATE0\r", "ATDT5551234\r"}, "ATE0\r\r\nOK\r\n", M::kDialing},
-      {"a byte aborts the dial", S, {"ATE0\r", "ATDT5551234\r", "\r", kDialDone, "AT\r"},
-       "ATE0\r\r\nOK\r\n\r\nNO CARRIER\r\n<end>\r\nOK\r\n", M::kCommand},
+      {"a byte aborts the dial",
+       S,
+       {"ATE0\r", "ATDT5551234\r", "\r", kDialDone, "AT\r"},
+       "ATE0\r\r\nOK\r\n\r\nNO CARRIER\r\n<end>\r\nOK\r\n",
+       M::kCommand},
       {"escape and ATH", S, Connected({"\r", kGuard, "+++", kGuard, "ATH\r"}),
        kConnectPrefix + "ID=\r\nOK\r\n\r\nOK\r\n<end>", M::kCommand},
       {"+++ without a silence before is data", S, Connected({"\r", "+++", kGuard, "AT\r"}),
@@ -116,12 +131,12 @@ std::vector<Row> Rows() {
       {"empty PIN and message", S, Connected({"\r", kLogon, kBlockEmpty}),
        kOnlineTo + "<ok>211 Page accepted\r\x06\r", M::kOnline},
       {"log-on with password", S, Connected({"\r", "\x1bPG1abc123\r"}), kOnlineTo, M::kOnline},
-      {"password too long", S, Connected({"\r", "\x1bPG1abcdefg\r"}),
-       kConnectPrefix + "ID=\x15\r", M::kOnline},
+      {"password too long", S, Connected({"\r", "\x1bPG1abcdefg\r"}), kConnectPrefix + "ID=\x15\r",
+       M::kOnline},
       {"wake-up repeated before log-on", S, Connected({"\r", "\r", kLogon, "\r"}),
        kConnectPrefix + "ID=ID=" + kLogonReply, M::kOnline},
-      {"block before log-on dropped", S, Connected({"\r", kBlockHi}), kConnectPrefix + "ID=",
-       M::kOnline},
+      {"block before log-on dropped", S, Connected({"\r", kBlockHi}),
+       kConnectPrefix + "ID=", M::kOnline},
       {"bad checksum", S, Connected({"\r", kLogon, kBadBlock}),
        kOnlineTo + "<bad>514 Checksum error\r\x15\r", M::kOnline},
       {"junk between frames", S, Connected({"\r", "xx" + kLogon + "\x7f", kBlockHi}),
@@ -152,12 +167,13 @@ std::vector<Row> Rows() {
        M::kOnline},
       {"rs-second: only the second page is refused", Scenario::kRsSecond,
        Connected({"\r", kLogon, kBlockHi, kBlockHi, kBlockHi}),
-       kOnlineTo + "<ok>211 Page accepted\r\x06\r<ok>Invalid Pin\r\x1e\r<ok>211 Page accepted\r\x06\r",
+       kOnlineTo +
+           "<ok>211 Page accepted\r\x06\r<ok>Invalid Pin\r\x1e\r<ok>211 Page accepted\r\x06\r",
        M::kOnline},
-      {"busy", Scenario::kBusy, Connected({"AT\r"}),
-       "ATE0\r\r\nOK\r\n\r\nBUSY\r\n<end>\r\nOK\r\n", M::kCommand},
-      {"no-answer", Scenario::kNoAnswer, Connected({}),
-       "ATE0\r\r\nOK\r\n\r\nNO ANSWER\r\n<end>", M::kCommand},
+      {"busy", Scenario::kBusy, Connected({"AT\r"}), "ATE0\r\r\nOK\r\n\r\nBUSY\r\n<end>\r\nOK\r\n",
+       M::kCommand},
+      {"no-answer", Scenario::kNoAnswer, Connected({}), "ATE0\r\r\nOK\r\n\r\nNO ANSWER\r\n<end>",
+       M::kCommand},
       {"no-dialtone", Scenario::kNoDialtone, Connected({}),
        "ATE0\r\r\nOK\r\n\r\nNO DIALTONE\r\n<end>", M::kCommand},
   };
@@ -166,8 +182,8 @@ std::vector<Row> Rows() {
 TEST(Session, PageOverBlocksIsReadWholeWithTransparencyUndone) {
   Session session(Scenario::kAccept, 2);
   std::vector<BlockReceived> blocks;
-  for (const std::string& step : Connected({"\r", kLogon, Framed("12\x1a", '\x1f'),
-                                            Framed("A3\rline\x1aM\x1aJtwo\r", '\x03')})) {
+  for (const std::string& step : Connected(
+           {"\r", kLogon, Framed("12\x1a", '\x1f'), Framed("A3\rline\x1aM\x1aJtwo\r", '\x03')})) {
     const Actions actions = step == kDialDone ? session.DialDone() : session.Receive(step);
     for (const Action& a : actions)
       if (auto* b = std::get_if<BlockReceived>(&a)) blocks.push_back(*b);
@@ -175,7 +191,9 @@ TEST(Session, PageOverBlocksIsReadWholeWithTransparencyUndone) {
   ASSERT_EQ(blocks.size(), 2u);
   EXPECT_EQ(blocks[0].end, "US");
   EXPECT_EQ(blocks[1].end, "ETX");
-  EXPECT_EQ(blocks[1].pin, "12\x01" "3");  // SUB A is 01, split over the blocks' edge
+  EXPECT_EQ(blocks[1].pin,
+            "12\x01"
+            "3");  // SUB A is 01, split over the blocks' edge
   EXPECT_EQ(blocks[1].message, "line\r\ntwo");
 }
 
