@@ -130,6 +130,7 @@ LockFile ReadLockFile(const std::string& path) {
 }
 
 std::string SystemLockFolder() {
+  if (const char* dir = std::getenv("ZENTREL_PORT_LOCK_DIR"); dir && *dir) return dir;
   struct stat st {};
   if (::stat("/run/lock", &st) == 0 && S_ISDIR(st.st_mode)) return "/run/lock";
   return "/var/lock";

@@ -14,7 +14,9 @@
 
 namespace zentrel {
 
-// The system's lock folder (/run/lock, else /var/lock).
+// The system's lock folder (/run/lock, else /var/lock). ZENTREL_PORT_LOCK_DIR
+// names another, for tests: a port's lock is where every dialer looks only
+// in the system's folder, so nothing installed sets it.
 std::string SystemLockFolder();
 
 // The lock file's path for `port` within `folder`; empty when the port's

@@ -1,6 +1,6 @@
 // The emulator rig: the process is started on the folder's link with a short
-// connect delay, its log written beside it; lines come from its standard
-// output, which the event loop reads while a wait runs.
+// connect delay (or on a local port), its log written beside it; lines come
+// from its standard output, which the event loop reads while a wait runs.
 #include "tests/app/emulator_rig.h"
 
 #include <QDir>
@@ -11,12 +11,8 @@
 
 namespace zentrel::testing {
 
-EmulatorRig::EmulatorRig(const std::string& dir)
-    : dir_(QString::fromStdString(dir)), previous_lines_(qgetenv("ZENTREL_LINES")) {
-  QFile lines(dir_ + "/lines.conf");
-  if (lines.open(QIODevice::WriteOnly)) lines.write(("modem " + dir_ + "/modem ATZ\n").toUtf8());
-  qputenv("ZENTREL_LINES", (dir_ + "/lines.conf").toUtf8());
-}
+EmulatorRig::EmulatorRig(TestFolder& folder)
+    : folder_(folder), dir_(QString::fromStdString(folder.Path())) {}
 
 EmulatorRig::~EmulatorRig() {
   if (process_.state() != QProcess::NotRunning) {
@@ -24,10 +20,6 @@ EmulatorRig::~EmulatorRig() {
     if (!process_.waitForFinished(10000)) process_.kill();
     process_.waitForFinished(10000);
   }
-  if (previous_lines_.isNull())
-    qunsetenv("ZENTREL_LINES");
-  else
-    qputenv("ZENTREL_LINES", previous_lines_);
 }
 
 bool EmulatorRig::Available() {
@@ -36,20 +28,39 @@ bool EmulatorRig::Available() {
 }
 
 bool EmulatorRig::Start(const QString& scenario, const QStringList& extra) {
-  process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  process_.start(QStringLiteral(ZENTREL_MODEMSIM),
-                 QStringList{"--link", dir_ + "/modem", "--scenario", scenario,
-                             "--connect-delay-ms", "50", "--log", dir_ + "/modemsim.log"} +
-                     extra);
-  return WaitReady();
+  return Launch(
+      QStringList{"--link", dir_ + "/modem", "--scenario", scenario, "--connect-delay-ms", "50"} +
+          extra,
+      "modem " + dir_ + "/modem ATZ");
 }
 
-bool EmulatorRig::WaitReady(int limit_ms) {
-  bool ready = false;
+bool EmulatorRig::Listen(const QString& scenario, const QStringList& extra) {
+  return Launch(QStringList{"--listen", "127.0.0.1:0", "--scenario", scenario} + extra, "tcp ");
+}
+
+// A TCP line's address is known once the emulator says where it listens.
+bool EmulatorRig::Launch(const QStringList& arguments, const QString& line) {
+  process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process_.start(QStringLiteral(ZENTREL_MODEMSIM),
+                 arguments + QStringList{"--log", dir_ + "/modemsim.log"});
+  const QString ready = ReadyLine(30000);
+  if (ready.isEmpty()) return false;
+  QFile lines(dir_ + "/lines.conf");
+  if (!lines.open(QIODevice::WriteOnly)) return false;
+  lines.write((line == "tcp " ? line + ready : line).toUtf8() + "\n");
+  folder_.SetEnv("ZENTREL_LINES", dir_ + "/lines.conf");
+  return true;
+}
+
+QString EmulatorRig::ReadyLine(int limit_ms) {
+  QString ready;
   WaitUntil(
       [&] {
-        while (!ready && process_.canReadLine()) ready = process_.readLine().startsWith("ready ");
-        return ready || process_.state() == QProcess::NotRunning;
+        while (ready.isEmpty() && process_.canReadLine()) {
+          const QString line = QString::fromUtf8(process_.readLine()).trimmed();
+          if (line.startsWith("ready ")) ready = line.mid(6);
+        }
+        return !ready.isEmpty() || process_.state() == QProcess::NotRunning;
       },
       limit_ms);
   return ready;

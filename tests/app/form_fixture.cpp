@@ -8,32 +8,41 @@
 #include <QDeadlineTimer>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
+#include "tests/support/vp_schema.h"
+
 namespace zentrel::testing {
 
-TestFolder::TestFolder()
-    : previous_(std::filesystem::current_path().string()),
-      previous_log_(qgetenv("ZENTREL_PAGE_LOG")) {
+TestFolder::TestFolder() : previous_(std::filesystem::current_path().string()) {
   std::filesystem::current_path(dir_.path().toStdString());
-  qputenv("ZENTREL_PAGE_LOG", (dir_.path() + "/pages.db").toUtf8());
+  std::filesystem::create_directory("locks");
+  SetEnv("ZENTREL_PAGE_LOG", dir_.path() + "/pages.db");
+  SetEnv("ZENTREL_PORT_LOCK_DIR", dir_.path() + "/locks");
+  SetEnv("ZENTREL_LOCK_DIR", dir_.path() + "/locks");
 }
 
 TestFolder::~TestFolder() {
   std::filesystem::current_path(previous_);
-  if (previous_log_.isNull()) {
-    qunsetenv("ZENTREL_PAGE_LOG");
-  } else {
-    qputenv("ZENTREL_PAGE_LOG", previous_log_);
+  for (auto it = saved_env_.rbegin(); it != saved_env_.rend(); ++it) {
+    if (it->second.isNull())
+      qunsetenv(it->first.constData());
+    else
+      qputenv(it->first.constData(), it->second);
   }
 }
 
+void TestFolder::SetEnv(const char* name, const QString& value) {
+  const bool saved = std::any_of(saved_env_.begin(), saved_env_.end(),
+                                 [&](const auto& e) { return e.first == name; });
+  if (!saved) saved_env_.emplace_back(name, qgetenv(name));
+  qputenv(name, value.toUtf8());
+}
+
 void TestFolder::MakeDatabase(const std::vector<Recipient>& recipients) {
-  std::string sql =
-      "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin TEXT, fname TEXT, lname TEXT, pagephone "
-      "TEXT);"
-      "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message TEXT); BEGIN;";
+  std::string sql = std::string(kVpTables) + "BEGIN;";
   for (const Recipient& r : recipients) {
     char* row =
         sqlite3_mprintf("INSERT INTO VPdata(pin, fname, lname, pagephone) VALUES(%Q, %Q, %Q, %Q);",

@@ -1,6 +1,6 @@
 // What the form and shell tests stand on: a fresh temporary folder made the
-// current directory (the program opens "vp.mdb" there, and its page log is
-// written there) with a vp.mdb written
+// current directory (the program opens "vp.mdb" there, its page log and the
+// port and line locks are kept there) with a vp.mdb written
 // through SQLite's C API; message boxes recorded instead of shown; a wait
 // that runs the event loop until a condition holds (its limit only guards
 // against a hang, nothing is timed); and a send-page form over the folder.
@@ -39,9 +39,15 @@ struct ShownBox {
 class TestFolder {
  public:
   // The folder is the current directory and holds the page log
-  // (ZENTREL_PAGE_LOG); both come back as they were when the folder goes.
+  // (ZENTREL_PAGE_LOG) and the port and line locks (ZENTREL_PORT_LOCK_DIR,
+  // ZENTREL_LOCK_DIR), so no lock a killed program left in the system's
+  // folder is seen; all come back as they were when the folder goes.
   TestFolder();
   ~TestFolder();
+  TestFolder(const TestFolder&) = delete;
+  TestFolder& operator=(const TestFolder&) = delete;
+  // Sets an environment variable until the folder goes.
+  void SetEnv(const char* name, const QString& value);
   // Writes vp.mdb with the two tables and `recipients`, in this order.
   void MakeDatabase(const std::vector<Recipient>& recipients);
   // Runs SQL on vp.mdb (to change it behind the program's back).
@@ -51,7 +57,7 @@ class TestFolder {
  private:
   QTemporaryDir dir_;
   std::string previous_;
-  QByteArray previous_log_;
+  std::vector<std::pair<QByteArray, QByteArray>> saved_env_;  // name, value before (null: unset)
 };
 
 MessageBoxFn RecordInto(std::vector<ShownBox>& boxes);

@@ -10,13 +10,10 @@
 
 #include "app/main_frame.h"
 #include "journal/page_log.h"
-#include "tests/app/emulator_rig.h"
-#include "tests/app/form_fixture.h"
+#include "tests/app/form_rig.h"
 
 namespace zentrel::testing {
 namespace {
-
-constexpr int kCallLimitMs = 20000;  // only guards against a hang
 
 class FormCallRecord;
 
@@ -34,61 +31,48 @@ struct Row {
   const char* idle_ms = "1500";  // the terminal's patience with a silent caller
 };
 
-class FormCallRecord : public ::testing::Test {
+class FormCallRecord : public FormCallTest {
  public:  // the rows' steps reach the form
-  void SetUp() override {
-    if (!EmulatorRig::Available()) GTEST_SKIP() << "no emulator built";
-  }
-  void StartForm() {
-    CZTApp::Options options;
-    options.call_timeout_ms = 2500;
-    options.hangup_grace_ms = 300;
-    options.show = false;
-    options.timer_interval_ms = 500;  // longer than the 250 ms silence that ends a read
-    options.message_box = RecordInto(boxes);
-    app = std::make_unique<CZTApp>(options);
-    ASSERT_TRUE(app->InitInstance());
-    view = app->View();
-    const int index = view->m_comboPin->findText("1234567");
-    view->m_comboPin->setCurrentIndex(index);
-    emit view->m_comboPin->activated(index);
-    view->m_editMessage->setPlainText("CALL 4411");
-  }
-  QString Status() const { return view->m_editStatus->toPlainText(); }
+  using FormCallTest::form;
   std::vector<PageRecord> Records() const {
     return PageLog(qgetenv("ZENTREL_PAGE_LOG").toStdString()).List({});
   }
-  std::string Boxes() const {
-    QStringList texts;
-    for (const ShownBox& box : boxes) texts << box.text;
-    return texts.join(" | ").toStdString();
-  }
   // The call has ended and its record is complete.
   void AwaitEnd() {
-    ASSERT_TRUE(WaitUntil([&] { return trace.Contains("Call stopped\n"); }, kCallLimitMs));
+    ASSERT_TRUE(CallStopped());
     ASSERT_TRUE(WaitUntil(
         [&] { return Records().size() == 1 && Records()[0].outcome != PageOutcome::kInterrupted; },
         kCallLimitMs));
   }
   void AwaitConnected() {
-    ASSERT_TRUE(WaitUntil([&] { return view->LogonTimer()->isActive(); })) << "the call connected";
+    ASSERT_TRUE(WaitUntil([&] { return form.view->LogonTimer()->isActive(); }))
+        << "the call connected";
   }
 
+  // Each row in a folder of its own (database, page log); its form closes
+  // before the folder goes.
   void Run(const Row& row) {
     SCOPED_TRACE(row.name);
-    TestFolder scratch;  // its own database and page log
+    TestFolder scratch;
     scratch.MakeDatabase({{"1234567", "Carl", "Dunn", row.number}});
-    EmulatorRig modem(scratch.Path());
+    EmulatorRig modem(scratch);
+    Check(row, modem);
+    form.Close();
+  }
+  void Check(const Row& row, EmulatorRig& modem) {
     ASSERT_TRUE(
         modem.Start(row.scenario, {"--idle-timeout-ms", row.idle_ms, "--slow-wakeups", "2"}));
-    boxes.clear();
-    StartForm();
+    form.boxes.clear();
+    ASSERT_TRUE(form.Start("CALL 4411", {.call_timeout_ms = 2500, .hangup_grace_ms = 300}));
+    const int index = form.view->m_comboPin->findText("1234567");
+    form.view->m_comboPin->setCurrentIndex(index);
+    emit form.view->m_comboPin->activated(index);
     trace.Clear();
-    view->m_buttonSend->click();
+    form.view->m_buttonSend->click();
     row.act(*this);
-    if (app) {
-      EXPECT_TRUE(WaitUntil([&] { return Status() == row.status; }, 5000))
-          << Status().toStdString();
+    if (form.app) {
+      EXPECT_TRUE(WaitUntil([&] { return form.Status() == row.status; }, 5000))
+          << form.Status().toStdString();
     }
     const std::vector<PageRecord> records = Records();
     ASSERT_EQ(records.size(), 1u);
@@ -99,15 +83,8 @@ class FormCallRecord : public ::testing::Test {
     EXPECT_EQ(record.attempt.typed, "CALL 4411");
     EXPECT_EQ(record.reason, row.reason);
     EXPECT_EQ(record.terminal, row.terminal);
-    EXPECT_EQ(Boxes(), row.boxes);
-    app.reset();
+    EXPECT_EQ(form.Boxes(), row.boxes);
   }
-
-  TestFolder folder;
-  TraceCapture trace;
-  std::vector<ShownBox> boxes;
-  std::unique_ptr<CZTApp> app;
-  CZTView* view = nullptr;
 };
 
 // The step of the rows where the user only waits.
@@ -140,12 +117,12 @@ TEST_F(FormCallRecord, EachEndOfTheCallIsSaidAndLoggedWithItsCause) {
 TEST_F(FormCallRecord, WhatTheUserAndTheFormDoDuringTheCallIsLogged) {
   auto close_mid_call = [](FormCallRecord& t) {
     t.AwaitConnected();
-    t.app->MainFrame()->close();
-    t.app.reset();
+    t.form.app->MainFrame()->close();
+    t.form.Close();
   };
   auto double_send = [](FormCallRecord& t) {
     t.AwaitConnected();
-    t.view->m_buttonSend->click();
+    t.form.view->m_buttonSend->click();
     t.AwaitEnd();
   };
   const Row rows[] = {

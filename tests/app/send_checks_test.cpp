@@ -12,8 +12,7 @@ namespace {
 class SendChecks : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = qgetenv("ZENTREL_LINES");
-    qputenv("ZENTREL_LINES", QByteArray::fromStdString(folder_.Path() + "/no-lines.conf"));
+    folder_.SetEnv("ZENTREL_LINES", QString::fromStdString(folder_.Path() + "/no-lines.conf"));
     folder_.MakeDatabase({{"12345678", "Long", "Pin", "5551234"},
                           {"1002", "Cr", "Phone", "555\r1"},
                           {"1003", "Ann", "Lee", "5559876"}});
@@ -23,13 +22,7 @@ class SendChecks : public ::testing::Test {
     ASSERT_TRUE(app_->InitInstance());
     view_ = app_->View();
   }
-  void TearDown() override {
-    app_.reset();
-    if (previous_.isNull())
-      qunsetenv("ZENTREL_LINES");
-    else
-      qputenv("ZENTREL_LINES", previous_);
-  }
+  void TearDown() override { app_.reset(); }
   void SendTo(const QString& pin, const QString& message) {
     boxes_.clear();
     const int index = view_->m_comboPin->findText(pin, Qt::MatchExactly);
@@ -40,7 +33,6 @@ class SendChecks : public ::testing::Test {
   }
 
   TestFolder folder_;
-  QByteArray previous_;
   std::vector<ShownBox> boxes_;
   CZTApp::Options options_;
   std::unique_ptr<CZTApp> app_;

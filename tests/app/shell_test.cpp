@@ -178,10 +178,9 @@ TEST_F(ShellTest, EachButtonRunsItsDialog) {
 }
 
 TEST_F(ShellTest, ASendWithNoTelephonyDeviceFailsTheDial) {
-  const QByteArray lines = QByteArray::fromStdString(folder.Path() + "/lines.conf");
-  QFile(QString::fromUtf8(lines)).open(QIODevice::WriteOnly);  // no devices
-  const QByteArray previous = qgetenv("ZENTREL_LINES");
-  qputenv("ZENTREL_LINES", lines);
+  const QString lines = QString::fromStdString(folder.Path() + "/lines.conf");
+  QFile(lines).open(QIODevice::WriteOnly);  // no devices
+  folder.SetEnv("ZENTREL_LINES", lines);
   Start();
   TraceCapture trace;
   app->View()->m_buttonSend->click();
@@ -189,10 +188,6 @@ TEST_F(ShellTest, ASendWithNoTelephonyDeviceFailsTheDial) {
   EXPECT_TRUE(Texts().contains("There are no telephony devices installed."))
       << Texts().join(" | ").toStdString();
   EXPECT_NE(app->View()->Tapi(), nullptr);
-  if (previous.isNull())
-    qunsetenv("ZENTREL_LINES");
-  else
-    qputenv("ZENTREL_LINES", previous);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -147,6 +148,30 @@ TEST(TtyPortLock, EveryStateOfTheLockFile) {
   ::close(slave);
   ::close(master);
   fs::remove_all(dir);
+}
+
+// Tests keep their ports' locks in their own folder (a lock a killed program
+// left in the system's folder then never refuses their port); an installed
+// program, which never sets the variable, always uses the system's folder.
+TEST(TtyPortLock, TheFolderIsTheSystemsUnlessATestNamesItsOwn) {
+  const char* before = std::getenv("ZENTREL_PORT_LOCK_DIR");
+  const std::string saved = before ? before : "";
+  const std::string system = fs::is_directory("/run/lock") ? "/run/lock" : "/var/lock";
+  const struct {
+    const char* value;  // nullptr: unset
+    std::string folder;
+  } rows[] = {{nullptr, system}, {"", system}, {"/tmp/a test's locks", "/tmp/a test's locks"}};
+  for (const auto& row : rows) {
+    if (row.value)
+      ::setenv("ZENTREL_PORT_LOCK_DIR", row.value, 1);
+    else
+      ::unsetenv("ZENTREL_PORT_LOCK_DIR");
+    EXPECT_EQ(SystemLockFolder(), row.folder) << (row.value ? row.value : "unset");
+  }
+  if (before)
+    ::setenv("ZENTREL_PORT_LOCK_DIR", saved.c_str(), 1);
+  else
+    ::unsetenv("ZENTREL_PORT_LOCK_DIR");
 }
 
 }  // namespace
