@@ -7,8 +7,6 @@
 // spreadsheets, control characters spelt out on the terminal, and
 // zentrel-db refusing rows a page could never reach. Each row checks the
 // exit status, the words and what was left.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,25 +17,15 @@
 #include <vector>
 
 #include "journal/page_log.h"
-#include "tests/e2e/process.h"
+#include "tests/e2e/scratch.h"
 
 namespace zentrel::e2e {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Args = std::vector<std::string>;
 
 constexpr bool kSanitized = ZENTREL_SANITIZED;  // an address-space limit starves the sanitizers
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // The names in /dev, to see that nothing was made beside a device.
 std::set<std::string> DevNames() {
@@ -46,23 +34,17 @@ std::set<std::string> DevNames() {
   return names;
 }
 
-class BadFiles : public ::testing::Test {
+class BadFiles : public ScratchTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-files-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    ScratchTest::SetUp();
     fs::create_directories(dir_ / "cwd");
-    ASSERT_EQ(RunProgram({ZENTREL_DB_TOOL, "demo", Path("vp.mdb")}, {}, 30s).status, 0);
+    ASSERT_TRUE(MakeDemoDb());
     // A line whose port is missing: the call fails at once, after the page
     // log was opened, and nothing is ever dialled.
-    std::ofstream(dir_ / "lines.conf") << "modem " << Path("no-such-port") << "\n";
+    Write("lines.conf", "modem " + Path("no-such-port") + "\n");
     ::mkfifo(Path("fifo").c_str(), 0600);
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // Runs `argv` in the scratch's "cwd" folder with `env` (NAME=VALUE to
   // set, -NAME to unset) and, when `limited`, under ulimit -v 1000000.
@@ -83,12 +65,10 @@ class BadFiles : public ::testing::Test {
   Finished Send(const Args& extra, const Args& env) {
     Args argv{ZENTREL_SEND, "--db", Path("vp.mdb"), "--timeout", "5"};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    Args all{"ZENTREL_LINES=" + Path("lines.conf"), "ZENTREL_LOCK_DIR=" + Path("locks")};
+    Args all{"ZENTREL_LINES=" + Path("lines.conf")};
     all.insert(all.end(), env.begin(), env.end());
     return Run(argv, all);
   }
-
-  fs::path dir_;
 };
 
 TEST_F(BadFiles, ThePageLogGoesOnlyToARegularFileOfTheUsersOwn) {

@@ -4,8 +4,6 @@
 // message cut on a character boundary and announced, a terminal that never
 // answers, and the database tool's refusals, each with its exit status and
 // the words that name the cause.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,40 +13,23 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/process.h"
+#include "tests/e2e/scratch.h"
 
 namespace zentrel::e2e {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Args = std::vector<std::string>;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class BadInput : public ::testing::Test {
+class BadInput : public ScratchTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-bad-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    ScratchTest::SetUp();
     fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
     ASSERT_EQ(Db({"demo", Path("vp.mdb")}).status, 0);
-    std::ofstream(dir_ / "lines.conf") << "modem " << Path("modem") << " ATZ\n";
+    Write("lines.conf", "modem " + Path("modem") + " ATZ\n");
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   void Sql(const std::string& sql) {
     sqlite3* db = nullptr;
@@ -71,26 +52,10 @@ class BadInput : public ::testing::Test {
   }
 
   std::unique_ptr<Process> StartModem(const Args& extra = {"--once"}) {
-    Args argv{ZENTREL_MODEMSIM,    "--link", Path("modem"), "--connect-delay-ms", "20",
-              "--idle-timeout-ms", "500",    "--log",       Path("sim.log")};
+    Args argv{"--link", Path("modem"), "--connect-delay-ms", "20", "--idle-timeout-ms", "500"};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    auto p = std::make_unique<Process>(argv);
-    EXPECT_NE(p->WaitForLine("ready ", 30s), "") << "the emulator did not start";
-    return p;
+    return StartEmulator(argv);
   }
-
-  // The emulator's events of one kind ("call", "block").
-  std::vector<nlohmann::json> Events(const std::string& kind) const {
-    std::vector<nlohmann::json> events;
-    std::ifstream in(dir_ / "sim.log");
-    for (std::string line; std::getline(in, line);) {
-      const auto event = nlohmann::json::parse(line);
-      if (event["event"] == kind) events.push_back(event);
-    }
-    return events;
-  }
-
-  fs::path dir_;
 };
 
 TEST_F(BadInput, RowsOtherProgramsWroteCrashNoReaderAndStopNoPage) {

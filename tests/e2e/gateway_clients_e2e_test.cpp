@@ -3,8 +3,6 @@
 // queue's actions (hold, release, retry, cancel) and the clients' refusals
 // are exact; with the emulated modem and the real worker, pages go out and
 // --follow reports the terminal's answer.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/process.h"
+#include "tests/e2e/scratch.h"
 
 namespace zentrel::e2e {
 namespace {
@@ -22,24 +20,18 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using nlohmann::json;
 
-class GatewayClientsEndToEnd : public ::testing::Test {
+class GatewayClientsEndToEnd : public ScratchTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-gwc-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", Path("vp.mdb")}, {}, 30s);
-    ASSERT_EQ(db.status, 0) << db.err;
-    std::ofstream(Path("lines.conf")) << "";
+    ScratchTest::SetUp();
+    ASSERT_TRUE(MakeDemoDb());
+    Write("lines.conf", "");
   }
   void TearDown() override {
     gateway_.reset();
     modem_.reset();
-    fs::remove_all(dir_);
+    ScratchTest::TearDown();
   }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::vector<std::string> Env() const {
     return {"ZENTREL_LOCK_DIR=" + Path("locks"), "ZENTREL_PAGE_LOG=" + Path("pages.db"),
             "XDG_CONFIG_HOME=" + Path("config"), "XDG_STATE_HOME=" + Path("state")};
@@ -55,11 +47,9 @@ class GatewayClientsEndToEnd : public ::testing::Test {
     ASSERT_TRUE(gateway_->WaitForErrText("listening on", 30s)) << "the gateway did not start";
   }
   void StartModem(const std::string& scenario) {
-    modem_ = std::make_unique<Process>(std::vector<std::string>{
-        ZENTREL_MODEMSIM, "--link", Path("modem"), "--scenario", scenario, "--connect-delay-ms",
-        "20", "--idle-timeout-ms", "500", "--log", Path("sim.log")});
-    ASSERT_NE(modem_->WaitForLine("ready ", 30s), "") << "the emulator did not start";
-    std::ofstream(Path("lines.conf")) << "modem " << Path("modem") << " ATZ\n";
+    modem_ = StartEmulator({"--link", Path("modem"), "--scenario", scenario, "--connect-delay-ms",
+                            "20", "--idle-timeout-ms", "500"});
+    Write("lines.conf", "modem " + Path("modem") + " ATZ\n");
   }
 
   Finished Send(const std::vector<std::string>& extra) const {
@@ -78,7 +68,6 @@ class GatewayClientsEndToEnd : public ::testing::Test {
     return json::parse(shown.out, nullptr, false);
   }
 
-  fs::path dir_;
   std::unique_ptr<Process> gateway_;
   std::unique_ptr<Process> modem_;
 };

@@ -5,9 +5,7 @@
 // another name, a refused connection; and what must end cleanly: a server
 // that never answers, one that drops the line mid-page, one that closes
 // right after the log-off, an encoder that takes the block without a log-on.
-#include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <nlohmann/json.hpp>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/process.h"
+#include "tests/e2e/scratch.h"
 
 namespace zentrel::e2e {
 namespace {
@@ -28,20 +26,12 @@ using namespace std::chrono_literals;
 
 enum class Kind { kDirect, kTcp, kTls };
 
-class LinesEndToEnd : public ::testing::Test {
+class LinesEndToEnd : public ScratchTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-lines-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", Path("vp.mdb")}, {}, 30s);
-    ASSERT_EQ(db.status, 0) << db.err;
+    ScratchTest::SetUp();
+    ASSERT_TRUE(MakeDemoDb());
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // A self-signed certificate for localhost and 127.0.0.1.
   void MakeCertificate() {
@@ -57,8 +47,7 @@ class LinesEndToEnd : public ::testing::Test {
   std::string StartTerminal(Kind kind, const std::string& scenario,
                             std::vector<std::string> options = {}) {
     fs::remove(Path("sim.log"));
-    std::vector<std::string> argv{ZENTREL_MODEMSIM,    "--scenario", scenario, "--once",
-                                  "--idle-timeout-ms", "1500",       "--log",  Path("sim.log")};
+    std::vector<std::string> argv{"--scenario", scenario, "--once", "--idle-timeout-ms", "1500"};
     argv.insert(argv.end(), options.begin(), options.end());
     if (kind == Kind::kDirect) {
       argv.insert(argv.end(), {"--link", Path("direct"), "--direct"});
@@ -66,14 +55,13 @@ class LinesEndToEnd : public ::testing::Test {
       argv.insert(argv.end(), {"--listen", "127.0.0.1:0"});
       if (kind == Kind::kTls) argv.insert(argv.end(), {"--tls", Path("cert.pem"), Path("key.pem")});
     }
-    terminal_ = std::make_unique<Process>(argv);
-    const std::string ready = terminal_->WaitForLine("ready ", 30s);
-    EXPECT_NE(ready, "") << "the emulator did not start";
+    std::string ready;
+    terminal_ = StartEmulator(argv, "sim.log", &ready);
     const std::string where = ready.substr(6);
     return kind == Kind::kDirect ? "" : where.substr(where.rfind(':') + 1);
   }
 
-  void WriteLines(const std::string& text) { std::ofstream(Path("lines.conf")) << text; }
+  void WriteLines(const std::string& text) { Write("lines.conf", text); }
 
   std::string LineFor(Kind kind, const std::string& port) const {
     switch (kind) {
@@ -93,33 +81,13 @@ class LinesEndToEnd : public ::testing::Test {
 
   int ValidBlocks() const {
     int blocks = 0;
-    std::ifstream in(Path("sim.log"));
-    for (std::string line; std::getline(in, line);) {
-      const auto e = nlohmann::json::parse(line);
-      if (e["event"] == "block" && e["valid"].get<bool>() && e["pin"] == "1001") ++blocks;
-    }
+    for (const auto& e : Events("block")) blocks += e["valid"].get<bool>() && e["pin"] == "1001";
     return blocks;
   }
+  int Connections() const { return static_cast<int>(Events("connection").size()); }
 
-  int Connections() const {
-    int connections = 0;
-    std::ifstream in(Path("sim.log"));
-    for (std::string line; std::getline(in, line);)
-      if (nlohmann::json::parse(line)["event"] == "connection") ++connections;
-    return connections;
-  }
-
-  fs::path dir_;
   std::unique_ptr<Process> terminal_;
 };
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-    lines.push_back(text.substr(start, nl - start));
-  return lines;
-}
 
 // The status lines with the wake-up's repeats dropped: an encoder that never
 // asks for the log-on keeps the wake-up timer going between the steps.

@@ -3,7 +3,6 @@
 // both spellings of no dial tone, DELAYED, CONNECT with suffixes, parity in
 // bit 7), a port held by another process, a sender interrupted or killed in
 // the middle of a call, and two senders on one modem.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,7 +13,7 @@
 #include <vector>
 
 #include "seriallink/tty_port_lock.h"
-#include "tests/e2e/process.h"
+#include "tests/e2e/scratch.h"
 
 namespace zentrel::e2e {
 namespace {
@@ -22,59 +21,34 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class ModemEndToEnd : public ::testing::Test {
+class ModemEndToEnd : public ScratchTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-modem-e2e-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 10s);
-    ASSERT_EQ(db.status, 0) << db.err;
-    WriteLines("lines.conf", "modem " + Modem() + "\n");
+    ScratchTest::SetUp();
+    ASSERT_TRUE(MakeDemoDb());
+    Write("lines.conf", "modem " + Modem() + "\n");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Modem() const { return (dir_ / "modem").string(); }
-  void WriteLines(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name) << text;
-  }
+  std::string Modem() const { return Path("modem"); }
   std::vector<std::string> Env(const std::string& lines = "lines.conf") const {
-    return {"ZENTREL_LINES=" + (dir_ / lines).string(),
-            "ZENTREL_LOCK_DIR=" + (dir_ / "queue").string()};
+    return {"ZENTREL_LINES=" + Path(lines), "ZENTREL_LOCK_DIR=" + Path("queue")};
   }
 
   std::unique_ptr<Process> StartModem(const std::string& scenario, const char* delay_ms = "50",
                                       const std::string& name = "modem") {
-    auto p = std::make_unique<Process>(std::vector<std::string>{
-        ZENTREL_MODEMSIM, "--link", (dir_ / name).string(), "--scenario", scenario, "--once",
-        "--connect-delay-ms", delay_ms, "--idle-timeout-ms", "500", "--log",
-        (dir_ / (name == "modem" ? "sim.log" : name + ".log")).string()});
-    EXPECT_NE(p->WaitForLine("ready ", 10s), "") << "the emulator did not start";
-    return p;
+    return StartEmulator({"--link", Path(name), "--scenario", scenario, "--once",
+                          "--connect-delay-ms", delay_ms, "--idle-timeout-ms", "500"},
+                         name == "modem" ? "sim.log" : name + ".log");
   }
 
   std::vector<std::string> SendArgs() const {
-    return {ZENTREL_SEND,
-            "--db",
-            (dir_ / "vp.mdb").string(),
-            "--wake-interval-ms",
-            "400",
-            "--timeout",
-            "15",
-            "--pin",
-            "1001",
-            "--message",
-            "Pump 3 down",
-            "--trace"};
+    return {ZENTREL_SEND, "--db",  Path("vp.mdb"), "--wake-interval-ms", "400",         "--timeout",
+            "15",         "--pin", "1001",         "--message",          "Pump 3 down", "--trace"};
   }
   Finished Send(const std::string& lines = "lines.conf") {
     return RunProgram(SendArgs(), Env(lines), 25s);
   }
-  std::string LockPath() const { return LockPathFor(Modem(), SystemLockFolder()); }
-
-  fs::path dir_;
+  std::string LockPath() const { return LockPathFor(Modem(), Locks()); }
 };
 
 TEST_F(ModemEndToEnd, EachModemScenario) {
@@ -123,8 +97,8 @@ TEST_F(ModemEndToEnd, AModemThatNeverAnswersItsSetUpIsPassedOver) {
     fs::remove(dir_ / "sim.log");
     auto dead = StartModem("dead-modem", "50", "silent");
     std::unique_ptr<Process> good = row.good_second_line ? StartModem("accept") : nullptr;
-    WriteLines("two.conf", "modem " + silent + " --answer-ms=300 ATZ\n" +
-                               (row.good_second_line ? "modem " + Modem() + "\n" : ""));
+    Write("two.conf", "modem " + silent + " --answer-ms=300 ATZ\n" +
+                          (row.good_second_line ? "modem " + Modem() + "\n" : ""));
     const Finished sent = Send("two.conf");
     EXPECT_EQ(sent.status, row.status) << sent.err;
     EXPECT_NE(sent.err.find(skipped), std::string::npos) << sent.err;
@@ -201,7 +175,7 @@ TEST_F(ModemEndToEnd, InterruptedOrKilledSenderLeavesTheLineUsable) {
 // Two senders with their own queues on one modem: while one has the port,
 // the other is refused with the holder's name and never talks to the modem.
 TEST_F(ModemEndToEnd, TwoSendersNeverBothTalkToTheModem) {
-  WriteLines("other.conf", "modem " + Modem() + "\n");
+  Write("other.conf", "modem " + Modem() + "\n");
   auto modem = StartModem("accept", "3000");
   Process first(SendArgs(), Env());
   ASSERT_TRUE(first.WaitForErrText("Dialing\n", 10s)) << "no dial";
@@ -228,9 +202,8 @@ TEST_F(ModemEndToEnd, TwoSendersNeverBothTalkToTheModem) {
 // modem "may still hold the telephone line"). One emulator serves every page,
 // lingering for the sender to read as it does in the demo.
 TEST_F(ModemEndToEnd, AcceptedPagesPrintNothingOnStandardError) {
-  Process modem({ZENTREL_MODEMSIM, "--link", Modem(), "--scenario", "accept", "--connect-delay-ms",
-                 "50", "--idle-timeout-ms", "500"});
-  ASSERT_NE(modem.WaitForLine("ready ", 10s), "") << "the emulator did not start";
+  auto modem = StartEmulator({"--link", Modem(), "--scenario", "accept", "--connect-delay-ms", "50",
+                              "--idle-timeout-ms", "500"});
   for (int page = 1; page <= 4; ++page) {
     const Finished sent =
         RunProgram({ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--timeout", "15", "--pin",
@@ -240,7 +213,7 @@ TEST_F(ModemEndToEnd, AcceptedPagesPrintNothingOnStandardError) {
     EXPECT_EQ(std::count(sent.err.begin(), sent.err.end(), '\n'), 0) << "page " << page << "\n"
                                                                      << sent.err;
   }
-  modem.Terminate();
+  modem->Terminate();
 }
 
 }  // namespace

@@ -2,16 +2,13 @@
 // pseudo-terminal and talks to the emulated paging terminal behind it, once
 // per terminal behaviour. Checks the exit status, the status lines in order
 // and what the terminal received (log-on, block with its checksum, log-off).
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "tests/e2e/process.h"
+#include "tests/e2e/scratch.h"
 
 namespace zentrel::e2e {
 namespace {
@@ -19,60 +16,29 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class SendEndToEnd : public ::testing::Test {
+class SendEndToEnd : public ScratchTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-e2e-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 10s);
-    ASSERT_EQ(db.status, 0) << db.err;
-    std::ofstream(dir_ / "lines.conf")
-        << "# the emulated modem\nmodem " << (dir_ / "modem").string() << " ATZ\n";
+    ScratchTest::SetUp();
+    ASSERT_TRUE(MakeDemoDb());
+    Write("lines.conf", "# the emulated modem\nmodem " + Path("modem") + " ATZ\n");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::vector<std::string> Env() const {
-    return {"ZENTREL_LINES=" + (dir_ / "lines.conf").string()};
-  }
+  std::vector<std::string> Env() const { return {"ZENTREL_LINES=" + Path("lines.conf")}; }
 
   // Starts the emulator for one call and waits until it is ready.
   std::unique_ptr<Process> StartModem(const std::string& scenario) {
-    auto p = std::make_unique<Process>(
-        std::vector<std::string>{ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(),
-                                 "--scenario", scenario, "--once", "--connect-delay-ms", "50",
-                                 "--idle-timeout-ms", "500", "--log", (dir_ / "sim.log").string()});
-    EXPECT_NE(p->WaitForLine("ready ", 10s), "") << "the emulator did not start";
-    return p;
+    return StartEmulator({"--link", Path("modem"), "--scenario", scenario, "--once",
+                          "--connect-delay-ms", "50", "--idle-timeout-ms", "500"});
   }
 
   Finished Send(const std::vector<std::string>& extra) {
-    std::vector<std::string> argv{
-        ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--wake-interval-ms", "400",
-        "--timeout",  "15"};
+    std::vector<std::string> argv{ZENTREL_SEND, "--db", Path("vp.mdb"), "--wake-interval-ms", "400",
+                                  "--timeout",  "15"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return RunProgram(argv, Env(), 20s);  // the call itself ends after 15 s
   }
-
-  std::vector<nlohmann::json> Log() const {
-    std::vector<nlohmann::json> events;
-    std::ifstream in(dir_ / "sim.log");
-    for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
-    return events;
-  }
-
-  fs::path dir_;
 };
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-    lines.push_back(text.substr(start, nl - start));
-  return lines;
-}
 
 const std::vector<std::string> kToBlock{"Preparing to send message...", "Sending Message.",
                                         "Sending Message..."};
@@ -135,7 +101,7 @@ TEST_F(SendEndToEnd, TerminalReceivesLogOnBlockAndLogOff) {
 
   std::vector<std::string> received;
   int blocks = 0;
-  for (const auto& e : Log()) {
+  for (const auto& e : Events("")) {
     if (e["event"] == "rx") received.push_back(e["text"]);
     if (e["event"] == "block") {
       ++blocks;
@@ -164,7 +130,7 @@ TEST_F(SendEndToEnd, PhoneOverrideIsDialledAsTyped) {
   ASSERT_EQ(sent.status, 0) << sent.err;
   modem->Wait(10s);
   bool dialled = false;
-  for (const auto& e : Log())
+  for (const auto& e : Events(""))
     if (e["event"] == "call") dialled = e["number"] == "9,555-0100";
   EXPECT_TRUE(dialled);
 }

@@ -4,8 +4,6 @@
 // a page through the emulator. The victim's files stay byte for byte as they
 // were; the page goes out, or the victim is told which file or folder was
 // refused and why. Runs as root, which alone can take other uids.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,22 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/process.h"
+#include "tests/e2e/scratch.h"
 
 namespace zentrel::e2e {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Args = std::vector<std::string>;
 
 constexpr int kAttacker = 64201;
 constexpr int kVictim = 64202;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
 
 Args As(int uid, Args argv) {
   const std::string id = std::to_string(uid);
@@ -39,18 +31,14 @@ Args As(int uid, Args argv) {
   return argv;
 }
 
-class SharedLine : public ::testing::Test {
+class SharedLine : public ScratchTest {
  protected:
   void SetUp() override {
     if (getuid() != 0) GTEST_SKIP() << "taking two other uids needs root";
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-shared-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    ScratchTest::SetUp();
     fs::create_directories(home_ = dir_ / "victim");
     fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-    ASSERT_EQ(RunProgram({ZENTREL_DB_TOOL, "demo", (home_ / "vp.mdb").string()}, {}, 30s).status,
-              0);
+    ASSERT_TRUE(MakeDemoDb("victim/vp.mdb"));
     std::ofstream(home_ / "lines.conf") << "modem " << (dir_ / "modem").string() << " ATZ\n";
     for (const auto& entry : fs::recursive_directory_iterator(home_)) {
       ::chown(entry.path().c_str(), kVictim, kVictim);
@@ -58,10 +46,6 @@ class SharedLine : public ::testing::Test {
     ::chown(home_.c_str(), kVictim, kVictim);
     fs::permissions(home_, fs::perms::owner_all);
   }
-  void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
-
   // A folder like /run/lock: root's, sticky, anyone may write.
   fs::path SharedFolder(const std::string& name) {
     const fs::path folder = dir_ / name;
@@ -87,10 +71,8 @@ class SharedLine : public ::testing::Test {
 
   void StartModemIfNeeded() {
     if (modem_) return;
-    modem_ = std::make_unique<Process>(Args{ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(),
-                                            "--connect-delay-ms", "20", "--idle-timeout-ms", "500",
-                                            "--log", (dir_ / "sim.log").string()});
-    ASSERT_NE(modem_->WaitForLine("ready ", 30s), "");
+    modem_ = StartEmulator(
+        {"--link", Path("modem"), "--connect-delay-ms", "20", "--idle-timeout-ms", "500"});
   }
 
   // The emulator links a fresh pty after each call; the victim may use it.
@@ -125,15 +107,9 @@ class SharedLine : public ::testing::Test {
     return RunProgram(as_victim ? As(kVictim, argv) : argv, env, 60s);
   }
 
-  int Calls() const {
-    int calls = 0;
-    std::ifstream in(dir_ / "sim.log");
-    for (std::string line; std::getline(in, line);)
-      calls += nlohmann::json::parse(line)["event"] == "call";
-    return calls;
-  }
+  int Calls() const { return static_cast<int>(Events("call").size()); }
 
-  fs::path dir_, home_;
+  fs::path home_;
   std::unique_ptr<Process> modem_;
   int calls_seen_ = 0;
 };

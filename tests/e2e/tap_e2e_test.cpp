@@ -4,8 +4,6 @@
 // one call with few descriptors, each delivered and logged; a recipients'
 // database another program keeps locked ends the send as not sent, logged;
 // a page log another program keeps locked holds no page back.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -21,7 +19,8 @@
 #include <vector>
 
 #include "delivery/line_queue.h"
-#include "tests/e2e/process.h"
+#include "seriallink/tty_port_lock.h"
+#include "tests/e2e/scratch.h"
 
 namespace zentrel::e2e {
 namespace {
@@ -29,55 +28,32 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class TapEndToEnd : public ::testing::Test {
+class TapEndToEnd : public ScratchTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-tap-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    const auto db = RunProgram({ZENTREL_DB_TOOL, "demo", (dir_ / "vp.mdb").string()}, {}, 30s);
-    ASSERT_EQ(db.status, 0) << db.err;
-    std::ofstream(dir_ / "lines.conf") << "modem " << (dir_ / "modem").string() << " ATZ\n";
+    ScratchTest::SetUp();
+    ASSERT_TRUE(MakeDemoDb());
+    Write("lines.conf", "modem " + Path("modem") + " ATZ\n");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::vector<std::string> Env() const {
-    return {"ZENTREL_LINES=" + (dir_ / "lines.conf").string(),
-            "ZENTREL_LOCK_DIR=" + (dir_ / "locks").string(),
-            "ZENTREL_PAGE_LOG=" + (dir_ / "pages.db").string()};
+    return {"ZENTREL_LINES=" + Path("lines.conf"), "ZENTREL_PAGE_LOG=" + Path("pages.db")};
   }
 
   // The emulator, serving calls one after another until the test ends.
   std::unique_ptr<Process> StartModem(const std::string& scenario) {
-    auto p = std::make_unique<Process>(
-        std::vector<std::string>{ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(),
-                                 "--scenario", scenario, "--connect-delay-ms", "20",
-                                 "--idle-timeout-ms", "500", "--log", (dir_ / "sim.log").string()});
-    EXPECT_NE(p->WaitForLine("ready ", 30s), "") << "the emulator did not start";
-    return p;
+    return StartEmulator({"--link", Path("modem"), "--scenario", scenario, "--connect-delay-ms",
+                          "20", "--idle-timeout-ms", "500"});
   }
 
   std::vector<std::string> SendArgs(const std::vector<std::string>& extra) const {
-    std::vector<std::string> argv{
-        ZENTREL_SEND, "--db", (dir_ / "vp.mdb").string(), "--wake-interval-ms", "400",
-        "--timeout",  "60"};
+    std::vector<std::string> argv{ZENTREL_SEND, "--db", Path("vp.mdb"), "--wake-interval-ms", "400",
+                                  "--timeout",  "60"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return argv;
   }
   Finished Send(const std::vector<std::string>& extra) {
     return RunProgram(SendArgs(extra), Env(), 120s);
-  }
-
-  std::vector<nlohmann::json> Events(const std::string& kind) const {
-    std::vector<nlohmann::json> events;
-    std::ifstream in(dir_ / "sim.log");
-    for (std::string line; std::getline(in, line);) {
-      auto e = nlohmann::json::parse(line);
-      if (e["event"] == kind) events.push_back(e);
-    }
-    return events;
   }
 
   // The page log's records, as zentrel-log exports them.
@@ -88,8 +64,6 @@ class TapEndToEnd : public ::testing::Test {
     EXPECT_EQ(listed.status, 0) << listed.err;
     return nlohmann::json::parse(listed.out);
   }
-
-  fs::path dir_;
 };
 
 std::size_t Count(const std::string& text, const std::string& what) {
@@ -131,10 +105,8 @@ TEST_F(TapEndToEnd, TenSendersOnOneLineEachDeliverTheirPage) {
 
 TEST_F(TapEndToEnd, KilledSenderLeavesAnInterruptedRecord) {
   // A terminal that never answers the wake-up: the call hangs until killed.
-  auto modem = std::make_unique<Process>(
-      std::vector<std::string>{ZENTREL_MODEMSIM, "--link", (dir_ / "modem").string(), "--scenario",
-                               "slow", "--slow-wakeups", "100000", "--connect-delay-ms", "20"});
-  ASSERT_NE(modem->WaitForLine("ready ", 30s), "");
+  auto modem = StartEmulator({"--link", Path("modem"), "--scenario", "slow", "--slow-wakeups",
+                              "100000", "--connect-delay-ms", "20"});
   Process sender(SendArgs({"--pin", "1001", "--message", "never finished"}), Env());
   ASSERT_NE(sender.WaitForLine("Preparing to send message...", 60s), "");
   sender.Terminate();
@@ -171,14 +143,9 @@ TEST_F(TapEndToEnd, ATurnThatNeverComesEndsTheWait) {
 TEST_F(TapEndToEnd, APortHeldByAnotherProgramIsWaitedForThenNamed) {
   auto modem = StartModem("accept");
   // The port's UUCP lock, held by this test's own (live) process.
-  const fs::path device = fs::canonical(dir_ / "modem");
-  std::string name = device.string().substr(5);  // without "/dev/"
-  std::replace(name.begin(), name.end(), '/', '_');
-  const fs::path lock =
-      fs::path(fs::exists("/run/lock") ? "/run/lock" : "/var/lock") / ("LCK.." + name);
+  const fs::path lock = LockPathFor(Path("modem"), Locks());
   {
     std::ofstream out(lock);
-    if (!out) GTEST_SKIP() << "the system's lock folder is not writable";
     char pid[16];
     std::snprintf(pid, sizeof pid, "%10d\n", static_cast<int>(getpid()));
     out << pid;

@@ -15,7 +15,7 @@
 #include "seriallink/tty_port_lock.h"
 #include "telephony/lines_config.h"
 #include "telephony/tty_lines.h"
-#include "tests/e2e/process.h"
+#include "tests/e2e/scratch.h"
 #include "tools/lines/port_probe.h"
 
 namespace zentrel {
@@ -27,24 +27,18 @@ using e2e::Finished;
 using e2e::Process;
 using e2e::RunProgram;
 
-class LinesTool : public ::testing::Test {
+class LinesTool : public e2e::ScratchTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zentrel-lines-test-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    ScratchTest::SetUp();
     fs::create_directories(dir_ / "dev" / "serial" / "by-id");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Modem(const char* name = "modem") const { return (dir_ / name).string(); }
-  std::string Conf() const { return (dir_ / "conf" / "lines.conf").string(); }
+  std::string Modem(const char* name = "modem") const { return Path(name); }
+  std::string Conf() const { return Path("conf/lines.conf"); }
   std::unique_ptr<Process> StartModem(const char* name = "modem") {
-    auto p = std::make_unique<Process>(
-        std::vector<std::string>{ZENTREL_MODEMSIM, "--link", Modem(name), "--scenario", "accept"});
-    EXPECT_NE(p->WaitForLine("ready ", 10s), "") << "the emulator did not start";
-    return p;
+    return StartEmulator({"--link", Modem(name), "--scenario", "accept"},
+                         std::string(name) + ".log");
   }
   Finished Run(std::vector<std::string> args) {
     args.insert(args.begin(), ZENTREL_LINES_TOOL);
@@ -56,8 +50,6 @@ class LinesTool : public ::testing::Test {
     text << in.rdbuf();
     return text.str();
   }
-
-  fs::path dir_;
 };
 
 TEST(CandidatePorts, OrderAndFamilies) {
