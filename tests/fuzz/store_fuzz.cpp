@@ -13,6 +13,7 @@
 #include <string>
 
 #include "store/dao.h"
+#include "tests/support/vp_schema.h"
 
 namespace {
 
@@ -30,12 +31,7 @@ const std::string& DbPath() {
     const std::string file = std::string(folder) + "/vp.mdb";
     sqlite3* db = nullptr;
     Check(sqlite3_open(file.c_str(), &db) == SQLITE_OK);
-    Check(sqlite3_exec(db,
-                       "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin TEXT, fname TEXT,"
-                       " lname TEXT, pagephone TEXT);"
-                       "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message TEXT);"
-                       "CREATE INDEX VPdata_pin ON VPdata(pin);",
-                       nullptr, nullptr, nullptr) == SQLITE_OK);
+    Check(sqlite3_exec(db, zentrel::testing::kVpSchema.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK);
     sqlite3_close(db);
     return file;
   }();

@@ -12,14 +12,9 @@
 #include <string>
 
 #include "store/dao.h"
+#include "tests/support/vp_schema.h"
 
 namespace zentrel::testing {
-
-constexpr const char* kSchema =
-    "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin TEXT, fname TEXT, lname TEXT,"
-    " pagephone TEXT);"
-    "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message TEXT);"
-    "CREATE INDEX VPdata_pin ON VPdata(pin);";
 
 // A plain SQLite connection; Exec fails the test on an error.
 class RawDb {
@@ -62,7 +57,7 @@ class ScratchDir {
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   // A file made by running `schema` (by default both tables and the index).
-  std::string MakeDb(const std::string& name = "vp.mdb", const std::string& schema = kSchema) {
+  std::string MakeDb(const std::string& name = "vp.mdb", const std::string& schema = kVpSchema) {
     RawDb(Path(name)).Exec(schema);
     return Path(name);
   }
