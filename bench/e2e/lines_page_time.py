@@ -11,84 +11,60 @@ it received to its answer). Line time on loopback is nil.
 
 Usage: lines_page_time.py BUILD_DIR [RUNS]
 """
-import json
 import os
 import statistics
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import benchlib  # noqa: E402
 
 WAKE_MS = 4000
 SILENCE_MS = 250
-
-
-def start_terminal(build, work, run, tls):
-    log = os.path.join(work, f"sim{run}.log")
-    argv = [f"{build}/tools/zentrel-modemsim", "--listen", "127.0.0.1:0", "--once", "--log", log]
-    if tls:
-        argv += ["--tls", os.path.join(work, "cert.pem"), os.path.join(work, "key.pem")]
-    sim = subprocess.Popen(argv, stdout=subprocess.PIPE, text=True)
-    ready = sim.stdout.readline()
-    if not ready.startswith("ready "):
-        raise SystemExit("the emulator did not start")
-    port = ready.strip().rsplit(":", 1)[1]
-    line = f"tls localhost:{port} ca={work}/cert.pem" if tls else f"tcp 127.0.0.1:{port}"
-    with open(os.path.join(work, "lines.conf"), "w") as conf:
-        conf.write(line + "\n")
-    return sim, log
-
-
-def send(build, work):
-    """Runs zentrel-send; returns (exit status, wall ms, its own peak RSS in kB)."""
-    env = dict(os.environ, ZENTREL_LINES=os.path.join(work, "lines.conf"))
-    start = time.monotonic()
-    child = subprocess.Popen(
-        [f"{build}/tools/zentrel-send", "--db", os.path.join(work, "vp.mdb"), "--pin", "1001",
-         "--message", "Pump 3 pressure low. Please call the plant."],
-        env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    _, status, usage = os.wait4(child.pid, 0)
-    return os.waitstatus_to_exitcode(status), (time.monotonic() - start) * 1000, usage.ru_maxrss
 
 
 def floor_ms(log):
     answers = 0
     answer_ms = 0
     last_rx = None
-    with open(log) as f:
-        for line in f:
-            e = json.loads(line)
-            if e["event"] == "rx":
-                last_rx = e["ms"]
-            elif e["event"] == "tx" and last_rx is not None:
-                answers += 1
-                answer_ms += e["ms"] - last_rx
-                last_rx = None
+    for e in benchlib.events(log, "rx", "tx"):
+        if e["event"] == "rx":
+            last_rx = e["ms"]
+        elif last_rx is not None:
+            answers += 1
+            answer_ms += e["ms"] - last_rx
+            last_rx = None
     return WAKE_MS + (answers - 1) * SILENCE_MS + answer_ms, answers
 
 
-def one_page(build, work, run, tls):
-    sim, log = start_terminal(build, work, run, tls)
-    status, elapsed, peak_kb = send(build, work)
+def one_page(scratch, run, tls):
+    argv = ["--listen", "127.0.0.1:0", "--once"]
+    if tls:
+        argv += ["--tls", scratch.path("cert.pem"), scratch.path("key.pem")]
+    sim, where, log = scratch.emulator(f"sim{run}.log", *argv)
+    port = where.rsplit(":", 1)[1]
+    scratch.lines(f"tls localhost:{port} ca={scratch.path('cert.pem')}" if tls else f"tcp 127.0.0.1:{port}")
+    sent = scratch.send("--pin", "1001", "--message", "Pump 3 pressure low. Please call the plant.")
     sim.wait(timeout=60)
-    if status != 0:
+    if sent.status != 0:
         raise SystemExit("page not sent")
     floor, answers = floor_ms(log)
-    return elapsed, floor, answers, peak_kb
+    return sent.wall_ms, floor, answers, sent.rss_kb
 
 
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     with tempfile.TemporaryDirectory() as work:
-        subprocess.run([f"{build}/tools/zentrel-db", "demo", os.path.join(work, "vp.mdb")],
-                       check=True, capture_output=True)
+        scratch = benchlib.Scratch(build, work)
+        scratch.demo_db()
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
                         "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost",
-                        "-keyout", os.path.join(work, "key.pem"),
-                        "-out", os.path.join(work, "cert.pem")], check=True, capture_output=True)
-        tcp = [one_page(build, work, r, False) for r in range(runs)]
-        tls = [one_page(build, work, runs + r, True) for r in range(runs)]
+                        "-keyout", scratch.path("key.pem"), "-out", scratch.path("cert.pem")],
+                       check=True, capture_output=True)
+        tcp = [one_page(scratch, r, False) for r in range(runs)]
+        tls = [one_page(scratch, runs + r, True) for r in range(runs)]
     elapsed = statistics.median(r[0] for r in tcp)
     floor = statistics.median(r[1] for r in tcp)
     print(f"pages over TCP: {runs}, answers per page: {tcp[0][2]}")

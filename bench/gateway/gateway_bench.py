@@ -32,18 +32,17 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import benchlib  # noqa: E402
+
 NUMBER = "5551234"
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def start_modem(build, work, index, bps):
     link = os.path.join(work, f"modem{index}")
-    log = os.path.join(work, f"modem{index}.log")
-    sim = subprocess.Popen(
-        [f"{build}/tools/zentrel-modemsim", "--link", link, "--bits-per-second", str(bps),
-         "--log", log], stdout=subprocess.PIPE, text=True)
-    if not sim.stdout.readline().startswith("ready "):
-        raise SystemExit("an emulator did not start")
+    sim, _, log = benchlib.Scratch(build, work).emulator(f"modem{index}.log", "--link", link,
+                                                         "--bits-per-second", str(bps))
     return sim, link, log
 
 
@@ -65,30 +64,11 @@ def write_lines(path, links):
     return path
 
 
-def stop(processes, timeout=60):
-    """Terminates each process still running and waits for it."""
-    for p in processes:
-        if p.poll() is None:
-            p.terminate()
-    for p in processes:
-        try:
-            p.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            p.kill()
-            p.wait()
+stop = benchlib.stop
 
 
 def make_db(build, work, pins):
-    csv = os.path.join(work, "r.csv")
-    with open(csv, "w") as f:
-        f.write("pin,fname,lname,pagephone\n")
-        for pin in pins:
-            f.write(f"{pin},On,Call {pin},{NUMBER}\n")
-    db = os.path.join(work, "vp.mdb")
-    subprocess.run([f"{build}/tools/zentrel-db", "init", db], check=True, capture_output=True)
-    subprocess.run([f"{build}/tools/zentrel-db", "import", "--db", db, csv], check=True,
-                   capture_output=True)
-    return db
+    return benchlib.Scratch(build, work).pins_db(pins, NUMBER)
 
 
 def cpu_ms(pid):
@@ -133,7 +113,7 @@ def start_gateway(build, work, lines, db, extra=("--snpp", "off"), queue=None):
     `queue` names one), once it says it listens: the process and socket."""
     sock = os.path.join(work, "gateway.sock")
     env = dict(os.environ, ZENTREL_LOCK_DIR=os.path.join(work, "locks"),
-               XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_RUNTIME_DIR=work)
+               ZENTREL_PORT_LOCK_DIR=os.path.join(work, "locks"), XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_RUNTIME_DIR=work)
     err = open(os.path.join(work, "gateway.err"), "w+")
     http = () if "--http" in extra else ("--http", "off")  # off unless the caller listens
     daemon = subprocess.Popen(
@@ -211,11 +191,9 @@ def read_logs(logs):
 
 def single_calls(build, work, db, bps, count):
     sim, link, _ = start_modem(build, work, "single", bps)
-    lines = os.path.join(work, "single.conf")
-    with open(lines, "w") as f:
-        f.write(f"modem {link} ATZ\n")
-    env = dict(os.environ, ZENTREL_LINES=lines, ZENTREL_PAGE_LOG=os.path.join(work, "pages.db"),
-               ZENTREL_LOCK_DIR=os.path.join(work, "locks"))
+    scratch = benchlib.Scratch(build, work)
+    scratch.lines(f"modem {link} ATZ", name="single.conf")
+    env = scratch.env("single.conf")
     times = []
     for i in range(count):
         start = time.monotonic()

@@ -20,67 +20,37 @@ from the emulator's log).
 Usage: line_speed.py BUILD_DIR [--runs N] [--bps-1000 N] [--pages N]
 """
 import argparse
-import json
 import os
 import statistics
-import subprocess
+import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import benchlib  # noqa: E402
+from benchlib import line_ms, row  # noqa: E402
 
 MESSAGE = "Pump 3 pressure low. Please call the plant."
 MODEM_CONNECT_MS = 500  # the emulator's default time from ATD to CONNECT
 
 
-class Rig:
-    """A scratch folder with a database, and emulator and sender launchers."""
+class Rig(benchlib.Scratch):
+    """The scratch folder with ten on-call PINs; each send is a full-TAP call."""
 
     def __init__(self, build, work):
-        self.build, self.work = build, work
-        self.db = os.path.join(work, "vp.mdb")
-        csv = os.path.join(work, "r.csv")
-        with open(csv, "w") as f:
-            f.write("pin,fname,lname,pagephone\n")
-            for i in range(10):
-                f.write(f"{2000 + i},On,Call {i},5551234\n")
-        self.tool("zentrel-db", "init", self.db)
-        self.tool("zentrel-db", "import", "--db", self.db, csv)
-        self.runs = 0
-
-    def tool(self, name, *args):
-        subprocess.run([f"{self.build}/tools/{name}", *args], check=True, capture_output=True)
+        super().__init__(build, work)
+        self.pins_db([str(2000 + i) for i in range(10)])
 
     def emulator(self, name, *args):
-        """Starts the emulator; returns (process, lines.conf line, log path)."""
-        log = os.path.join(self.work, f"{name}.log")
-        sim = subprocess.Popen([f"{self.build}/tools/zentrel-modemsim", "--log", log, *args],
-                               stdout=subprocess.PIPE, text=True)
-        ready = sim.stdout.readline().split()
-        if not ready or ready[0] != "ready":
-            raise SystemExit("the emulator did not start")
-        return sim, ready[1], log
+        return super().emulator(f"{name}.log", *args)
 
     def send(self, line, args):
         """One zentrel-send run: (wall ms, peak RSS KB); self.cpu_ms its CPU time."""
-        conf = os.path.join(self.work, "lines.conf")
-        with open(conf, "w") as f:
-            f.write(line + "\n")
-        self.runs += 1
-        env = dict(os.environ, ZENTREL_LINES=conf,
-                   ZENTREL_PAGE_LOG=os.path.join(self.work, "pages.db"),
-                   ZENTREL_LOCK_DIR=os.path.join(self.work, "locks"))
-        out = os.path.join(self.work, f"out{self.runs}")
-        with open(out, "w") as stdout, open(out + ".err", "w") as stderr:
-            start = time.monotonic()
-            child = subprocess.Popen([f"{self.build}/tools/zentrel-send", "--db", self.db,
-                                      "--full-tap", *args], env=env, stdout=stdout, stderr=stderr)
-            _, status, usage = os.wait4(child.pid, 0)
-            wall = (time.monotonic() - start) * 1000
-        self.cpu_ms = (usage.ru_utime + usage.ru_stime) * 1000
-        if os.waitstatus_to_exitcode(status) != 0:
-            with open(out) as o, open(out + ".err") as e:
-                raise SystemExit(f"not sent: {o.read()[-400:]}{e.read()[-400:]}")
-        child.returncode = 0
-        return wall, usage.ru_maxrss
+        self.lines(line)
+        sent = super().send("--full-tap", *args)
+        if sent.status != 0:
+            raise SystemExit(f"not sent: {sent.out[-400:]}{sent.err[-400:]}")
+        self.cpu_ms = sent.cpu_ms
+        return sent.wall_ms, sent.rss_kb
 
 
 def calls(log, bps=0):
@@ -91,35 +61,24 @@ def calls(log, bps=0):
     crossed the line. A connection that carried nothing (a check that the
     gateway is there) is no call."""
     found, start, logoff, count, own, answer_end = [], None, None, 0, 0.0, None
-    with open(log) as f:
-        for line in f:
-            e = json.loads(line)
-            if e["event"] == "call":
-                start, logoff, count, own, answer_end = e["ms"], None, 0, 0.0, None
-            elif e["event"] in ("rx", "tx"):
-                n = len(e["hex"]) // 2
-                count += n
-                if e["event"] == "tx":
-                    answer_end = max(answer_end or 0, e["ms"]) + line_ms(n, bps)
-                    continue
-                if answer_end is not None:
-                    own += max(0.0, e["ms"] - line_ms(n, bps) - answer_end)
-                    answer_end = None
-                if e["hex"].endswith("040d"):
-                    logoff = e["ms"]
-            elif e["event"] == "hangup" and start is not None and count > 0:
-                found.append(((logoff or e["ms"]) - start, count, own))
-                start = None
+    for e in benchlib.events(log):
+        if e["event"] == "call":
+            start, logoff, count, own, answer_end = e["ms"], None, 0, 0.0, None
+        elif e["event"] in ("rx", "tx"):
+            n = len(e["hex"]) // 2
+            count += n
+            if e["event"] == "tx":
+                answer_end = max(answer_end or 0, e["ms"]) + line_ms(n, bps)
+                continue
+            if answer_end is not None:
+                own += max(0.0, e["ms"] - line_ms(n, bps) - answer_end)
+                answer_end = None
+            if e["hex"].endswith("040d"):
+                logoff = e["ms"]
+        elif e["event"] == "hangup" and start is not None and count > 0:
+            found.append(((logoff or e["ms"]) - start, count, own))
+            start = None
     return found
-
-
-def line_ms(count, bps):
-    return count * 10 * 1000 / bps if bps else 0.0
-
-
-def row(name, got, floor, target, unit="ms"):
-    verdict = "ok" if got < target else "OVER"
-    print(f"{name:44} {got:9.1f} {unit:2} floor {floor:8.1f} {unit:2} target < {target:.1f} {verdict}")
 
 
 def tcp(rig, name, bps=0):
