@@ -31,7 +31,8 @@ const std::string& DbPath() {
     const std::string file = std::string(folder) + "/vp.mdb";
     sqlite3* db = nullptr;
     Check(sqlite3_open(file.c_str(), &db) == SQLITE_OK);
-    Check(sqlite3_exec(db, zentrel::testing::kVpSchema.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK);
+    Check(sqlite3_exec(db, zentrel::testing::kVpSchema.c_str(), nullptr, nullptr, nullptr) ==
+          SQLITE_OK);
     sqlite3_close(db);
     return file;
   }();

@@ -12,6 +12,7 @@ inline constexpr const char* kVpTables =
     "CREATE TABLE VPdata(id INTEGER PRIMARY KEY, pin TEXT, fname TEXT, lname TEXT, pagephone TEXT);"
     "CREATE TABLE stored(id INTEGER PRIMARY KEY, Message TEXT);";
 // The tables with the index on PIN.
-inline const std::string kVpSchema = std::string(kVpTables) + "CREATE INDEX VPdata_pin ON VPdata(pin);";
+inline const std::string kVpSchema =
+    std::string(kVpTables) + "CREATE INDEX VPdata_pin ON VPdata(pin);";
 
 }  // namespace zentrel::testing
