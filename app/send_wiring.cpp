@@ -10,7 +10,7 @@
 #include <QThread>
 
 #include "delivery/form_page_log.h"
-#include "journal/page_journal.h"
+#include "journal/page_log.h"
 #include "paging/message_block.h"
 #include "paging/page_check.h"
 #include "paging/page_form.h"

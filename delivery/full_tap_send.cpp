@@ -9,7 +9,7 @@
 #include "delivery/call_runner.h"
 #include "delivery/send_page.h"
 #include "delivery/tap_view.h"
-#include "journal/page_journal.h"
+#include "journal/page_log.h"
 #include "paging/page_check.h"
 #include "store/dao.h"
 #include "tap/pages.h"

@@ -11,7 +11,7 @@
 #include "delivery/call_runner.h"
 #include "delivery/console_view.h"
 #include "delivery/ui_loop.h"
-#include "journal/page_journal.h"
+#include "journal/page_log.h"
 #include "paging/message_block.h"
 #include "paging/page_check.h"
 #include "paging/reply_rules.h"

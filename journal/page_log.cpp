@@ -3,6 +3,7 @@
 // measured by the database too, from the start to the completion.
 #include "journal/page_log.h"
 
+#include <pwd.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -201,6 +202,11 @@ std::vector<PageRecord> PageLog::List(const PageFilter& filter) const {
   std::vector<PageRecord> records;
   while (select.Step()) records.push_back(ReadRecord(select));
   return records;
+}
+
+std::string CurrentUser() {
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) return pw->pw_name;
+  return std::to_string(::getuid());
 }
 
 }  // namespace zentrel

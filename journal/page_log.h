@@ -69,6 +69,10 @@ std::string PageLogTime(std::chrono::system_clock::time_point when);
 // $HOME/.local/state/zentrel/pages.db; "" (no log) when none is set.
 std::string DefaultPageLogPath();
 
+// The name of the user running the program (login name, else the uid), as
+// a record's "by".
+std::string CurrentUser();
+
 class PageLog {
  public:
   // Opens the log where journal/page_log_place.h allows it: for writing,

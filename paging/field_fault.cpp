@@ -58,11 +58,11 @@ FieldFault FirstUnfit(std::string_view text, bool space_refused) {
 }
 
 FieldFault Check(std::string_view text, bool space_refused, std::size_t longest) {
-  if (text.empty()) return {FieldFault::kEmpty};
+  if (text.empty()) return {FieldFault::kEmpty, 0, {}};
   if (FieldFault fault = FirstUnfit(text, space_refused); fault.kind != FieldFault::kNone) {
     return fault;
   }
-  if (text.size() > longest) return {FieldFault::kTooLong};
+  if (text.size() > longest) return {FieldFault::kTooLong, 0, {}};
   return {};
 }
 
