@@ -13,15 +13,19 @@ namespace zentrel {
 namespace {
 
 // The bytes the transaction spells out; every other byte is copied as it is.
-constexpr std::array<unsigned char, 12> kSpelled{0x00, 0x02, 0x03, 0x04, 0x06, 0x0A,
-                                                 0x0D, 0x15, 0x17, 0x1B, 0x1E, 0x1F};
+constexpr std::array<char, 12> kSpelled{'\0',      tap::kStx, tap::kEtx, tap::kEot,
+                                        tap::kAck, tap::kLf,  tap::kCr,  tap::kNak,
+                                        tap::kEtb, tap::kEsc, tap::kRs,  tap::kUs};
 
 }  // namespace
 
 std::string_view ControlToken(unsigned char byte) {
   static const auto tokens = [] {
     std::array<std::string, 32> t;
-    for (const unsigned char b : kSpelled) t[b] = tap::ControlToken(b);
+    for (const char c : kSpelled) {
+      const auto b = static_cast<unsigned char>(c);
+      t[b] = tap::ControlToken(b);
+    }
     return t;
   }();
   return byte < tokens.size() ? std::string_view(tokens[byte]) : std::string_view();
