@@ -2,24 +2,30 @@
 // telephony's message boxes are queued to the UI thread when they come from
 // elsewhere, so no widget is touched off it. The telephony object gets the
 // send's link behind a thin wrapper that tells the form when the call's
-// teardown has stopped the link.
+// teardown has stopped the link. A line that carries pages is chosen before
+// any link is made; its page then never meets the telephony object.
 #include "app/send_wiring.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QThread>
 
+#include "app/pages_send.h"
 #include "delivery/form_page_log.h"
 #include "journal/page_log.h"
 #include "paging/message_block.h"
 #include "paging/page_check.h"
 #include "paging/page_form.h"
+#include "paging/reply_rules.h"
 #include "paging/send_request.h"
+#include "paging/transaction_flags.h"
 #include "paging/view/ui_queue.h"
 #include "paging/view/zt_view.h"
 #include "seriallink/comm_link.h"
 #include "telephony/event_dispatch.h"
+#include "telephony/line_choice.h"
 #include "telephony/line_problems.h"
+#include "telephony/line_service.h"
 #include "telephony/message_box.h"
 #include "telephony/telephony.h"
 
@@ -105,6 +111,8 @@ SendWiring::SendWiring(CZTView& view, ShowFn show)
 SendWiring::~SendWiring() {
   view_.SetCallEnded({});
   const bool under_way = CallUnderWay();
+  pages_.reset();  // stopped: its report, if any, is not heard
+  pages_report_.reset();
   if (CTelephony* current = g_pTelephony.load()) current->UninitTelephony();
   Conclude({view_.Seen().refused, under_way, view_.Seen().hung_up_silent});
   view_.m_pTapi = nullptr;
@@ -112,13 +120,28 @@ SendWiring::~SendWiring() {
   for (Send& send : sends_) send.tapi.reset();
   sends_.clear();
   page_log_.reset();
+  if (own_driver_) SetLineDriver(std::move(previous_driver_));
   SetTelephonyMessageBox({});
   SetEventDispatcher(previous_dispatcher_);
+}
+
+void SendWiring::UseDriver(LineChoice& choice) {
+  if (choice.made) {
+    std::shared_ptr<ILineDriver> previous = SetLineDriver(std::move(choice.driver));
+    if (!own_driver_) previous_driver_ = std::move(previous);
+    own_driver_ = true;
+  } else if (own_driver_) {
+    SetLineDriver(std::move(previous_driver_));
+    own_driver_ = false;
+  }
 }
 
 int SendWiring::StartSend(const char* number, std::function<void()> call_ended) {
   const PageRequest request{view_.PinBoxText(), view_.MessageBoxText(), number};
   TakeLineProblems();  // only this call's
+  LineChoice choice = ChooseLine();
+  if (choice.carries_pages) return StartPagesSend(request, choice, std::move(call_ended));
+  UseDriver(choice);
   std::unique_ptr<EndNoticeLink> ending;
   StartedSend started =
       zentrel::StartSend(request, *page_log_, [&](CCommLink& link, CTelephony& tapi) {
@@ -142,8 +165,64 @@ int SendWiring::StartSend(const char* number, std::function<void()> call_ended) 
   return started.dialled;
 }
 
+// The same checks and record as a call's; then the page goes on its own
+// thread, and the form hears its end as a call's end.
+int SendWiring::StartPagesSend(const PageRequest& request, const LineChoice& choice,
+                               std::function<void()> call_ended) {
+  const StartedSend check = CheckSend(request);
+  if (!check.refusal.empty()) {
+    show_(check.refusal, QMessageBox::Warning);
+    return 0;
+  }
+  if (!check.notice.empty()) view_.UpdateStatus(check.notice);
+  view_.m_pCommLink = nullptr;  // no link and no telephony object: nothing to hang up
+  view_.m_pTapi = nullptr;
+  page_log_->Begin({"zentrel", CurrentUser(), request.pin, RecipientNames(view_), request.phone,
+                    std::string(MessageField(request.message)),
+                    view_.TypedMessage().toStdString()});
+  pages_.reset();  // the previous one has ended
+  pages_report_.reset();
+  pages_under_way_ = true;
+  UiQueue& ui = static_cast<QtDispatcher*>(dispatcher_.get())->Queue();
+  pages_ = std::make_unique<PagesSend>(
+      ui, choice.line, tap::OutgoingPage{request.pin, std::string(MessageField(request.message))},
+      [this](const std::string& text) { view_.UpdateStatus(text); },
+      [this, call_ended = std::move(call_ended)](const tap::PageReport& report) {
+        PagesDone(report, call_ended);
+      });
+  return 1;
+}
+
+// UI thread: the outcome goes to the status box before the form hears the
+// end, so the end sees it, as a call's last status.
+void SendWiring::PagesDone(const tap::PageReport& report, const std::function<void()>& call_ended) {
+  pages_under_way_ = false;
+  pages_report_ = std::make_unique<tap::PageReport>(report);
+  if (report.status == tap::PageStatus::kAccepted) {
+    g_bPageAccepted = 1;
+    view_.UpdateStatus(std::string(kStatusMessageSent));
+  }
+  if (call_ended) call_ended();
+}
+
 std::string SendWiring::Conclude(const FormPageLog::Seen& seen) {
-  if (sends_.empty()) return {};
+  if (pages_report_) {
+    const tap::PageReport report = *pages_report_;
+    pages_report_.reset();
+    const Outcome outcome = page_log_->Finish(
+        report.status == tap::PageStatus::kAccepted
+            ? Outcome{Delivery::kAccepted, Reason::kNone, report.terminal}
+        : report.status == tap::PageStatus::kRefused
+            ? Outcome{Delivery::kRefused, Reason::kTerminalRefused, report.terminal}
+            : Outcome{Delivery::kNotSent, Reason::kCallDropped, report.reason});
+    if (outcome.delivery == Delivery::kAccepted) return {};
+    return "Error, page not sent, " + report.reason + ".";
+  }
+  if (sends_.empty()) {
+    // Only pages on a line that carries pages so far: one cut short.
+    if (page_log_->open()) page_log_->Conclude(end_, seen);
+    return {};
+  }
   if (page_log_->open()) end_ = EndCause(*sends_.back().tapi, TakeLineProblems());
   const Outcome outcome = page_log_->Conclude(end_, seen);
   return outcome.delivery == Delivery::kNotSent ? "Error, page not sent, " + outcome.words + "."
@@ -151,6 +230,7 @@ std::string SendWiring::Conclude(const FormPageLog::Seen& seen) {
 }
 
 bool SendWiring::CallUnderWay() const {
+  if (pages_under_way_) return true;
   return !sends_.empty() && sends_.back().tapi->m_bCallInProgress.load() != 0;
 }
 

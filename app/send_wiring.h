@@ -7,7 +7,10 @@
 // under way hung up, every thread ended) before the form goes away. Each
 // dialled page is recorded in the page log, concluded when the form hears
 // its call has ended (and gets the status naming the cause back), or as
-// interrupted when the program ends the call on its way out.
+// interrupted when the program ends the call on its way out. When the line
+// chosen carries pages (a wctp line), the page goes by that line's delivery
+// on a thread of its own (pages_send.h) and ends as a call does: the form
+// hears the end, its status box gets the outcome, the record is concluded.
 #pragma once
 
 #include <QMessageBox>
@@ -20,6 +23,7 @@
 
 #include "delivery/call_end.h"
 #include "delivery/form_page_log.h"
+#include "tap/session.h"
 
 namespace zentrel {
 
@@ -27,6 +31,10 @@ class CCommLink;
 class CTelephony;
 class CZTView;
 class IEventDispatcher;
+class ILineDriver;
+class PagesSend;
+struct LineChoice;
+struct PageRequest;
 
 class SendWiring {
  public:
@@ -55,14 +63,24 @@ class SendWiring {
   class EndNoticeLink;
   // Concludes the open record; returns the status naming why the page did not go.
   std::string Conclude(const FormPageLog::Seen& seen);
+  // The line service's driver for this send: the choice's, or the default.
+  void UseDriver(LineChoice& choice);
+  int StartPagesSend(const PageRequest& request, const LineChoice& choice,
+                     std::function<void()> call_ended);
+  void PagesDone(const tap::PageReport& report, const std::function<void()>& call_ended);
 
   CZTView& view_;
   ShowFn show_;
   std::unique_ptr<IEventDispatcher> dispatcher_;
   IEventDispatcher* previous_dispatcher_ = nullptr;
   std::vector<Send> sends_;
-  std::unique_ptr<FormPageLog> page_log_;  // between the links and `view`
-  CallEndCause end_;                       // of the call concluded last
+  std::unique_ptr<FormPageLog> page_log_;          // between the links and `view`
+  CallEndCause end_;                               // of the call concluded last
+  std::unique_ptr<PagesSend> pages_;               // the latest send on a line that carries pages
+  bool pages_under_way_ = false;                   // UI thread
+  std::unique_ptr<tap::PageReport> pages_report_;  // its report, until concluded
+  bool own_driver_ = false;                        // a choice's driver is installed
+  std::shared_ptr<ILineDriver> previous_driver_;
 };
 
 }  // namespace zentrel

@@ -81,4 +81,13 @@ Outcome FormPageLog::Conclude(const CallEndCause& end, const Seen& seen) {
   return last_;
 }
 
+Outcome FormPageLog::Finish(const Outcome& outcome) {
+  if (!open_) return last_;
+  open_ = false;
+  last_ = outcome;
+  const bool answered = outcome.delivery != Delivery::kNotSent;
+  log_.Finish(Logged(outcome, answered ? outcome.words : "", ""));
+  return last_;
+}
+
 }  // namespace zentrel

@@ -41,6 +41,10 @@ class FormPageLog : public ILinkView {
   // Concludes the open record; returns its outcome, or, when no record is
   // open, that of the one concluded last. UI thread.
   Outcome Conclude(const CallEndCause& end, const Seen& seen);
+  // Concludes the open record with an outcome known as it is (a page sent
+  // on a line that carries pages: the carrier's words are the terminal's).
+  // UI thread.
+  Outcome Finish(const Outcome& outcome);
   bool open() const { return open_; }
 
  private:

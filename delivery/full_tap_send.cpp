@@ -1,5 +1,6 @@
 // The full-TAP run: look-ups and the number, the pages as they will go out,
-// their page-log records, one call in the line's turn, the report.
+// their page-log records, one call in the line's turn, the report. On a
+// chosen line that carries pages the same pages go by its delivery.
 #include "delivery/full_tap_send.h"
 
 #include <nlohmann/json.hpp>
@@ -7,12 +8,15 @@
 #include "base/terminal_text.h"
 #include "delivery/call_log.h"
 #include "delivery/call_runner.h"
+#include "delivery/pages_call.h"
 #include "delivery/send_page.h"
 #include "delivery/tap_view.h"
 #include "journal/page_log.h"
 #include "paging/page_check.h"
 #include "store/dao.h"
 #include "tap/pages.h"
+#include "telephony/line_choice.h"
+#include "telephony/line_service.h"
 
 namespace zentrel {
 namespace {
@@ -163,6 +167,18 @@ std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepar
   const std::string never = InTurn(
       options,
       [&] {
+        TakeLineProblems();  // only this attempt's
+        LineChoice choice = ChooseLine();
+        if (choice.carries_pages) {
+          for (const LineProblem& problem : choice.skipped)
+            std::fprintf(err, "zentrel-send: %s\n", problem.Text().c_str());
+          reports =
+              RunPagesCall(choice.line, p.pages, options.timeout_seconds, &records, nullptr, err);
+          return false;
+        }
+        std::shared_ptr<ILineDriver> previous;
+        const bool chosen = choice.made;
+        if (chosen) previous = SetLineDriver(std::move(choice.driver));
         UiLoop loop;
         TapView view(loop, p.pages, options.tap_timings, &records);
         // The one start of a send checks the first PIN and the number; the
@@ -177,6 +193,7 @@ std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepar
                                         : end.reason;
         reports = view.Reports(why.empty() ? "the call ended" : why);
         holder = end.line_in_use ? end.reason : "";
+        if (chosen) SetLineDriver(std::move(previous));
         return end.line_in_use;
       },
       err);

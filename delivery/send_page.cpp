@@ -1,7 +1,8 @@
 // The sender's default run: store look-up and the checks of the one start of
 // a send, then the same steps as the form's "Send Page" and the form's
 // transaction, in the line's turn, with the attempt written to the page log
-// before the call and completed after.
+// before the call and completed after. When the line chosen carries pages
+// (line_choice.h), the page goes by that line's delivery instead of a call.
 #include "delivery/send_page.h"
 
 #include <string>
@@ -10,6 +11,7 @@
 #include "delivery/call_log.h"
 #include "delivery/call_runner.h"
 #include "delivery/console_view.h"
+#include "delivery/pages_call.h"
 #include "delivery/ui_loop.h"
 #include "journal/page_log.h"
 #include "paging/message_block.h"
@@ -18,6 +20,8 @@
 #include "paging/send_request.h"
 #include "paging/transaction_flags.h"
 #include "store/dao.h"
+#include "telephony/line_choice.h"
+#include "telephony/line_service.h"
 
 namespace zentrel {
 namespace {
@@ -68,6 +72,41 @@ CallResult RunOneCall(const SendOptions& options, const PageRequest& request, st
   }
   if (result.reason.empty()) result.reason = end.reason;
   if (result.reason.empty()) result.reason = "the call ended before the terminal answered";
+  return result;
+}
+
+// The page on the chosen line that carries pages: the lines passed over
+// are said as a call says them, then its outcome as the form's words.
+CallResult RunPagesOneCall(const SendOptions& options, const LineChoice& choice, std::FILE* out,
+                           std::FILE* err) {
+  for (const LineProblem& problem : choice.skipped)
+    std::fprintf(err, "zentrel-send: %s\n", problem.Text().c_str());
+  const std::vector<tap::OutgoingPage> page{
+      {options.pin, std::string(MessageField(options.message))}};
+  const tap::PageReport report =
+      RunPagesCall(choice.line, page, options.timeout_seconds, nullptr, nullptr, err).front();
+  CallResult result;
+  result.accepted = report.status == tap::PageStatus::kAccepted;
+  result.answered = report.status == tap::PageStatus::kRefused;
+  result.terminal = report.terminal;
+  result.reason = report.reason;
+  if (result.accepted) {
+    std::fprintf(out, "%s\n", std::string(kStatusMessageSent).c_str());
+    std::fflush(out);
+  }
+  return result;
+}
+
+// One attempt in the line's turn: on the line the line service takes.
+CallResult RunAttempt(const SendOptions& options, const PageRequest& request, std::FILE* out,
+                      std::FILE* err) {
+  TakeLineProblems();  // only this attempt's
+  LineChoice choice = ChooseLine();
+  if (choice.carries_pages) return RunPagesOneCall(options, choice, out, err);
+  if (!choice.made) return RunOneCall(options, request, out, err);
+  auto previous = SetLineDriver(std::move(choice.driver));
+  CallResult result = RunOneCall(options, request, out, err);
+  SetLineDriver(std::move(previous));
   return result;
 }
 
@@ -138,7 +177,7 @@ int SendPage(const SendOptions& options, std::FILE* out, std::FILE* err) {
   const std::string never = InTurn(
       options,
       [&] {
-        result = RunOneCall(options, request, out, err);
+        result = RunAttempt(options, request, out, err);
         return result.line_in_use;
       },
       err);

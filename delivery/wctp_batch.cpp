@@ -47,7 +47,13 @@ bool NothingLeft(CURLcode code) {
          code == CURLE_SSL_CACERT_BADFILE || code == CURLE_UNSUPPORTED_PROTOCOL;
 }
 
-Post PostXml(const WctpLineFields& line, const std::string& xml, long timeout_ms) {
+// libcurl asks about once a second while a POST is under way.
+int AbortWhenStopped(void* events, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const IBatchEvents*>(events)->Stopped() ? 1 : 0;
+}
+
+Post PostXml(const WctpLineFields& line, const std::string& xml, long timeout_ms,
+             const IBatchEvents& events) {
   Post post;
   std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
   if (!curl) return {false, false, 0, "", "libcurl could not start", false};
@@ -63,6 +69,9 @@ Post PostXml(const WctpLineFields& line, const std::string& xml, long timeout_ms
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, timeout_ms);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &post.body);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, AbortWhenStopped);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &events);
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
   if (!line.ca_file.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, line.ca_file.c_str());
   const CURLcode code = curl_easy_perform(c);
   curl_slist_free_all(headers);
@@ -163,9 +172,12 @@ BatchEnd RunWctpBatch(const BatchCall& batch, const LineConfig& config, IBatchEv
       page.timestamp = UtcTimestamp();
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      const Post post =
-          PostXml(line, WctpSubmitRequest(page),
-                  std::max<long>(1, std::min<long>(left.count(), kWctpPostLimit.count() * 1000)));
+      const Post post = PostXml(
+          line, WctpSubmitRequest(page),
+          std::max<long>(1, std::min<long>(left.count(), kWctpPostLimit.count() * 1000)), events);
+      if (post.sent && !post.answered && events.Stopped())
+        return NotSent(Reason::kCallDropped,
+                       "the batch was stopped during a post: the page may have arrived");
       if (post.sent && !post.answered) {
         // It may have arrived: no outcome, so the page is marked as such.
         return NotSent(post.timed_out ? Reason::kTimeOut : Reason::kCallDropped,

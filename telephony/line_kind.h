@@ -101,6 +101,9 @@ struct LineKindOps {
   // The line held open; `ready` is what this line's check brought up, or null.
   std::unique_ptr<IOpenLine> (*open)(const LineConfig& line, const LineSettings& settings,
                                      std::shared_ptr<LineReady> ready, LineOpenFailure* failure);
+  // Its calls carry pages, not bytes (a WCTP gateway): the sender delivers
+  // them itself once the line is chosen (line_choice.h); it is never opened.
+  bool carries_pages;
 };
 
 // Every kind, in the order the unknown-kind message lists them.

@@ -191,6 +191,6 @@ std::unique_ptr<IOpenLine> Open(const LineConfig& line, const LineSettings& sett
 
 }  // namespace
 
-extern const LineKindOps kModemLineKind = {"modem", true, Parse, Name, Where, Check, Open};
+extern const LineKindOps kModemLineKind = {"modem", true, Parse, Name, Where, Check, Open, false};
 
 }  // namespace zentrel

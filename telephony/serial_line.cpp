@@ -78,6 +78,7 @@ std::unique_ptr<IOpenLine> Open(const LineConfig& line, const LineSettings& sett
 
 }  // namespace
 
-extern const LineKindOps kSerialLineKind = {"serial", false, Parse, Name, Where, Check, Open};
+extern const LineKindOps kSerialLineKind = {"serial", false, Parse, Name,
+                                            Where,    Check, Open,  false};
 
 }  // namespace zentrel

@@ -36,6 +36,7 @@ std::unique_ptr<IOpenLine> Open(const LineConfig& line, const LineSettings& sett
 
 }  // namespace
 
-extern const LineKindOps kTcpLineKind = {"tcp", false, Parse, Name, NetLineWhere, Check, Open};
+extern const LineKindOps kTcpLineKind = {"tcp",        false, Parse, Name,
+                                         NetLineWhere, Check, Open,  false};
 
 }  // namespace zentrel

@@ -91,6 +91,7 @@ std::unique_ptr<IOpenLine> Open(const LineConfig& line, const LineSettings& sett
 
 }  // namespace
 
-extern const LineKindOps kTlsLineKind = {"tls", false, Parse, Name, NetLineWhere, Check, Open};
+extern const LineKindOps kTlsLineKind = {"tls",        false, Parse, Name,
+                                         NetLineWhere, Check, Open,  false};
 
 }  // namespace zentrel

@@ -1,7 +1,9 @@
 // The wctp kind's row. The URL is taken apart by libcurl's own URL parser,
 // the one that will post to it, so the check and the post agree on the
-// host. Files are only looked at here: the security code is read when a
-// batch is posted.
+// host. The check reaches the host's port (and lets go at once: each page
+// makes its own request), so a gateway that is down is passed over for the
+// next line as a TCP line's is. Files are only looked at here: the security
+// code is read when a batch is posted.
 #include "telephony/wctp_line.h"
 
 #include <arpa/inet.h>
@@ -11,13 +13,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "seriallink/net_connect.h"
 #include "telephony/line_words.h"
 
 namespace zentrel {
 namespace {
 
 struct UrlParts {
-  std::string scheme, host;
+  std::string scheme, host, port;
 };
 
 bool SplitUrl(const std::string& url, UrlParts* parts) {
@@ -25,12 +28,15 @@ bool SplitUrl(const std::string& url, UrlParts* parts) {
   if (handle == nullptr) return false;
   char* scheme = nullptr;
   char* host = nullptr;
+  char* port = nullptr;
   const bool ok = curl_url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
                   curl_url_get(handle, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-                  curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK;
-  if (ok) *parts = {scheme, host};
+                  curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+                  curl_url_get(handle, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK;
+  if (ok) *parts = {scheme, host, port};
   curl_free(scheme);
   curl_free(host);
+  curl_free(port);
   curl_url_cleanup(handle);
   return ok;
 }
@@ -75,11 +81,37 @@ std::string Where(const LineConfig& line) { return line.As<WctpLineFields>()->ur
 std::string Name(const LineConfig& line) { return "WCTP to " + Where(line); }
 
 std::string PagesOnly(const LineConfig& line) {
-  return line.LineName() + " carries pages, not a call: only the gateway's worker sends on it";
+  return line.LineName() + " carries pages, not a call: its sender posts them";
 }
 
-LineCheck Check(const LineConfig& line, const LineSettings&) {
-  return Unusable(LineProblemKind::kOther, PagesOnly(line));
+LineProblemKind ConnectProblemKind(int error_number) {
+  switch (error_number) {
+    case ECONNREFUSED: return LineProblemKind::kRefused;
+    case ETIMEDOUT: return LineProblemKind::kNoAnswer;
+    default: return LineProblemKind::kUnreachable;
+  }
+}
+
+// Usable when its setup is sound and something listens at its host's port.
+LineCheck Check(const LineConfig& line, const LineSettings& settings) {
+  const WctpLineFields& wctp = *line.As<WctpLineFields>();
+  if (std::string why = WctpSetupProblem(wctp); !why.empty())
+    return Unusable(LineProblemKind::kOther, std::move(why));
+  UrlParts parts;
+  SplitUrl(wctp.url, &parts);  // the setup check has read it
+  std::string host = parts.host;
+  if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
+  std::string error;
+  int error_number = 0;
+  const int fd =
+      ConnectTcp(host, parts.port, settings.direct.check_timeout, -1, &error, &error_number);
+  if (fd < 0) {
+    return Unusable(ConnectProblemKind(error_number),
+                    "the WCTP gateway cannot be reached: " + error,
+                    error_number == ETIMEDOUT ? "" : error);
+  }
+  ::close(fd);
+  return {};
 }
 
 std::unique_ptr<IOpenLine> Open(const LineConfig& line, const LineSettings&,
@@ -109,6 +141,6 @@ std::string WctpSetupProblem(const WctpLineFields& line) {
   return why;
 }
 
-extern const LineKindOps kWctpLineKind = {"wctp", false, Parse, Name, Where, Check, Open};
+extern const LineKindOps kWctpLineKind = {"wctp", false, Parse, Name, Where, Check, Open, true};
 
 }  // namespace zentrel

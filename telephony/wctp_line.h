@@ -1,8 +1,8 @@
 // The wctp line kind: a line whose calls carry pages over HTTPS to a
-// carrier's WCTP gateway, not bytes. The line service passes it over (its
-// check says why), so the form's call and a direct send go on to the next
-// line; a gateway's worker given this line delivers its batch by
-// delivery/wctp_batch, after the setup check below.
+// carrier's WCTP gateway, not bytes. It is chosen as any line is (the first
+// usable one of lines.conf: its setup sound and its gateway reachable); the
+// sender that gets it (the form, zentrel-send, a gateway's worker) posts
+// its pages by delivery/wctp_batch instead of placing a call.
 // Its lines.conf line: wctp URL [sender=ID] [security-file=FILE] [ca=FILE]
 #pragma once
 
