@@ -205,6 +205,18 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   return end;
 }
 
+LineChoice ChooseLineFor(const SendOptions& options, std::FILE* err) {
+  const bool trace = options.trace;
+  TraceSink previous = SetTraceSink([err, trace](std::string_view text) {
+    if (!trace) return;
+    std::fwrite(text.data(), 1, text.size(), err);
+    std::fflush(err);
+  });
+  LineChoice choice = ChooseLine();
+  SetTraceSink(std::move(previous));
+  return choice;
+}
+
 std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt, std::FILE* err,
                    const std::string& line) {
   bool said = false;

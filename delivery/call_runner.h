@@ -14,6 +14,7 @@
 #include "delivery/ui_loop.h"
 #include "paging/send_request.h"
 #include "seriallink/link_view.h"
+#include "telephony/line_choice.h"
 
 namespace zentrel {
 
@@ -53,6 +54,10 @@ inline constexpr std::chrono::milliseconds kHangUpGrace{5000};
 // link and telephony object, the dial), for at most options.timeout_seconds.
 CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop& loop,
                   const CallView& view, std::FILE* err);
+
+// The line the line service would take (line_choice.h), its trace texts
+// shown on `err` only with options.trace, as during a call.
+LineChoice ChooseLineFor(const SendOptions& options, std::FILE* err);
 
 // Waits for the line's turn (saying "Waiting for the line..." once on `err`),
 // then runs `attempt` until it returns false (the line was not in use) or

@@ -168,7 +168,7 @@ std::vector<tap::PageReport> CallInTurn(const SendOptions& options, const Prepar
       options,
       [&] {
         TakeLineProblems();  // only this attempt's
-        LineChoice choice = ChooseLine();
+        LineChoice choice = ChooseLineFor(options, err);
         if (choice.carries_pages) {
           for (const LineProblem& problem : choice.skipped)
             std::fprintf(err, "zentrel-send: %s\n", problem.Text().c_str());

@@ -101,7 +101,7 @@ CallResult RunPagesOneCall(const SendOptions& options, const LineChoice& choice,
 CallResult RunAttempt(const SendOptions& options, const PageRequest& request, std::FILE* out,
                       std::FILE* err) {
   TakeLineProblems();  // only this attempt's
-  LineChoice choice = ChooseLine();
+  LineChoice choice = ChooseLineFor(options, err);
   if (choice.carries_pages) return RunPagesOneCall(options, choice, out, err);
   if (!choice.made) return RunOneCall(options, request, out, err);
   auto previous = SetLineDriver(std::move(choice.driver));
