@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "tests/support/vp_schema.h"
+#include "tests/store/vp_schema.h"
 
 namespace zentrel::testing {
 

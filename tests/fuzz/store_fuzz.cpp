@@ -13,7 +13,7 @@
 #include <string>
 
 #include "store/dao.h"
-#include "tests/support/vp_schema.h"
+#include "tests/store/vp_schema.h"
 
 namespace {
 
