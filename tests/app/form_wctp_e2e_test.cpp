@@ -12,7 +12,7 @@
 #include "gateway/wctp_answer.h"
 #include "gateway/wctp_request.h"
 #include "journal/page_log.h"
-#include "tests/app/form_fixture.h"
+#include "tests/app/form_rig.h"
 #include "tests/e2e/loopback_port.h"
 
 namespace zentrel::testing {
@@ -56,7 +56,10 @@ class Carrier {
   std::vector<std::string> posts_;
 };
 
-TEST(FormEndToEnd, SendPageOverAWctpLineShowsItsStepsAndTheCarriersAnswer) {
+// In the suite of the form's other pages end to end; the folder is its own.
+using FormEndToEnd = FormCallTest;
+
+TEST_F(FormEndToEnd, SendPageOverAWctpLineShowsItsStepsAndTheCarriersAnswer) {
   Carrier carrier;
   TestFolder folder;
   folder.MakeDatabase(
