@@ -16,6 +16,7 @@
 
 #include "gateway/handler.h"
 #include "gateway/http_front.h"
+#include "gateway/line_board.h"
 #include "gateway/line_calls.h"
 #include "gateway/log.h"
 #include "gateway/recipients.h"
@@ -80,6 +81,7 @@ class Loop {
         snpp_(OpenSnpp(s.snpp, handler_, r, clock)),
         server_(s.socket_path, {s.client_timeout_s, max_clients, 1 << 20}, handler_),
         calls_(s, queue, [this] { server_.PagesChanged(); }),
+        board_(queue, s.name, s.lines_heartbeat_s),
         http_(s, [this] {
           return DaemonState{
               handler_, queue_, recipients_, calls_, server_.Accepting(), clock_(), [this] {
@@ -96,6 +98,7 @@ class Loop {
       double now = clock_();
       watchdog_due_ = notify_.Watchdog(now);
       if (!stop_.stopping) calls_.Dispatch(now);
+      board_.Update(calls_.States(now), now);
       if (stop_.stopping && !calls_.Busy()) break;
       std::vector<pollfd> fds{{signals_, POLLIN, 0}, {queue_.WakeFd(), POLLIN, 0}};
       calls_.AddFds(fds);
@@ -114,6 +117,7 @@ class Loop {
       calls_.EndOverdue(now);
       if (stop_.stopping && now >= stop_.killed_at) calls_.Signal(SIGKILL);
     }
+    board_.Withdraw();
     Log("stopped");
     return 0;
   }
@@ -125,7 +129,7 @@ class Loop {
     const double upkeep = queue_.Tick(now);
     if (upkeep <= now) server_.PagesChanged();
     double next = std::min({server_.NextDeadline(), calls_.NextDeadline(), watchdog_due_, upkeep,
-                            snpp_ ? snpp_->NextDeadline() : watchdog_due_});
+                            board_.NextDue(), snpp_ ? snpp_->NextDeadline() : watchdog_due_});
     if (!stop_.stopping) {
       try {
         // Due pages wake the loop only when a line could take them; else it
@@ -186,6 +190,7 @@ class Loop {
   std::unique_ptr<SnppServer> snpp_;
   SocketServer server_;
   LineCalls calls_;
+  LineBoard board_;
   HttpFront http_;  // last: its requests under way end before the rest goes
   Stop stop_;
   ServiceNotify notify_;

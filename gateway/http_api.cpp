@@ -3,9 +3,11 @@
 // priority, split, max_chars}) queues one page per PIN, all or none, and
 // answers 202 with the ids once committed; GET /api/v1/pages (the newest
 // 100) and /api/v1/pages/ID show pages with their attempts; DELETE
-// /api/v1/pages/ID cancels one; GET /api/v1/lines tells what each line does.
+// /api/v1/pages/ID cancels one; GET /api/v1/lines tells what each line of
+// every gateway sharing the queue does.
 #include "gateway/http_reply.h"
 #include "gateway/http_routes.h"
+#include "gateway/line_board.h"
 #include "gateway/page_json.h"
 
 namespace zentrel::gateway {
@@ -73,8 +75,11 @@ void List(DaemonAccess& daemon, httplib::Response& res) {
 }
 
 void Lines(DaemonAccess& daemon, httplib::Response& res) {
-  const json lines = daemon.Run([](DaemonState& s) { return LinesJson(s.lines.States(s.now)); });
-  ReplyJson(res, 200, {{"ok", true}, {"lines", lines}});
+  const EveryLine every =
+      daemon.Run([](DaemonState& s) { return ReadEveryLine(s.queue, s.lines, s.now); });
+  json answer = {{"ok", true}, {"lines", LinesJson(every.lines)}};
+  if (!every.others_unknown.empty()) answer["others_unknown"] = every.others_unknown;
+  ReplyJson(res, 200, answer);
 }
 
 }  // namespace

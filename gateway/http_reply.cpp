@@ -46,14 +46,17 @@ int StatusOf(const nlohmann::json& answer, int ok_status) {
 nlohmann::json LinesJson(const std::vector<LineState>& lines) {
   nlohmann::json out = nlohmann::json::array();
   for (const LineState& line : lines) {
-    out.push_back({{"name", line.name},
+    out.push_back({{"gateway", line.gateway},
+                   {"name", line.name},
                    {"state", line.state},
                    {"pages", line.pages},
                    {"since", line.since},
                    {"rest_until", line.rest_until},
                    {"failures", line.failures},
                    {"calls", line.calls},
-                   {"busy_seconds", line.busy_s}});
+                   {"busy_seconds", line.busy_s},
+                   {"seen", line.seen},
+                   {"age_s", line.age_s}});
   }
   return out;
 }

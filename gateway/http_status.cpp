@@ -3,6 +3,7 @@
 // listener's thread.
 #include "gateway/http_reply.h"
 #include "gateway/http_routes.h"
+#include "gateway/line_board.h"
 #include "gateway/metrics_text.h"
 #include "gateway/status_page.h"
 #include "zentrel/build_config.h"
@@ -12,13 +13,14 @@ namespace zentrel::gateway {
 namespace {
 
 MetricsView Metrics(DaemonState& s) {
-  return MetricsView{s.now, s.queue.Stats(), s.lines.States(s.now), s.lines.Durations(), kVersion};
+  return MetricsView{s.now, s.queue.Stats(), ReadEveryLine(s.queue, s.lines, s.now).lines,
+                     s.lines.Durations(), kVersion};
 }
 
 StatusView Status(DaemonState& s) {
   StatusView view;
   view.now = s.now;
-  view.lines = s.lines.States(s.now);
+  view.lines = ReadEveryLine(s.queue, s.lines, s.now).lines;
   view.version = kVersion;
   std::vector<queue::Page> newest = s.queue.Newest(1000);
   for (auto it = newest.rbegin(); it != newest.rend(); ++it) {

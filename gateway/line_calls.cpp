@@ -241,6 +241,7 @@ std::vector<LineState> LineCalls::States(double now) const {
   std::vector<LineState> states;
   for (const Slot& slot : slots_) {
     LineState state;
+    state.gateway = settings_.name;
     state.name = slot.line ? slot.line->LineName() : slot.call ? slot.call->line_name : "";
     state.state = !slot.line              ? "dropped"
                   : slot.call             ? "in a call"

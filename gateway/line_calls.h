@@ -22,8 +22,10 @@
 
 namespace zentrel::gateway {
 
-// What a line is doing, for the HTTP status page and API.
+// What a line is doing, for the HTTP status page and API: this gateway's
+// lines as they are, another gateway's as it last wrote them.
 struct LineState {
+  std::string gateway;  // whose line
   std::string name;
   std::string state;                 // "idle", "in a call", "resting", "dropped"
   std::vector<queue::PageId> pages;  // the call's
@@ -32,6 +34,8 @@ struct LineState {
   int failures = 0;   // calls in a row that found the line unusable
   long calls = 0;     // calls started since the daemon started
   double busy_s = 0;  // seconds in calls since the daemon started
+  bool seen = true;   // false: its gateway stopped writing (killed, cut off)
+  double age_s = 0;   // since its gateway last wrote it
 };
 
 // How long calls took, for the metrics' histogram: calls per bucket (at
@@ -67,6 +71,7 @@ class LineCalls {
   bool CanStart(double now) const;  // a line is free and not resting
   double NextDeadline() const;      // the end of the earliest rest
   std::vector<LineState> States(double now) const;
+  const std::string& Gateway() const { return settings_.name; }
   const CallDurations& Durations() const { return durations_; }
 
  private:

@@ -58,20 +58,29 @@ void Pages(std::string& out, const queue::QueueStats& stats, double now) {
          stats.oldest_queued_at ? std::max(0.0, now - *stats.oldest_queued_at) : 0.0);
 }
 
+std::string LineLabels(const LineState& l) {
+  return "gateway=\"" + Escape(l.gateway) + "\",line=\"" + Escape(l.name) + "\"";
+}
+
+// A line whose gateway is not seen keeps its last counts, is not counted as
+// in a call, and says so in zentrel_line_seen.
 void Lines(std::string& out, const std::vector<LineState>& lines) {
   Family(out, "zentrel_line_calls_total", "counter", "Calls started on each line.");
   for (const LineState& l : lines) {
-    Sample(out, "zentrel_line_calls_total", "line=\"" + Escape(l.name) + "\"",
-           static_cast<double>(l.calls));
+    Sample(out, "zentrel_line_calls_total", LineLabels(l), static_cast<double>(l.calls));
   }
   Family(out, "zentrel_line_busy_seconds_total", "counter", "Seconds each line spent in calls.");
   for (const LineState& l : lines) {
-    Sample(out, "zentrel_line_busy_seconds_total", "line=\"" + Escape(l.name) + "\"", l.busy_s);
+    Sample(out, "zentrel_line_busy_seconds_total", LineLabels(l), l.busy_s);
   }
   Family(out, "zentrel_line_in_call", "gauge", "1 while a line is in a call.");
   for (const LineState& l : lines) {
-    Sample(out, "zentrel_line_in_call", "line=\"" + Escape(l.name) + "\"",
-           l.state == "in a call" ? 1 : 0);
+    Sample(out, "zentrel_line_in_call", LineLabels(l), l.seen && l.state == "in a call" ? 1 : 0);
+  }
+  Family(out, "zentrel_line_seen", "gauge",
+         "1 while the line's gateway keeps telling its state (0: stopped, killed or cut off).");
+  for (const LineState& l : lines) {
+    Sample(out, "zentrel_line_seen", LineLabels(l), l.seen ? 1 : 0);
   }
 }
 

@@ -1,6 +1,7 @@
 // GET /metrics's body in Prometheus's text format (version 0.0.4): pages by
 // state, tries by outcome and reason, the queue's depth and its oldest
-// page's age, each line's calls, busy seconds and whether it is in a call,
+// page's age, each line's (of every gateway sharing the queue, labelled with
+// its gateway) calls, busy seconds, whether it is in a call and is seen,
 // the calls' durations as a histogram, and the build. Pure: the numbers come
 // in, the text goes out.
 #pragma once

@@ -48,6 +48,11 @@ void AddOptions(CLI::App& app, GatewaySettings& s, std::vector<std::string>& wai
                  "seconds at most between tries to reach a shared queue's database again")
       ->capture_default_str()
       ->check(CLI::NonNegativeNumber);
+  app.add_option("--lines-heartbeat", s.lines_heartbeat_s,
+                 "seconds between writes of this gateway's lines to the queue, for every "
+                 "gateway's view; after three missed it shows as not seen")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
   app.add_option("--lines", s.lines_path, "the lines file (default as zentrel-send finds it)");
   app.add_option("--db", s.db_path, "the recipients' database")->capture_default_str();
   app.add_option("--socket", s.socket_path,

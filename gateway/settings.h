@@ -18,6 +18,7 @@ struct GatewaySettings {
   std::string name;                // this gateway among those sharing a database (host name)
   double lease_seconds = 30;       // a shared queue's hold on a call's pages, renewed meanwhile
   double reconnect_max_s = 5;      // the longest wait between tries to reach a shared queue
+  double lines_heartbeat_s = 5;    // this gateway's lines are written to the queue this often
   std::string lines_path;          // lines.conf
   std::string db_path = "vp.mdb";  // the recipients
   std::string socket_path;

@@ -52,14 +52,16 @@ std::string Short(const std::string& text) {
 std::string LinesTable(const std::vector<LineState>& lines) {
   if (lines.empty()) return "<p>No line is configured: pages wait in the queue.</p>";
   std::string out =
-      "<div class=\"box\"><table><tr><th>Line</th><th>Doing</th><th>Pages</th><th>Calls</th></tr>";
+      "<div class=\"box\"><table><tr><th>Gateway</th><th>Line</th><th>Doing</th><th>Pages</th>"
+      "<th>Calls</th></tr>";
   for (const LineState& l : lines) {
     std::string pages;
     for (queue::PageId id : l.pages) pages += (pages.empty() ? "" : " ") + std::to_string(id);
     std::string doing = l.state;
     if (l.state == "resting") doing += " until " + Clock(l.rest_until);
-    out +=
-        "<tr>" + Cell(l.name) + Cell(doing) + Cell(pages) + Cell(std::to_string(l.calls)) + "</tr>";
+    if (!l.seen) doing = "not seen for " + std::to_string(static_cast<long>(l.age_s)) + " s";
+    out += "<tr>" + Cell(l.gateway) + Cell(l.name) + Cell(doing, l.seen ? "" : "refused") +
+           Cell(pages) + Cell(std::to_string(l.calls)) + "</tr>";
   }
   return out + "</table></div>";
 }

@@ -1,7 +1,8 @@
 // GET /'s page: the gateway at a glance, for a person on call with a phone.
 // Server-rendered HTML with its style inline and nothing fetched from
-// elsewhere: each line and what it is doing, the pages waiting, the last 50
-// pages with their outcome; it reloads itself every `refresh_s` seconds.
+// elsewhere: each line (of every gateway sharing the queue) and what it is
+// doing, the pages waiting, the last 50 pages with their outcome; it reloads
+// itself every `refresh_s` seconds.
 // Pure: every text from the queue is escaped on the way in.
 #pragma once
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "queue/line_report.h"
 #include "queue/page_record.h"
 #include "queue/retry_policy.h"
 
@@ -114,6 +115,13 @@ class PageQueue {
   // Counts for metrics. This default reads every page through Newest; a
   // back-end may count in place.
   virtual QueueStats Stats();
+
+  // Replaces what `gateway` last wrote about its lines with `lines` (their
+  // gateway field is ignored), in one transaction; an empty list removes
+  // them, as a gateway stopping cleanly does.
+  virtual void PublishLines(const std::string& gateway, const std::vector<LineReport>& lines) = 0;
+  // Every gateway's lines as last written, by gateway then in its order.
+  virtual std::vector<LineReport> AllLines() = 0;
 };
 
 // Opens (creating when missing) the SQLite queue at `path`; throws QueueError.

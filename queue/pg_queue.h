@@ -38,6 +38,9 @@ class PgQueue : public PageQueue {
   int WakeFd() override;
   double Tick(double now) override;
 
+  void PublishLines(const std::string& gateway, const std::vector<LineReport>& lines) override;
+  std::vector<LineReport> AllLines() override;  // pg_queue_lines.cpp
+
  private:
   using Steady = std::chrono::steady_clock;
   void Ready();  // the connection is up, or QueueError

@@ -41,6 +41,15 @@ CREATE TABLE attempts(
   gateway TEXT NOT NULL DEFAULT '');
 CREATE INDEX attempts_page ON attempts(page);
 )",
+    // What each gateway last wrote about its lines, for every gateway's view.
+    R"(
+CREATE TABLE gateway_lines(
+  gateway TEXT NOT NULL, position INTEGER NOT NULL, name TEXT NOT NULL, state TEXT NOT NULL,
+  pages TEXT NOT NULL, since DOUBLE PRECISION NOT NULL, rest_until DOUBLE PRECISION NOT NULL,
+  failures INTEGER NOT NULL, calls BIGINT NOT NULL, busy_s DOUBLE PRECISION NOT NULL,
+  updated_at DOUBLE PRECISION NOT NULL, fresh_until DOUBLE PRECISION NOT NULL,
+  PRIMARY KEY(gateway, position));
+)",
 };
 
 void ApplyMissing(Connection& db) {

@@ -9,6 +9,7 @@ namespace zentrel::queue {
 
 namespace {
 
+// gateway_lines: what each gateway last wrote about its lines (one here).
 // merged_into: this submission went out as that page. block_out: the
 // worker said its first block was going out and no answer was recorded yet.
 constexpr const char* kSchema = R"(
@@ -29,6 +30,11 @@ CREATE TABLE IF NOT EXISTS attempts(
   at REAL NOT NULL, line TEXT NOT NULL, outcome TEXT NOT NULL, reason TEXT NOT NULL,
   words TEXT NOT NULL, duration_ms INTEGER NOT NULL);
 CREATE INDEX IF NOT EXISTS attempts_page ON attempts(page);
+CREATE TABLE IF NOT EXISTS gateway_lines(
+  gateway TEXT NOT NULL, position INTEGER NOT NULL, name TEXT NOT NULL, state TEXT NOT NULL,
+  pages TEXT NOT NULL, since REAL NOT NULL, rest_until REAL NOT NULL,
+  failures INTEGER NOT NULL, calls INTEGER NOT NULL, busy_s REAL NOT NULL,
+  updated_at REAL NOT NULL, fresh_until REAL NOT NULL, PRIMARY KEY(gateway, position));
 )";
 
 constexpr const char* kColumns =

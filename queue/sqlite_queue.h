@@ -31,6 +31,9 @@ class SqliteQueue : public PageQueue {
   std::optional<double> NextDue() override;
   QueueStats Stats() override;  // sqlite_queue_stats.cpp
 
+  void PublishLines(const std::string& gateway, const std::vector<LineReport>& lines) override;
+  std::vector<LineReport> AllLines() override;  // sqlite_queue_lines.cpp
+
  private:
   void CreateSchema();
   PageId Insert(const NewPage& page, double now);

@@ -125,7 +125,7 @@ void GatewayRig::Start(const std::vector<std::string>& extra, const std::vector<
     argv.insert(argv.end(), {"--snpp", "off"});
   }
   std::vector<std::string> all_env{"FAKE_WORKER_LOG=" + Path("terminal.log"),
-                                   "FAKE_WORKER_PLAN=" + Path("plan")};
+                                   "FAKE_WORKER_PLAN=" + Path("plan"), LockEnv()};
   all_env.insert(all_env.end(), env.begin(), env.end());
   daemon_ = std::make_unique<e2e::Process>(argv, all_env);
   if (!daemon_->WaitForErrText("listening on", 10s)) {

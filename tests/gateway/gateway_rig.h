@@ -60,6 +60,8 @@ class GatewayRig {
   std::map<long, json> WatchAll(const std::vector<long>& ids,
                                 std::chrono::milliseconds limit = 30s);
   std::string socket() const { return Path("gateway.sock"); }
+  // Line turns are taken in the scratch folder, not the system's lock folder.
+  std::string LockEnv() const { return "ZENTREL_LOCK_DIR=" + dir_.string(); }
   // The program run for each call (the fake worker unless set).
   void UseWorker(const std::string& program) { worker_ = program; }
   // The queue the daemon is given (its own SQLite file unless set).

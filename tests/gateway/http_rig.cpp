@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "gateway/http_tokens.h"
 
@@ -32,6 +34,27 @@ std::unique_ptr<httplib::Client> HttpRig::Client(const std::string& ca) const {
   client->set_connection_timeout(10);
   client->set_read_timeout(10);
   return client;
+}
+
+std::map<std::string, double> ParsedMetrics(const GatewayRig& rig, const std::string& text) {
+  std::ofstream(rig.Path("metrics.txt")) << text;
+  const char* script =
+      "import sys\n"
+      "from prometheus_client.parser import text_string_to_metric_families\n"
+      "for family in text_string_to_metric_families(open(sys.argv[1]).read()):\n"
+      "    for s in family.samples:\n"
+      "        labels = ','.join(k + '=' + v for k, v in sorted(s.labels.items()))\n"
+      "        print('%s{%s}\\t%r' % (s.name, labels, s.value))\n";
+  const auto ran =
+      e2e::RunProgram({"/usr/bin/python3", "-c", script, rig.Path("metrics.txt")}, {}, 30s);
+  EXPECT_EQ(ran.status, 0) << ran.err << text;
+  std::map<std::string, double> samples;
+  std::istringstream lines(ran.out);
+  for (std::string line; std::getline(lines, line);) {
+    const auto tab = line.find('\t');
+    samples[line.substr(0, tab)] = std::stod(line.substr(tab + 1));
+  }
+  return samples;
 }
 
 void MakeCertificate(const std::string& cert, const std::string& key) {

@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,11 @@ class HttpRig : public GatewayRig {
   int port_ = 0;
   bool tls_ = false;
 };
+
+// Each sample of a /metrics body as "name{label=value,...}" -> value, read
+// by the Prometheus client library's own text-format parser (python3) from
+// a file in `rig`'s folder.
+std::map<std::string, double> ParsedMetrics(const GatewayRig& rig, const std::string& text);
 
 // A self-signed certificate for localhost and 127.0.0.1 in `cert`, its key
 // in `key`, made by the openssl command.

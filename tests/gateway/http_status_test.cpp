@@ -4,40 +4,15 @@
 // the waiting page (escaped), its reload and the absence of outside assets.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/gateway/http_rig.h"
 
 namespace zentrel::gateway::testing {
 namespace {
 
-// Each sample as "name{label=value,...} value", parsed by the Prometheus
-// client library's text_string_to_metric_families.
-std::map<std::string, double> ParsedMetrics(const HttpRig& rig, const std::string& text) {
-  std::ofstream(rig.Path("metrics.txt")) << text;
-  const char* script =
-      "import sys\n"
-      "from prometheus_client.parser import text_string_to_metric_families\n"
-      "for family in text_string_to_metric_families(open(sys.argv[1]).read()):\n"
-      "    for s in family.samples:\n"
-      "        labels = ','.join(k + '=' + v for k, v in sorted(s.labels.items()))\n"
-      "        print('%s{%s}\\t%r' % (s.name, labels, s.value))\n";
-  const auto ran =
-      e2e::RunProgram({"/usr/bin/python3", "-c", script, rig.Path("metrics.txt")}, {}, 30s);
-  EXPECT_EQ(ran.status, 0) << ran.err << text;
-  std::map<std::string, double> samples;
-  std::istringstream lines(ran.out);
-  for (std::string line; std::getline(lines, line);) {
-    const auto tab = line.find('\t');
-    samples[line.substr(0, tab)] = std::stod(line.substr(tab + 1));
-  }
-  return samples;
-}
-
 TEST(HttpStatus, MetricsParseAndCountWhatHappened) {
   HttpRig rig;
   rig.Plan({"busy", "refuse"});
-  rig.StartHttp({"--retry-after", "0.05"});
+  rig.StartHttp({"--retry-after", "0.05", "--name", "solo"});
   const long tried = rig.Submit("1001", "boiler 2");
   const long held = rig.Submit("1002", "waits", {{"hold_until", 4.0e9}});
   ASSERT_EQ(rig.WatchAll({tried}).at(tried)["state"], "refused");
@@ -63,8 +38,9 @@ TEST(HttpStatus, MetricsParseAndCountWhatHappened) {
       {"zentrel_build_info{version=1.0}", 1},
   };
   for (const Row& row : rows) EXPECT_EQ(m[row.sample], row.value) << row.sample << got->body;
-  const double calls = m["zentrel_line_calls_total{line=TAP over TCP to 127.0.0.1:1}"] +
-                       m["zentrel_line_calls_total{line=TAP over TCP to 127.0.0.1:2}"];
+  const double calls =
+      m["zentrel_line_calls_total{gateway=solo,line=TAP over TCP to 127.0.0.1:1}"] +
+      m["zentrel_line_calls_total{gateway=solo,line=TAP over TCP to 127.0.0.1:2}"];
   EXPECT_EQ(calls, 2);
   EXPECT_GT(m["zentrel_queue_oldest_age_seconds{}"], 0) << "page " << held << " waits";
 }

@@ -4,16 +4,20 @@
 // server. Pages submitted to both are delivered once and by both; one host
 // killed mid-call leaves its pages (one of them handed in by SNPP) to the
 // other after its lease; the server
-// stopped and started again loses and doubles nothing. What reached the
-// terminals is read from the emulators' logs.
+// stopped and started again loses and doubles nothing; each host's
+// /api/v1/lines and /metrics show both hosts' lines, and a killed host's as
+// not seen. What reached the terminals is read from the emulators' logs.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <set>
 
+#include "queue/page_queue.h"
 #include "tests/gateway/gateway_rig.h"
+#include "tests/gateway/http_rig.h"
 #include "tests/gateway/snpp_client.h"
 #include "tests/queue/pg_server.h"
 
@@ -43,12 +47,9 @@ class Host {
     rig_.UseWorker(ZENTREL_SEND);
     rig_.UseQueue(queue);
   }
-  void Start(std::vector<std::string> extra = {}) {
-    extra.insert(extra.end(), {"--name", name_, "--lease-seconds", kLease, "--retry-after", "0.05",
-                               "--max-pages-per-call", "5", "--reconnect-max", "0.5"});
-    rig_.Start(extra);
-  }
-  GatewayRig& rig() { return rig_; }
+  void Start(std::vector<std::string> extra = {}) { rig_.Start(Options(extra)); }
+  void StartHttp(std::vector<std::string> extra = {}) { rig_.StartHttp(Options(extra)); }
+  HttpRig& rig() { return rig_; }
   // Each page text its terminals accepted, with how many times.
   void CountAccepted(std::map<std::string, int>& texts) const {
     for (int n = 0; n < 2; ++n) {
@@ -64,8 +65,13 @@ class Host {
   }
 
  private:
+  std::vector<std::string> Options(std::vector<std::string> extra) const {
+    extra.insert(extra.end(), {"--name", name_, "--lease-seconds", kLease, "--retry-after", "0.05",
+                               "--max-pages-per-call", "5", "--reconnect-max", "0.5"});
+    return extra;
+  }
   std::string name_;
-  GatewayRig rig_;
+  HttpRig rig_;
   std::vector<std::unique_ptr<e2e::Process>> sims_;
 };
 
@@ -196,6 +202,85 @@ TEST_F(SharedQueueEndToEnd, TheDatabaseStoppedAndStartedAgainLosesNothing) {
   EXPECT_EQ(all.count("while down"), 0u);
   EXPECT_EQ(a.rig().Stop(), 0);
   EXPECT_EQ(b.rig().Stop(), 0);
+}
+
+// GET /api/v1/lines of `host`, asked again until `done` holds for the
+// lines or `limit` passes; the lines last read.
+json LinesUntil(Host& host, const std::function<bool(const json&)>& done,
+                std::chrono::seconds limit = 20s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto client = host.rig().Client();
+  json lines = json::array();
+  do {
+    const auto got = client->Get("/api/v1/lines", HttpRig::Auth());
+    if (!got || got->status != 200) continue;
+    lines = json::parse(got->body, nullptr, false).value("lines", json::array());
+    if (done(lines)) break;
+  } while (std::chrono::steady_clock::now() < deadline);
+  return lines;
+}
+
+// How many of `gateway`'s lines are listed, and how many of them are seen.
+std::pair<int, int> Count(const json& lines, const std::string& gateway) {
+  std::pair<int, int> count{0, 0};
+  for (const json& line : lines) {
+    if (line.value("gateway", "") != gateway) continue;
+    ++count.first;
+    count.second += line.value("seen", false) ? 1 : 0;
+  }
+  return count;
+}
+
+// The sum of `family`'s samples for `gateway`'s lines in /metrics of
+// `host`, read by the Prometheus client's parser; -1 when there is none.
+double LineMetric(Host& host, const std::string& family, const std::string& gateway) {
+  const auto got = host.rig().Client()->Get("/metrics", HttpRig::Auth());
+  if (!got || got->status != 200) return -1;
+  const std::string prefix = family + "{gateway=" + gateway + ",line=";
+  double sum = -1;
+  for (const auto& [sample, value] : ParsedMetrics(host.rig(), got->body)) {
+    if (sample.rfind(prefix, 0) == 0) sum = (sum < 0 ? 0 : sum) + value;
+  }
+  return sum;
+}
+
+TEST_F(SharedQueueEndToEnd, EachHostShowsBothHostsLinesAndAKilledOneAsNotSeen) {
+  Host a("alpha", queue_), b("beta", queue_);
+  const std::vector<std::string> fast{"--lines-heartbeat", "0.2"};  // not seen after 0.6 s
+  a.StartHttp(fast);
+  b.StartHttp(fast);
+  const auto both_seen = [](const json& lines) {
+    return Count(lines, "alpha") == std::pair{2, 2} && Count(lines, "beta") == std::pair{2, 2};
+  };
+  for (Host* host : {&a, &b}) {
+    const json lines = LinesUntil(*host, both_seen);
+    EXPECT_TRUE(both_seen(lines)) << lines.dump();
+  }
+  EXPECT_EQ(LineMetric(a, "zentrel_line_seen", "beta"), 2);
+  EXPECT_EQ(LineMetric(a, "zentrel_line_calls_total", "beta"), 0);
+  EXPECT_EQ(LineMetric(b, "zentrel_line_seen", "alpha"), 2);
+
+  b.rig().Daemon().Signal(SIGKILL);
+  b.rig().Daemon().Wait(10s);
+  const json after =
+      LinesUntil(a, [](const json& lines) { return Count(lines, "beta").second == 0; });
+  EXPECT_EQ(Count(after, "beta"), (std::pair{2, 0})) << "kept, marked not seen: " << after.dump();
+  EXPECT_EQ(Count(after, "alpha"), (std::pair{2, 2})) << after.dump();
+  for (const json& line : after) {
+    if (line["gateway"] == "beta") {
+      EXPECT_GT(line["age_s"].get<double>(), 0.6) << line.dump();
+    }
+  }
+  EXPECT_EQ(LineMetric(a, "zentrel_line_seen", "beta"), 0);
+  EXPECT_EQ(LineMetric(a, "zentrel_line_in_call", "beta"), 0);
+
+  EXPECT_EQ(a.rig().Stop(), 0);
+  std::multiset<std::string> left;
+  for (const auto& line : queue::OpenQueue(queue_, {}, {"reader"})->AllLines()) {
+    left.insert(line.gateway);
+  }
+  EXPECT_EQ(left, (std::multiset<std::string>{"beta", "beta"}))
+      << "a clean stop removes its lines; a killed host's stay";
 }
 
 }  // namespace

@@ -141,11 +141,12 @@ TEST(SnppStart, TakesTheSocketSystemdHandsOver) {
   GatewayRig rig;
   const int port = FreePort();
   std::ofstream(rig.Path("none.conf")) << "# nothing\n";
-  e2e::Process activator({"/usr/bin/systemd-socket-activate", "-l",
-                          "127.0.0.1:" + std::to_string(port), "--fdname=snpp", ZENTREL_GATEWAY,
-                          "--db", rig.Path("vp.mdb"), "--queue", rig.Path("q.db"), "--socket",
-                          rig.Path("s.sock"), "--lines", rig.Path("lines.conf"), "--config",
-                          rig.Path("none.conf"), "--snpp", "off", "--http", "off"});
+  e2e::Process activator(
+      {"/usr/bin/systemd-socket-activate", "-l", "127.0.0.1:" + std::to_string(port),
+       "--fdname=snpp", ZENTREL_GATEWAY, "--db", rig.Path("vp.mdb"), "--queue", rig.Path("q.db"),
+       "--socket", rig.Path("s.sock"), "--lines", rig.Path("lines.conf"), "--config",
+       rig.Path("none.conf"), "--snpp", "off", "--http", "off"},
+      {rig.LockEnv()});
   ASSERT_TRUE(activator.WaitForErrText("Listening on", std::chrono::seconds(10)));
   SnppClient client(port);  // the first connection starts the daemon
   EXPECT_EQ(Code(client.Reply()), "220");

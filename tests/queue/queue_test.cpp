@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "queue/page_queue.h"
 #include "tests/queue/pg_server.h"
@@ -251,6 +252,60 @@ TEST_P(QueueTest, ACallThatEndsEarlyReturnsTheRestWithItsReason) {
   EXPECT_EQ(page.last_reason, "call dropped");
   EXPECT_EQ(page.next_try, kT0 + 1 + 30);
   EXPECT_EQ(StateOf(a), PageState::kAccepted);
+}
+
+// Each gateway's lines as it last wrote them, read back through a second
+// connection: a write replaces the writer's own lines only, in their order,
+// and an empty one (a clean stop) removes them.
+TEST_P(QueueTest, EachGatewaysLinesAreReadAsItLastWroteThem) {
+  const auto line = [](const std::string& name, const std::string& state,
+                       std::vector<PageId> pages = {}) {
+    return LineReport{"ignored", name, state, std::move(pages), 0, 0, 0, 0, 0, kT0, kT0 + 15};
+  };
+  struct Step {
+    const char* gateway;
+    std::vector<LineReport> lines;
+    std::vector<std::string> read;  // "gateway|name|state|pages" of every line, in order
+  };
+  const Step steps[] = {
+      {"beta",
+       {line("m2", "idle"), line("m1", "in a call", {4, 5})},
+       {"beta|m2|idle|", "beta|m1|in a call|4 5"}},
+      {"alpha",
+       {line("l1", "resting")},
+       {"alpha|l1|resting|", "beta|m2|idle|", "beta|m1|in a call|4 5"}},
+      {"beta", {line("m1", "idle")}, {"alpha|l1|resting|", "beta|m1|idle|"}},
+      {"alpha", {}, {"beta|m1|idle|"}},
+      {"beta", {}, {}},
+  };
+  const auto reader = Open();
+  for (std::size_t n = 0; n < std::size(steps); ++n) {
+    queue_->PublishLines(steps[n].gateway, steps[n].lines);
+    std::vector<std::string> read;
+    for (const LineReport& r : reader->AllLines()) {
+      read.push_back(r.gateway + "|" + r.name + "|" + r.state + "|" + JoinIds(r.pages));
+    }
+    EXPECT_EQ(read, steps[n].read) << "after step " << n;
+  }
+}
+
+TEST_P(QueueTest, ALineReportKeepsEveryFieldAndText) {
+  const LineReport sent{"",          "TAP \"north\" \u00fc; DROP TABLE pages",
+                        "resting",   {1, 9007199254740993},
+                        kT0 + 0.125, kT0 + 61.5,
+                        3,           1LL << 40,
+                        1234.0625,   kT0 + 0.1,
+                        kT0 + 15.1};
+  queue_->PublishLines("g\u00e4 1", {sent});
+  const std::vector<LineReport> got = Open()->AllLines();
+  ASSERT_EQ(got.size(), 1u);
+  const LineReport& r = got[0];
+  EXPECT_EQ(r.gateway, "g\u00e4 1");
+  EXPECT_EQ(std::tie(r.name, r.state, r.pages, r.failures, r.calls),
+            std::tie(sent.name, sent.state, sent.pages, sent.failures, sent.calls));
+  EXPECT_EQ(std::vector<double>({r.since, r.rest_until, r.busy_s, r.updated_at, r.fresh_until}),
+            std::vector<double>(
+                {sent.since, sent.rest_until, sent.busy_s, sent.updated_at, sent.fresh_until}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, QueueTest,
