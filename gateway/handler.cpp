@@ -94,6 +94,10 @@ json Handler::Change(const Request& request, double now) {
   return {{"ok", true}, {"page", PageJson(*result.page)}};
 }
 
+std::vector<queue::PageId> Handler::Settled(const std::set<queue::PageId>& ids) {
+  return queue_.Settled(std::vector<queue::PageId>(ids.begin(), ids.end()));
+}
+
 json Handler::WatchLine(queue::PageId id) {
   const auto page = queue_.Find(id);
   if (!page) {

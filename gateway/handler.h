@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <sys/types.h>
 
+#include <set>
+
 #include "gateway/recipients.h"
 #include "gateway/request.h"
 #include "queue/page_queue.h"
@@ -30,6 +32,8 @@ class Handler {
 
   // One watched page's line when it is final (or unknown); null otherwise.
   nlohmann::json WatchLine(queue::PageId id);
+  // Those of `ids` whose watch line is due now (one read of the queue).
+  std::vector<queue::PageId> Settled(const std::set<queue::PageId>& ids);
 
  private:
   nlohmann::json Submit(const Request& request, const std::string& by, double now);

@@ -207,20 +207,17 @@ void SocketServer::Watch(Client& client, const Request& request) {
   AnswerWatches(client);
 }
 
+// One read finds the watched pages that settled; only those are read whole.
 void SocketServer::AnswerWatches(Client& client) {
-  for (auto it = client.watching.begin(); it != client.watching.end();) {
-    nlohmann::json line;
-    try {
-      line = handler_.WatchLine(*it);
-    } catch (const queue::QueueError&) {
-      return;  // asked again at the next change
+  try {
+    for (queue::PageId id : handler_.Settled(client.watching)) {
+      const nlohmann::json line = handler_.WatchLine(id);
+      if (line.is_null()) continue;
+      client.out += AnswerLine(line);
+      client.watching.erase(id);
     }
-    if (line.is_null()) {
-      ++it;
-      continue;
-    }
-    client.out += AnswerLine(line);
-    it = client.watching.erase(it);
+  } catch (const queue::QueueError&) {
+    return;  // asked again at the next change
   }
   if (client.watching.empty()) {
     client.out += AnswerLine({{"ok", true}, {"done", true}});

@@ -5,9 +5,9 @@
 
 namespace zentrel::queue {
 
-std::string JoinIds(const std::vector<PageId>& ids) {
+std::string JoinIds(const std::vector<PageId>& ids, const char* between) {
   std::string out;
-  for (PageId id : ids) out += (out.empty() ? "" : " ") + std::to_string(id);
+  for (PageId id : ids) out += (out.empty() ? "" : between) + std::to_string(id);
   return out;
 }
 

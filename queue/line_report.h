@@ -29,7 +29,7 @@ struct LineReport {
 
 // A call's pages as stored in one column ("12 13 14") and back; a word that
 // is not a page id is left out.
-std::string JoinIds(const std::vector<PageId>& ids);
+std::string JoinIds(const std::vector<PageId>& ids, const char* between = " ");
 std::vector<PageId> SplitIds(const std::string& text);
 
 }  // namespace zentrel::queue

@@ -115,6 +115,10 @@ class PageQueue {
   // Counts for metrics. This default reads every page through Newest; a
   // back-end may count in place.
   virtual QueueStats Stats();
+  // Those of `ids` a watcher is told about now, in order: final (for a
+  // merged submission, its page is) or not stored. This default asks Find
+  // for each; a back-end reads them all at once.
+  virtual std::vector<PageId> Settled(const std::vector<PageId>& ids);
 
   // Replaces what `gateway` last wrote about its lines with `lines` (their
   // gateway field is ignored), in one transaction; an empty list removes

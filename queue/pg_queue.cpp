@@ -131,6 +131,20 @@ std::vector<Page> PgQueue::Newest(std::size_t limit) {
   return pages;
 }
 
+// One query for a whole watch.
+std::vector<PageId> PgQueue::Settled(const std::vector<PageId>& ids) {
+  Ready();
+  const pg::Result r = db_->Exec(
+      "SELECT w.id FROM unnest($1::bigint[]) WITH ORDINALITY AS w(id, n) "
+      "LEFT JOIN pages p ON p.id = w.id LEFT JOIN pages s ON s.id = p.merged_into "
+      "WHERE p.id IS NULL OR COALESCE(s.state, p.state) NOT IN ('queued', 'on the line') "
+      "ORDER BY w.n",
+      {pg::Text("{" + JoinIds(ids, ",") + "}")});
+  std::vector<PageId> settled;
+  for (int row = 0; row < r.Rows(); ++row) settled.push_back(r.Int(row, 0));
+  return settled;
+}
+
 PageId PgQueue::Target(PageId id) {
   const pg::Result r = db_->Exec("SELECT merged_into FROM pages WHERE id = $1", {pg::Int(id)});
   if (r.Rows() > 0 && !r.IsNull(0, 0)) return r.Int(0, 0);

@@ -24,6 +24,7 @@ class PgQueue : public PageQueue {
   std::vector<PageId> Submit(const std::vector<NewPage>& pages, double now) override;
   std::optional<Page> Find(PageId id) override;
   std::vector<Page> Newest(std::size_t limit) override;
+  std::vector<PageId> Settled(const std::vector<PageId>& ids) override;
   ChangeResult Apply(PageId id, Change change, double now) override;
 
   std::vector<Page> Claim(const ClaimRequest& request, double now) override;

@@ -1,5 +1,5 @@
-// The default count of PageQueue::Stats: every page read through Newest, so
-// a back-end without a counting query of its own is still measured right.
+// The defaults of PageQueue::Stats and Settled: every page read through
+// Newest or Find, so a back-end without queries of its own is still right.
 #include <limits>
 
 #include "queue/page_queue.h"
@@ -18,6 +18,15 @@ QueueStats PageQueue::Stats() {
     }
   }
   return stats;
+}
+
+std::vector<PageId> PageQueue::Settled(const std::vector<PageId>& ids) {
+  std::vector<PageId> settled;
+  for (PageId id : ids) {
+    const std::optional<Page> page = Find(id);
+    if (!page || IsFinal(page->state)) settled.push_back(id);
+  }
+  return settled;
 }
 
 }  // namespace zentrel::queue

@@ -163,6 +163,18 @@ std::vector<Page> SqliteQueue::Newest(std::size_t limit) {
   return pages;
 }
 
+// One query for a whole watch: the ids come in as one JSON array.
+std::vector<PageId> SqliteQueue::Settled(const std::vector<PageId>& ids) {
+  auto read = db_.Prepare(
+      "SELECT w.value FROM json_each(?1) w LEFT JOIN pages p ON p.id = w.value "
+      "LEFT JOIN pages s ON s.id = p.merged_into WHERE p.id IS NULL "
+      "OR COALESCE(s.state, p.state) NOT IN ('queued', 'on the line') ORDER BY w.key");
+  read.Bind("[" + JoinIds(ids, ",") + "]");
+  std::vector<PageId> settled;
+  while (read.Step()) settled.push_back(read.Int(0));
+  return settled;
+}
+
 PageId SqliteQueue::Target(PageId id) {
   auto read = db_.Prepare("SELECT merged_into FROM pages WHERE id = ?1");
   read.Bind(id);

@@ -171,6 +171,27 @@ TEST_P(QueueTest, TheSameTextToTheSamePinWithinTheWindowGoesOnce) {
   EXPECT_EQ(queue_->Find(first)->merged_ids, std::vector<PageId>{again});
 }
 
+// A watch is told about a page once it is final (a merged submission once
+// the page it went out as is) or when there is no such page; the others
+// wait. One read answers for all, in the order asked.
+TEST_P(QueueTest, SettledNamesTheFinalAndTheUnknownPagesInOrder) {
+  const PageId accepted = Add("1", "a", "555", kT0);
+  ASSERT_EQ(ClaimIds(kT0), std::vector<PageId>{accepted});
+  queue_->RecordAnswer(accepted, Answer("accepted", "", kT0));
+  const PageId merged_accepted = Add("1", "a", "555", kT0 + 1);
+  const PageId on_line = Add("3", "c", "888", kT0 + 2);
+  ASSERT_EQ(ClaimIds(kT0 + 2), std::vector<PageId>{on_line});
+  const PageId queued = Add("2", "b", "777", kT0 + 3);
+  const PageId merged_queued = Add("2", "b", "777", kT0 + 4);
+  const PageId cancelled = Add("4", "d", "999", kT0 + 5);
+  queue_->Apply(cancelled, Change::kCancel, kT0 + 5);
+  const PageId missing = cancelled + 1000;
+  EXPECT_EQ(queue_->Settled(
+                {queued, missing, merged_queued, accepted, on_line, cancelled, merged_accepted}),
+            (std::vector<PageId>{missing, accepted, cancelled, merged_accepted}));
+  EXPECT_TRUE(queue_->Settled({}).empty());
+}
+
 // Each row: the page's state when a person asks, and what comes of it.
 TEST_P(QueueTest, PersonsChangesApplyOnlyWhereTheyMakeSense) {
   using Status = ChangeResult::Status;
