@@ -9,25 +9,27 @@ namespace zentrel {
 
 Reason EndKind(const CTelephony& tapi) {
   if (tapi.m_bLineAllocated.load() != 0) return Reason::kLineInUse;
-  switch (tapi.m_dwEndState.load()) {
-    case LINECALLSTATE_BUSY: return Reason::kBusy;
-    case LINECALLSTATE_SPECIALINFO: return Reason::kLineUnusable;
-    case LINECALLSTATE_DISCONNECTED: break;
-    default: return tapi.m_bConnected.load() != 0 ? Reason::kNone : Reason::kLineUnusable;
+  switch (tapi.EndReason().kind) {
+    case CallEndKind::kNone:
+      return tapi.m_bConnected.load() != 0 ? Reason::kNone : Reason::kLineUnusable;
+    case CallEndKind::kBusy: return Reason::kBusy;
+    case CallEndKind::kNoAnswer: return Reason::kNoAnswer;
+    case CallEndKind::kNoCarrier: return Reason::kNoCarrier;
+    case CallEndKind::kNoDialTone: return Reason::kNoDialTone;
+    case CallEndKind::kHungUp: return Reason::kCallDropped;
+    case CallEndKind::kLineFailed: return Reason::kLineUnusable;
+    case CallEndKind::kOther: return Reason::kLineUnusable;
   }
-  if (tapi.m_bConnected.load() != 0) return Reason::kCallDropped;
-  switch (tapi.m_dwEndMode.load()) {
-    case LINEDISCONNECTMODE_NOANSWER: return Reason::kNoAnswer;
-    case LINEDISCONNECTMODE_NODIALTONE: return Reason::kNoDialTone;
-    case LINEDISCONNECTMODE_BUSY: return Reason::kBusy;
-    case LINEDISCONNECTMODE_UNREACHABLE: return Reason::kNoCarrier;
-    default: return Reason::kLineUnusable;
-  }
+  return Reason::kLineUnusable;
 }
 
 CallEndCause EndCause(const CTelephony& tapi, const std::vector<LineProblem>& problems) {
   CallEndCause end{EndKind(tapi), "", ""};
   if (end.kind == Reason::kNone && tapi.m_bConnected.load() != 0) end.kind = Reason::kCallDropped;
+  // A line that failed to come up for the call says why itself.
+  if (const CallEndReason told = tapi.EndReason(); told.kind == CallEndKind::kLineFailed) {
+    end.words = told.words;
+  }
   for (const LineProblem& problem : problems) {
     switch (problem.kind) {
       case LineProblemKind::kDialAnswer: end.modem = problem.system; break;

@@ -1,12 +1,13 @@
-// The call runner: trace texts tell why a call ended, the line service's
-// events run on the loop, telephony's message boxes become lines on stderr.
+// The call runner: the telephony object tells why a call ended; the call's
+// own trace, its line events on the loop and its message boxes as lines on
+// stderr travel with it, leaving the process's defaults (the form's) alone.
 #include "delivery/call_runner.h"
 
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "delivery/call_end.h"
 #include "delivery/interruption.h"
@@ -14,6 +15,7 @@
 #include "seriallink/comm_link.h"
 #include "seriallink/trace.h"
 #include "store/dao.h"
+#include "telephony/call_end_reason.h"
 #include "telephony/event_dispatch.h"
 #include "telephony/line_problems.h"
 #include "telephony/lines_config.h"
@@ -36,34 +38,26 @@ class LoopDispatcher : public IEventDispatcher {
   UiLoop& loop_;
 };
 
-// Why the call ended in the user's words, from the telephony's trace texts
-// (the kind comes from the telephony object's end state, EndKind).
-class CallOutcome {
- public:
-  void See(std::string_view text) {
-    std::lock_guard lock(mutex_);
-    if (line_failed_) return;  // the line's own reason says more than what follows
-    if (text.starts_with("Line busy"))
-      reason_ = "the line is busy";
-    else if (text.starts_with("Disconnected: "))
-      reason_ = Trim(text.substr(14));
-    else if (text.starts_with("Line failed: "))
-      reason_ = Trim(text.substr(13)), line_failed_ = true;
-  }
-  std::string Reason() const {
-    std::lock_guard lock(mutex_);
-    return reason_;
-  }
+// The call's trace: to `err` with --trace, else nowhere.
+CallTraceSink CallTrace(bool trace, std::FILE* err) {
+  return std::make_shared<const TraceSink>([err, trace](std::string_view text) {
+    if (!trace) return;
+    std::fwrite(text.data(), 1, text.size(), err);
+    std::fflush(err);
+  });
+}
 
- private:
-  static std::string Trim(std::string_view t) {
-    while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.remove_suffix(1);
-    return std::string(t);
+// What made the lines unusable: the line's own failure, else the first
+// problem that kept a line from the call.
+LineProblem UnusableBecause(const CallEndReason& told, const std::vector<LineProblem>& problems) {
+  if (told.kind == CallEndKind::kLineFailed) return told.problem;
+  for (const LineProblem& problem : problems) {
+    if (problem.kind != LineProblemKind::kDialAnswer &&
+        problem.kind != LineProblemKind::kHangUpUnconfirmed)
+      return problem;
   }
-  mutable std::mutex mutex_;
-  std::string reason_;
-  bool line_failed_ = false;
-};
+  return {};
+}
 
 // Runs the loop until the call has ended or the deadline passes; a call
 // still up at the deadline, or past the grace time after the session was
@@ -132,29 +126,21 @@ Recipient LookUp(const std::string& db, const std::string& pin) {
 
 CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop& loop,
                   const CallView& view, std::FILE* err) {
-  CallOutcome outcome;
-  const bool trace = options.trace;
-  TraceSink previous_sink = SetTraceSink([&outcome, err, trace](std::string_view text) {
-    outcome.See(text);
-    if (trace) {
-      std::fwrite(text.data(), 1, text.size(), err);
-      std::fflush(err);
-    }
-  });
+  // The call's own trace, events and message box; the process's stay as they are.
+  const TraceScope trace(CallTrace(options.trace, err));
   LoopDispatcher dispatcher(loop);
-  IEventDispatcher* previous_dispatcher = SetEventDispatcher(&dispatcher);
   std::string last_box;
-  TelephonyMessageBoxFn previous_box =
-      SetTelephonyMessageBox([&](const std::string& text, MessageIcon) {
-        last_box = text;
-        std::fprintf(err, "zentrel-send: %s\n", text.c_str());
-      });
+  TelephonyHooks hooks{&dispatcher, [&last_box, err](const std::string& text, MessageIcon) {
+                         last_box = text;
+                         std::fprintf(err, "zentrel-send: %s\n", text.c_str());
+                       }};
 
   // The one start of a send, as the form's "Send Page" makes it.
   TakeLineProblems();    // only this attempt's count
   const InCall in_call;  // a signal now waits for the hang-up
-  StartedSend send = StartSend(request, view.view,
-                               [&view](CCommLink&, CTelephony& tapi) { view.set_tapi(&tapi); });
+  StartedSend send = StartSend(
+      request, view.view, [&view](CCommLink&, CTelephony& tapi) { view.set_tapi(&tapi); },
+      std::move(hooks));
   bool in_time = true;
   if (send.dialled == 0) {
     OutputDebugStringA("Dial call failed.\n");
@@ -163,16 +149,14 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
   }
   if (send.tapi) send.tapi->UninitTelephony();
   send.link.reset();
-  SetTelephonyMessageBox(std::move(previous_box));
-  SetEventDispatcher(previous_dispatcher);
-  SetTraceSink(std::move(previous_sink));
 
   // Why lines were skipped or refused, a hang-up that was not confirmed. A
   // port that another program holds is the line in use: said once the wait
   // for it is over, not at every try.
   const std::vector<LineProblem> problems = TakeLineProblems();
+  const CallEndReason told = send.tapi ? send.tapi->EndReason() : CallEndReason{};
   CallEnd end;
-  end.reason = outcome.Reason();
+  end.reason = told.words;
   if (send.tapi) {
     end.kind = EndKind(*send.tapi);
     end.connected = send.tapi->m_bConnected.load() != 0;
@@ -190,6 +174,7 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
     for (const LineProblem& problem : problems)
       std::fprintf(err, "zentrel-send: %s\n", problem.Text().c_str());
   }
+  if (end.kind == Reason::kLineUnusable) end.unusable = UnusableBecause(told, problems);
   end.timed_out = !in_time;
   if (end.timed_out) end.kind = Reason::kTimeOut;
   if (InterruptingSignal() != 0) {
@@ -206,15 +191,8 @@ CallEnd PlaceCall(const SendOptions& options, const PageRequest& request, UiLoop
 }
 
 LineChoice ChooseLineFor(const SendOptions& options, std::FILE* err) {
-  const bool trace = options.trace;
-  TraceSink previous = SetTraceSink([err, trace](std::string_view text) {
-    if (!trace) return;
-    std::fwrite(text.data(), 1, text.size(), err);
-    std::fflush(err);
-  });
-  LineChoice choice = ChooseLine();
-  SetTraceSink(std::move(previous));
-  return choice;
+  const TraceScope trace(CallTrace(options.trace, err));
+  return ChooseLine();
 }
 
 std::string InTurn(const SendOptions& options, const std::function<bool()>& attempt, std::FILE* err,

@@ -15,6 +15,7 @@
 #include "paging/send_request.h"
 #include "seriallink/link_view.h"
 #include "telephony/line_choice.h"
+#include "telephony/line_problems.h"
 
 namespace zentrel {
 
@@ -44,8 +45,10 @@ struct CallEnd {
   bool timed_out = false;       // the call was ended at the time-out
   bool interrupted = false;     // a signal ended the call; `reason` says which
   bool connected = false;       // the call reached the terminal
-  Reason kind = Reason::kNone;  // why the call ended, from the line service's states
+  Reason kind = Reason::kNone;  // why the call ended, as the telephony object was told it
   std::string reason;           // why the call ended, or who holds the line
+  // kLineUnusable: what made the line unusable (its kind, the system's text).
+  LineProblem unusable;
 };
 
 inline constexpr std::chrono::milliseconds kHangUpGrace{5000};

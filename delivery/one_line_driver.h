@@ -30,6 +30,7 @@ class OneLineDriver : public ILineDriver {
   LONG GetCallStatus(HCALL call, LINECALLSTATUS* status) override {
     return inner_->GetCallStatus(call, status);
   }
+  std::optional<LineProblem> CallFailure(HCALL call) override { return inner_->CallFailure(call); }
   LONG Drop(HCALL call) override { return inner_->Drop(call); }
   LONG DeallocateCall(HCALL call) override { return inner_->DeallocateCall(call); }
   LONG Close(HLINE line) override { return inner_->Close(line); }

@@ -23,14 +23,15 @@ StartedSend CheckSend(const PageRequest& request) {
   return send;
 }
 
-StartedSend StartSend(const PageRequest& request, ILinkView& view, const PublishSendFn& publish) {
+StartedSend StartSend(const PageRequest& request, ILinkView& view, const PublishSendFn& publish,
+                      TelephonyHooks hooks) {
   StartedSend send = CheckSend(request);
   if (!send.refusal.empty()) {
     OutputDebugStringA("Send refused: " + send.refusal + "\n");
     return send;
   }
   send.link = std::make_unique<CCommLink>(view);
-  send.tapi = std::make_unique<CTelephony>(send.link.get());
+  send.tapi = std::make_unique<CTelephony>(send.link.get(), std::move(hooks));
   if (publish) publish(*send.link, *send.tapi);
   // Checked: it fits the telephony object's number whole.
   const std::string& number = request.number_unused ? std::string() : request.phone;

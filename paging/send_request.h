@@ -40,7 +40,9 @@ StartedSend CheckSend(const PageRequest& request);
 using PublishSendFn = std::function<void(CCommLink& link, CTelephony& tapi)>;
 
 // Checks `request`; when it may go, makes the link for `view` and the
-// telephony object, publishes them, copies the number and dials.
-StartedSend StartSend(const PageRequest& request, ILinkView& view, const PublishSendFn& publish);
+// telephony object (reporting through `hooks`: the call's own, else the
+// process's), publishes them, copies the number and dials.
+StartedSend StartSend(const PageRequest& request, ILinkView& view, const PublishSendFn& publish,
+                      TelephonyHooks hooks = {});
 
 }  // namespace zentrel

@@ -28,7 +28,7 @@ CCommLink::~CCommLink() {
     started.swap(started_);
   }
   for (const auto& t : started) {
-    if (!t->IsCallingThread() && !t->Abandoned()) t->WaitEnded(core_->timings().thread_close_wait);
+    if (!t->Abandoned()) t->Join(core_->timings().thread_close_wait);
   }
   CCommLink* self = this;
   g_pCommLink.compare_exchange_strong(self, nullptr);

@@ -1,5 +1,6 @@
-// Threads are detached at birth and signal their end through a condition
-// variable, so the closing step's wait does not depend on who releases what.
+// Threads signal their end through a condition variable, so the closing
+// step's wait does not depend on who releases what; the link joins each once
+// it has ended, and a thread abandoned or outliving its object is detached.
 // Priorities: Linux threads under SCHED_OTHER have a per-thread nice value;
 // lowering it (raising priority) needs CAP_SYS_NICE or an RLIMIT_NICE
 // allowance, so an unprivileged process normally gets nothing and the threads
@@ -12,6 +13,8 @@
 #include <unistd.h>
 
 #include <system_error>
+
+#include "seriallink/trace.h"
 
 namespace zentrel {
 namespace {
@@ -35,17 +38,20 @@ std::shared_ptr<LinkThread> LinkThread::Create() {
 bool LinkThread::Run(ThreadPriority priority, std::function<void(LinkThread&)> body) {
   std::shared_ptr<LinkThread> self = shared_from_this();
   try {
-    std::thread t([self, priority, body = std::move(body)]() mutable {
-      {
-        std::lock_guard lock(self->mutex_);
-        self->native_id_ = std::this_thread::get_id();
-      }
-      RaiseOwnPriority(priority);
-      body(*self);
-      body = nullptr;  // let go of what the body held before saying "ended"
-      self->MarkEnded();
-    });
-    t.detach();
+    // The thread writes its trace where the thread that started it does.
+    std::lock_guard lock(mutex_);
+    thread_ =
+        std::thread([self, priority, trace = ThreadTraceSink(), body = std::move(body)]() mutable {
+          const TraceScope scope(trace);
+          {
+            std::lock_guard lock(self->mutex_);
+            self->native_id_ = std::this_thread::get_id();
+          }
+          RaiseOwnPriority(priority);
+          body(*self);
+          body = nullptr;  // let go of what the body held before saying "ended"
+          self->MarkEnded();
+        });
   } catch (const std::system_error&) {
     return false;
   }
@@ -60,6 +66,27 @@ bool LinkThread::IsCallingThread() const {
 bool LinkThread::WaitEnded(std::chrono::milliseconds limit) {
   std::unique_lock lock(mutex_);
   return ended_cv_.wait_for(lock, limit, [this] { return ended_; });
+}
+
+bool LinkThread::Join(std::chrono::milliseconds limit) {
+  if (IsCallingThread() || !WaitEnded(limit)) return false;
+  std::thread ended;
+  {
+    std::lock_guard lock(mutex_);
+    ended.swap(thread_);
+  }
+  if (ended.joinable()) ended.join();
+  return true;
+}
+
+void LinkThread::Abandon() {
+  abandoned_.store(true);
+  std::lock_guard lock(mutex_);
+  if (thread_.joinable()) thread_.detach();
+}
+
+LinkThread::~LinkThread() {
+  if (thread_.joinable()) thread_.detach();
 }
 
 void LinkThread::MarkEnded() {

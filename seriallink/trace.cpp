@@ -1,5 +1,6 @@
 // The diagnostic trace: a mutex serialises writers so that texts written from
-// the UI, read and write threads never interleave.
+// the UI, read and write threads never interleave. A call's sink is carried
+// per thread, so no thread swaps another's.
 #include "seriallink/trace.h"
 
 #include <algorithm>
@@ -19,10 +20,31 @@ TraceSink& CurrentSink() {
   return sink;
 }
 
+thread_local CallTraceSink t_call_sink;
+
 }  // namespace
+
+CallTraceSink ThreadTraceSink() { return t_call_sink; }
+
+TraceScope::TraceScope(CallTraceSink sink) : previous_(std::move(t_call_sink)) {
+  t_call_sink = std::move(sink);
+}
+
+TraceScope::~TraceScope() { t_call_sink = std::move(previous_); }
+
+std::function<void()> WithThisTrace(std::function<void()> body) {
+  return [sink = ThreadTraceSink(), body = std::move(body)] {
+    const TraceScope scope(sink);
+    body();
+  };
+}
 
 void OutputDebugStringA(std::string_view text) {
   std::lock_guard lock(TraceMutex());
+  if (t_call_sink && *t_call_sink) {
+    (*t_call_sink)(text);
+    return;
+  }
   if (CurrentSink()) {
     CurrentSink()(text);
     return;

@@ -224,6 +224,12 @@ LONG ConfiguredLineDriver::GetCallStatus(HCALL call, LINECALLSTATUS* status) {
   return 0;
 }
 
+std::optional<LineProblem> ConfiguredLineDriver::CallFailure(HCALL call) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Line* line = LineOfCall(call);
+  return line == nullptr ? std::nullopt : line->active->Failure();
+}
+
 LONG ConfiguredLineDriver::Drop(HCALL call) {
   std::lock_guard<std::mutex> lock(mutex_);
   Line* line = LineOfCall(call);

@@ -37,6 +37,7 @@ class ConfiguredLineDriver : public ILineDriver {
                 const LINECALLPARAMS* params) override;
   LONG GetID(HCALL call, const char* device_class, VARSTRING* id, CommHandover* with) override;
   LONG GetCallStatus(HCALL call, LINECALLSTATUS* status) override;
+  std::optional<LineProblem> CallFailure(HCALL call) override;
   LONG Drop(HCALL call) override;
   LONG DeallocateCall(HCALL call) override;
   LONG Close(HLINE line) override;

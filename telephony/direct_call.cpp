@@ -1,7 +1,7 @@
 // The call's thread: open, report connected, watch, close. Its wake-up
 // eventfd is raised by Drop and Join; the log-off watch has its own, raised
 // from the link's threads. A line that cannot be opened ends as an
-// unreachable call, with the reason in the trace.
+// unreachable call, with its problem kept for the caller and in the trace.
 #include "telephony/direct_call.h"
 
 #include <poll.h>
@@ -30,7 +30,7 @@ DirectCall::~DirectCall() {
 }
 
 void DirectCall::Start() {
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread(WithThisTrace([this] { Run(); }));
 }
 
 void DirectCall::Trace(const std::string& text) const {
@@ -47,14 +47,20 @@ void DirectCall::Run() {
   Trace(number_.empty() ? "nothing to dial"
                         : "nothing to dial; the number " + number_ + " is not used");
   watch_ = LogoffWatch::Create(timings_.logoff_grace);
-  std::string error;
+  LineProblem problem;
   CommHandover handover;
   const int fd =
-      wake_fd_ < 0 || !watch_ ? -1 : open_(timings_.connect_timeout, wake_fd_, &handover, &error);
+      wake_fd_ < 0 || !watch_ ? -1 : open_(timings_.connect_timeout, wake_fd_, &handover, &problem);
   if (fd < 0) {
-    if (wake_fd_ < 0 || !watch_) error = "no wake-up event for the call";
+    if (wake_fd_ < 0 || !watch_)
+      problem = MakeLineProblem(LineProblemKind::kOther, "no wake-up event for the call");
     if (!drop_.load()) {
-      OutputDebugStringA("Line failed: " + name_ + ": " + error + "\n");
+      OutputDebugStringA("Line failed: " + name_ + ": " + problem.cause + "\n");
+      problem.line = name_;
+      {
+        std::lock_guard lock(mutex_);
+        failure_ = std::move(problem);
+      }
       Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE);
     } else {
       Report(LINECALLSTATE_IDLE, 0);
@@ -107,6 +113,11 @@ int DirectCall::DataFd() const {
 CommHandover DirectCall::Handover() const {
   std::lock_guard lock(mutex_);
   return handover_;
+}
+
+std::optional<LineProblem> DirectCall::Failure() const {
+  std::lock_guard lock(mutex_);
+  return failure_;
 }
 
 void DirectCall::Drop() {

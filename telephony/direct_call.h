@@ -5,6 +5,8 @@
 // connected. It then only watches: the peer closing or the port going away,
 // the terminal's goodbye, or no answer to the log-off within the grace
 // period end the call as a terminal's hang-up would (disconnected, normal).
+// A line that cannot be brought up ends the call unreachable, and the call
+// keeps the opener's problem for the telephony object to ask.
 #pragma once
 
 #include <atomic>
@@ -24,9 +26,9 @@ namespace zentrel {
 
 // Brings the line up within `limit`, giving up when `wake_fd` turns
 // readable: the descriptor, with what goes with it in `handover`; or -1 with
-// the reason in `error`.
+// the reason in `problem` (its kind, cause and the system's own text).
 using LineOpener = std::function<int(std::chrono::milliseconds limit, int wake_fd,
-                                     CommHandover* handover, std::string* error)>;
+                                     CommHandover* handover, LineProblem* problem)>;
 
 class DirectCall : public ILineCall {
  public:
@@ -44,6 +46,8 @@ class DirectCall : public ILineCall {
   int DataFd() const override;
   std::string DataName() const override { return name_; }
   CommHandover Handover() const override;
+  // The opener's problem, once the line failed to come up (named by the line).
+  std::optional<LineProblem> Failure() const override;
   // Ends the call; it reports idle.
   void Drop() override;
   // Ends the call, waits for its thread and closes the line.
@@ -62,9 +66,10 @@ class DirectCall : public ILineCall {
   CallStateReport report_;
   const int wake_fd_;
   std::thread thread_;
-  mutable std::mutex mutex_;  // the line's descriptor and handover
+  mutable std::mutex mutex_;  // the line's descriptor, handover and failure
   int fd_ = -1;
   CommHandover handover_;
+  std::optional<LineProblem> failure_;
   std::shared_ptr<LogoffWatch> watch_;
   std::atomic<DWORD> state_{0};
   std::atomic<DWORD> detail_{0};

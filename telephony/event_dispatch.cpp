@@ -16,8 +16,8 @@ IEventDispatcher* SetEventDispatcher(IEventDispatcher* dispatcher) {
   return g_dispatcher.exchange(dispatcher);
 }
 
-void PostLineEvent(std::function<void()> event) {
-  IEventDispatcher* dispatcher = g_dispatcher.load();
+void PostLineEvent(IEventDispatcher* own, std::function<void()> event) {
+  IEventDispatcher* dispatcher = own != nullptr ? own : g_dispatcher.load();
   if (dispatcher == nullptr) {
     OutputDebugStringA("Line service: no event dispatcher, event dropped\n");
     return;

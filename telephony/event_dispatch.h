@@ -3,6 +3,7 @@
 // dispatcher, which runs it later on the thread that owns the program's
 // telephony (the UI thread). The Qt program installs a queued-call
 // dispatcher; programs without an event loop and the tests use PumpedQueue.
+// A call may bring its own (the sender's loop): its registration keeps it.
 #pragma once
 
 #include <chrono>
@@ -25,8 +26,8 @@ class IEventDispatcher {
 // previous one.
 IEventDispatcher* SetEventDispatcher(IEventDispatcher* dispatcher);
 
-// Hands `event` to the installed dispatcher.
-void PostLineEvent(std::function<void()> event);
+// Hands `event` to `dispatcher` (a call's own), or the installed one when null.
+void PostLineEvent(IEventDispatcher* dispatcher, std::function<void()> event);
 
 // A queue that the owning thread pumps by hand.
 class PumpedQueue : public IEventDispatcher {

@@ -38,7 +38,7 @@ HayesCall::~HayesCall() {
 }
 
 void HayesCall::Start() {
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread(WithThisTrace([this] { Run(); }));
 }
 
 void HayesCall::Drop() {

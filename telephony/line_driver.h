@@ -6,8 +6,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "seriallink/handover.h"
+#include "telephony/line_problems.h"
 #include "telephony/line_types.h"
 
 namespace zentrel {
@@ -34,6 +36,9 @@ class ILineDriver {
   // `with` (may be null) gets what goes with a handed-over descriptor.
   virtual LONG GetID(HCALL call, const char* device_class, VARSTRING* id, CommHandover* with) = 0;
   virtual LONG GetCallStatus(HCALL call, LINECALLSTATUS* status) = 0;
+  // Why the call's line could not be brought up, once the call has ended
+  // for that; none otherwise (and from a driver whose lines never fail so).
+  virtual std::optional<LineProblem> CallFailure(HCALL) { return std::nullopt; }
   virtual LONG Drop(HCALL call) = 0;
   virtual LONG DeallocateCall(HCALL call) = 0;
   virtual LONG Close(HLINE line) = 0;

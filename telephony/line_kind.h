@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,6 +43,8 @@ class ILineCall {
   // What the link is told beside the descriptor (the line's format, a TLS
   // session); lineGetID hands it over with the dup() of the descriptor.
   virtual CommHandover Handover() const = 0;
+  // Why the line could not be brought up for this call, once it ended so.
+  virtual std::optional<LineProblem> Failure() const { return std::nullopt; }
 };
 
 // A line held open from lineOpen to lineClose.

@@ -18,7 +18,11 @@ struct Service {
   std::mutex mutex;
   std::shared_ptr<ILineDriver> driver;
   HLINEAPP next_app = 1;
-  std::map<HLINEAPP, LINECALLBACK> apps;
+  struct App {
+    LINECALLBACK callback = nullptr;
+    IEventDispatcher* dispatcher = nullptr;  // null: the process's
+  };
+  std::map<HLINEAPP, App> apps;
   std::map<HLINE, HLINEAPP> lines;  // open lines and their registration
 };
 
@@ -40,6 +44,13 @@ bool IsRegistered(HLINEAPP app) {
   return s.apps.count(app) != 0;
 }
 
+IEventDispatcher* DispatcherOf(HLINEAPP app) {
+  Service& s = TheService();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  auto it = s.apps.find(app);
+  return it == s.apps.end() ? nullptr : it->second.dispatcher;
+}
+
 // Runs on the dispatcher's thread.
 void Deliver(HLINE line, DWORD device, DWORD msg, DWORD p1, DWORD p2, DWORD p3) {
   LINECALLBACK callback = nullptr;
@@ -50,7 +61,7 @@ void Deliver(HLINE line, DWORD device, DWORD msg, DWORD p1, DWORD p2, DWORD p3) 
     if (it == s.lines.end()) return;
     auto app = s.apps.find(it->second);
     if (app == s.apps.end()) return;
-    callback = app->second;
+    callback = app->second.callback;
   }
   if (callback != nullptr) callback(device, msg, 0, p1, p2, p3);
 }
@@ -64,8 +75,8 @@ std::shared_ptr<ILineDriver> SetLineDriver(std::shared_ptr<ILineDriver> d) {
   return d;
 }
 
-LONG lineInitialize(HLINEAPP* line_app, void*, LINECALLBACK callback, const char*,
-                    DWORD* num_devs) {
+LONG lineInitialize(HLINEAPP* line_app, void*, LINECALLBACK callback, const char*, DWORD* num_devs,
+                    IEventDispatcher* dispatcher) {
   if (line_app == nullptr || num_devs == nullptr) return LINEERR_INVALPOINTER;
   DWORD count = 0;
   LONG result = Driver()->Initialize(&count);
@@ -73,7 +84,7 @@ LONG lineInitialize(HLINEAPP* line_app, void*, LINECALLBACK callback, const char
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
   HLINEAPP app = s.next_app++;
-  s.apps[app] = callback;
+  s.apps[app] = {callback, dispatcher};
   *line_app = app;
   *num_devs = count;
   return 0;
@@ -107,9 +118,11 @@ LONG lineOpen(HLINEAPP line_app, DWORD device, HLINE* line, DWORD version, DWORD
   if (!IsRegistered(line_app)) return LINEERR_INVALAPPHANDLE;
   if (line == nullptr) return LINEERR_INVALPOINTER;
   auto sink_line = std::make_shared<std::atomic<HLINE>>(0);
-  LineEventSink sink = [sink_line](DWORD dev, DWORD msg, DWORD p1, DWORD p2, DWORD p3) {
+  IEventDispatcher* dispatcher = DispatcherOf(line_app);
+  LineEventSink sink = [sink_line, dispatcher](DWORD dev, DWORD msg, DWORD p1, DWORD p2, DWORD p3) {
     HLINE owner = sink_line->load();
-    PostLineEvent([owner, dev, msg, p1, p2, p3] { Deliver(owner, dev, msg, p1, p2, p3); });
+    PostLineEvent(dispatcher,
+                  [owner, dev, msg, p1, p2, p3] { Deliver(owner, dev, msg, p1, p2, p3); });
   };
   HLINE opened = 0;
   // Events of the line come after Open returned, when the handle is known.
@@ -141,6 +154,8 @@ LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status) {
   if (status->dwTotalSize < sizeof(LINECALLSTATUS)) return LINEERR_STRUCTURETOOSMALL;
   return Driver()->GetCallStatus(call, status);
 }
+
+std::optional<LineProblem> lineGetCallFailure(HCALL call) { return Driver()->CallFailure(call); }
 
 LONG lineDrop(HCALL call, const char*, DWORD) { return Driver()->Drop(call); }
 

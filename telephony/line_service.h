@@ -6,8 +6,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
+#include "telephony/event_dispatch.h"
 #include "telephony/line_driver.h"
+#include "telephony/line_problems.h"
 #include "telephony/line_types.h"
 
 namespace zentrel {
@@ -16,8 +19,10 @@ namespace zentrel {
 // created on first use). Returns the previous one.
 std::shared_ptr<ILineDriver> SetLineDriver(std::shared_ptr<ILineDriver> d);
 
+// The events of the lines this registration opens run on `dispatcher`
+// (not owned; it outlives the registration), or the process's when null.
 LONG lineInitialize(HLINEAPP* line_app, void* instance, LINECALLBACK callback, const char* app_name,
-                    DWORD* num_devs);
+                    DWORD* num_devs, IEventDispatcher* dispatcher = nullptr);
 LONG lineNegotiateAPIVersion(HLINEAPP line_app, DWORD device, DWORD low, DWORD high, DWORD* version,
                              LINEEXTENSIONID* extension_id);
 LONG lineGetDevCaps(HLINEAPP line_app, DWORD device, DWORD version, DWORD ext_version,
@@ -34,6 +39,9 @@ LONG lineMakeCall(HLINE line, HCALL* call, const char* destination, DWORD countr
 LONG lineGetID(HLINE line, DWORD address, HCALL call, DWORD select, VARSTRING* id,
                const char* device_class, CommHandover* with = nullptr);
 LONG lineGetCallStatus(HCALL call, LINECALLSTATUS* status);
+// Why the call's line could not be brought up, once it has said so; none
+// for a call whose end is its state alone.
+std::optional<LineProblem> lineGetCallFailure(HCALL call);
 LONG lineDrop(HCALL call, const char* user_user_info, DWORD size);
 LONG lineDeallocateCall(HCALL call);
 LONG lineClose(HLINE line);

@@ -83,13 +83,10 @@ std::unique_ptr<IOpenLine> OpenNetLine(const LineConfig& line, const LineSetting
                                        std::shared_ptr<LineReady> ready, NetBringUp bring_up) {
   std::shared_ptr<NetConnection> held = std::dynamic_pointer_cast<NetConnection>(ready);
   LineOpener opener = [line, held, bring_up](std::chrono::milliseconds limit, int wake_fd,
-                                             CommHandover* handover, std::string* error) {
+                                             CommHandover* handover, LineProblem* problem) {
     const int fd = held ? held->Take(handover) : -1;
     if (fd >= 0) return fd;
-    LineProblem problem;
-    const int fresh = bring_up(line, limit, wake_fd, handover, &problem);
-    if (fresh < 0) *error = problem.cause;
-    return fresh;
+    return bring_up(line, limit, wake_fd, handover, problem);
   };
   return MakeDirectOpenLine(line.LineName(), std::move(opener), settings.direct);
 }

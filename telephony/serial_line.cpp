@@ -66,10 +66,14 @@ std::unique_ptr<IOpenLine> Open(const LineConfig& line, const LineSettings& sett
     OutputDebugStringA(line.LineName() + ": no lock: " + port->lock_warning() + "\n");
   OutputDebugStringA(line.LineName() + ": " + serial.format.Text() + "\n");
   LineOpener opener = [port](std::chrono::milliseconds, int, CommHandover* handover,
-                             std::string* why) {
+                             LineProblem* problem) {
     const int fd = fcntl(port->fd(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0)
-      return *why = std::string("no descriptor for the port: ") + std::strerror(errno), -1;
+    if (fd < 0) {
+      const std::string system = std::strerror(errno);
+      *problem = MakeLineProblem(LineProblemKind::kOther, "no descriptor for the port: " + system);
+      problem->system = system;
+      return -1;
+    }
     handover->format = port->format();
     return fd;
   };

@@ -9,15 +9,26 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 #include "seriallink/link_view.h"
+#include "telephony/call_end_reason.h"
+#include "telephony/event_dispatch.h"
 #include "telephony/line_types.h"
+#include "telephony/message_box.h"
 
 namespace zentrel {
 
+// What one call's telephony reports through, when not the process's own
+// (the form's): the thread its line events run on, and its message box.
+struct TelephonyHooks {
+  IEventDispatcher* dispatcher = nullptr;  // not owned; outlives the object
+  TelephonyMessageBoxFn message_box;
+};
+
 class CTelephony : public ILinkTelephony {
  public:
-  explicit CTelephony(ISerialLink* link);
+  explicit CTelephony(ISerialLink* link, TelephonyHooks hooks = {});
   // Ends nothing (that is UninitTelephony's job); only empties the slot
   // if this object is current, so no event reaches a released object.
   ~CTelephony() override;
@@ -64,13 +75,24 @@ class CTelephony : public ILinkTelephony {
   std::atomic<std::int32_t> m_bConnected{0};
   std::atomic<std::int32_t> m_bLineAllocated{0};
 
+  // Why the call ended, as the first end state said it (or the line's own
+  // problem when it failed to come up); kNone while none came.
+  CallEndReason EndReason() const;
+
  private:
   friend int RunTeardown(CTelephony* via, unsigned kind);
   int StopCallNow();
   int UninitNow();
   void HandOver();
+  void NoteEnd(DWORD state, DWORD detail);
+  // The call's message box, else the process's.
+  void ShowMessage(const std::string& text) const;
   void* QueryRecord(void* record, std::size_t first_size, const std::function<LONG(void*)>& issue,
                     const char* failure_text);
+
+  const TelephonyHooks m_hooks;
+  mutable std::mutex m_endMutex;
+  CallEndReason m_end;
 };
 
 // The current object: the newest one constructed.

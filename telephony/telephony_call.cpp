@@ -7,6 +7,7 @@
 
 #include "seriallink/handover.h"
 #include "seriallink/trace.h"
+#include "telephony/call_end_reason.h"
 #include "telephony/line_service.h"
 #include "telephony/message_box.h"
 #include "telephony/record_heap.h"
@@ -21,22 +22,12 @@ constexpr std::size_t kNumberLimit = sizeof(CTelephony::m_szPhoneNumber) - 1;
 
 void CloseHandle(int handle) { close(handle); }
 
-const char* DisconnectText(DWORD mode) {
+// The trace's line for a disconnect: the mode's words after "Disconnected: ".
+std::string DisconnectText(DWORD mode) {
   switch (mode) {
     case LINEDISCONNECTMODE_NORMAL: return "Remote Party Disconnected";
-    case LINEDISCONNECTMODE_UNKNOWN: return "Disconnected: Unknown reason";
     case LINEDISCONNECTMODE_REJECT: return "Remote Party rejected call";
-    case LINEDISCONNECTMODE_PICKUP: return "Disconnected: Local phone picked up";
-    case LINEDISCONNECTMODE_FORWARDED: return "Disconnected: Forwarded";
-    case LINEDISCONNECTMODE_BUSY: return "Disconnected: Busy";
-    case LINEDISCONNECTMODE_NOANSWER: return "Disconnected: No Answer";
-    case LINEDISCONNECTMODE_BADADDRESS: return "Disconnected: Bad Address";
-    case LINEDISCONNECTMODE_UNREACHABLE: return "Disconnected: Unreachable";
-    case LINEDISCONNECTMODE_CONGESTION: return "Disconnected: Congestion";
-    case LINEDISCONNECTMODE_INCOMPATIBLE: return "Disconnected: Incompatible";
-    case LINEDISCONNECTMODE_UNAVAIL: return "Disconnected: Unavail";
-    case LINEDISCONNECTMODE_NODIALTONE: return "Disconnected: No Dial Tone";
-    default: return "Disconnected: LINECALLSTATE; Bad Reason";
+    default: return std::string("Disconnected: ") + DisconnectWords(mode);
   }
 }
 
@@ -44,15 +35,15 @@ const char* DisconnectText(DWORD mode) {
 
 int CTelephony::Dial(const char* number) {
   if (m_bCallInProgress.load()) {
-    TelephonyMessageBox("A call is already being handled.");
+    ShowMessage("A call is already being handled.");
     return 0;
   }
   if (m_hLineApp.load() == 0 && !InitTelephony()) {
-    TelephonyMessageBox("A problem initializing.");
+    ShowMessage("A problem initializing.");
     return 0;
   }
   if (m_dwNumDevs < 1) {
-    TelephonyMessageBox("No line devices available.");
+    ShowMessage("No line devices available.");
     return 0;
   }
   m_bCallInProgress = 1;
@@ -91,7 +82,7 @@ int CTelephony::PlaceCall(const char* number) {
   OutputDebugStringA("lineMakeCall unhandled error\n");
   RecordFree(address);
   RecordFree(params);
-  TelephonyMessageBox("Dial failed.");
+  ShowMessage("Dial failed.");
   return 0;
 }
 
@@ -141,7 +132,10 @@ void CTelephony::OnCallState(DWORD device, DWORD state, DWORD detail) {
   if (state == LINECALLSTATE_BUSY || state == LINECALLSTATE_SPECIALINFO ||
       state == LINECALLSTATE_DISCONNECTED) {
     DWORD none = 0;
-    if (m_dwEndState.compare_exchange_strong(none, state)) m_dwEndMode = detail;
+    if (m_dwEndState.compare_exchange_strong(none, state)) {
+      m_dwEndMode = detail;
+      NoteEnd(state, detail);
+    }
   }
   switch (state) {
     case LINECALLSTATE_IDLE:
@@ -171,6 +165,24 @@ void CTelephony::OnCallState(DWORD device, DWORD state, DWORD detail) {
       break;
     default: break;
   }
+}
+
+// The first end state's reason; a line that failed to come up for the
+// call says why itself (its problem), which says more than the state.
+void CTelephony::NoteEnd(DWORD state, DWORD detail) {
+  CallEndReason end = EndOfState(state, detail, m_bConnected.load() != 0);
+  if (state == LINECALLSTATE_DISCONNECTED) {
+    if (std::optional<LineProblem> failure = lineGetCallFailure(m_hCall.load())) {
+      end = LineFailedEnd(std::move(*failure));
+    }
+  }
+  std::lock_guard lock(m_endMutex);
+  m_end = std::move(end);
+}
+
+CallEndReason CTelephony::EndReason() const {
+  std::lock_guard lock(m_endMutex);
+  return m_end;
 }
 
 // The connected call's port goes to the serial link; if the link refuses

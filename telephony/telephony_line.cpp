@@ -24,7 +24,18 @@ constexpr DWORD kNoDevice = 0xFFFFFFFF;
 constexpr std::size_t kNameTextSize = 260;
 }  // namespace
 
-CTelephony::CTelephony(ISerialLink* link) : m_pSerialLink(link) { g_pTelephony.store(this); }
+CTelephony::CTelephony(ISerialLink* link, TelephonyHooks hooks)
+    : m_pSerialLink(link), m_hooks(std::move(hooks)) {
+  g_pTelephony.store(this);
+}
+
+void CTelephony::ShowMessage(const std::string& text) const {
+  if (m_hooks.message_box) {
+    m_hooks.message_box(text, MessageIcon::kWarning);
+  } else {
+    TelephonyMessageBox(text);
+  }
+}
 
 CTelephony::~CTelephony() {
   CTelephony* self = this;
@@ -127,10 +138,11 @@ int CTelephony::InitTelephony() {
   m_bInitializing = 1;
   for (;;) {
     HLINEAPP app = 0;
-    LONG result = lineInitialize(&app, nullptr, lineCallbackFunc, "DialIt", &m_dwNumDevs);
+    LONG result =
+        lineInitialize(&app, nullptr, lineCallbackFunc, "DialIt", &m_dwNumDevs, m_hooks.dispatcher);
     if (app != 0) m_hLineApp = app;
     if (m_dwNumDevs == 0) {
-      TelephonyMessageBox("There are no telephony devices installed.");
+      ShowMessage("There are no telephony devices installed.");
       m_bInitializing = 0;
       return 0;
     }
@@ -215,7 +227,7 @@ int CTelephony::OpenLine() {
     return 0;
   }
   if (const char* missing = MissingCapability(caps)) {
-    TelephonyMessageBox(missing);
+    ShowMessage(missing);
     RecordFree(caps);
     StopCall();
     return 0;

@@ -1,10 +1,12 @@
 // CCommLink's threads against the scripted device: partial, empty, pending
 // and failing writes, an unexpected message, the close while writing or
-// queued, line-error reports, the failures that end the read thread, and a
-// thread that ignores the close.
+// queued, line-error reports, the failures that end the read thread, a
+// thread that ignores the close, and threads that belong to one call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "fake_comm_device.h"
 #include "link_test_support.h"
@@ -225,6 +227,49 @@ TEST(FakeLink, ThreadThatIgnoresTheCloseIsAbandonedSafely) {
   ASSERT_EQ(r.link.Attach(3), 1);
   r.device->Push(FakeRead::Data("again"));
   ASSERT_TRUE(r.view.WaitBlocks(2));
+}
+
+// The link's threads belong to the call that attached it: their trace goes
+// where that call's goes (not the process's), and once the link is gone so
+// are they, with what they kept per thread (a TLS library's state, here a
+// thread-local of the view's handler).
+TEST(FakeLink, ThreadsCarryTheCallsTraceAndAreGoneWithTheLink) {
+  struct Gone {
+    std::atomic<bool>* flag = nullptr;
+    ~Gone() {
+      if (flag != nullptr) flag->store(true);
+    }
+  };
+  struct View : RecordingView {
+    int ProcessReceivedData(const char* text, std::uint32_t length) override {
+      thread_local Gone gone;
+      gone.flag = &read_thread_gone;
+      return RecordingView::ProcessReceivedData(text, length);
+    }
+    std::atomic<bool> read_thread_gone{false};
+  };
+  const std::string waiting = "Waiting for data from comm connection.\n";
+  TraceRecorder process_trace;
+  std::mutex mutex;
+  std::vector<std::string> call_trace;
+  View view;
+  auto device = std::make_shared<FakeCommDevice>();
+  FakePlatform platform{device};
+  {
+    const TraceScope scope(std::make_shared<const TraceSink>([&](std::string_view text) {
+      std::lock_guard lock(mutex);
+      call_trace.emplace_back(text);
+    }));
+    auto link = std::make_unique<CCommLink>(view, LinkTimings{milliseconds(20), kGuard}, platform);
+    ASSERT_EQ(link->Attach(3), 1);
+    device->Push(FakeRead::Data("hello"));
+    ASSERT_TRUE(view.WaitBlocks(1));
+    link.reset();
+    EXPECT_TRUE(view.read_thread_gone.load());
+  }
+  std::lock_guard lock(mutex);
+  EXPECT_NE(std::find(call_trace.begin(), call_trace.end(), waiting), call_trace.end());
+  EXPECT_FALSE(process_trace.Contains(waiting));
 }
 
 // A never-attached link: Stop does nothing, PostWrite refuses. The newest

@@ -89,7 +89,7 @@ class DirectCallTest : public ::testing::Test {
     if (ends_[1] >= 0) close(ends_[1]);
   }
   LineOpener Opener() {
-    return [this](std::chrono::milliseconds, int, CommHandover* h, std::string*) {
+    return [this](std::chrono::milliseconds, int, CommHandover* h, LineProblem*) {
       h->format = LineFormat{.speed = 9600, .data_bits = 8, .parity = 'N'};
       return ends_[0];
     };
@@ -161,16 +161,24 @@ TEST_F(DirectCallTest, EachEndingIsAHangUp) {
 TEST_F(DirectCallTest, ALineThatWillNotOpenIsUnreachableWithItsReason) {
   auto call = std::make_unique<DirectCall>(
       "Test line",
-      [](std::chrono::milliseconds, int, CommHandover*, std::string* error) {
-        *error = "Connection refused";
+      [](std::chrono::milliseconds, int, CommHandover*, LineProblem* problem) {
+        *problem = MakeLineProblem(LineProblemKind::kRefused, "Connection refused");
+        problem->system = "errno's words";
         return -1;
       },
       "", DirectTimings{}, reports_.Sink());
+  EXPECT_FALSE(call->Failure().has_value());
   call->Start();
   DWORD detail = 0;
   ASSERT_TRUE(reports_.WaitFor(LINECALLSTATE_DISCONNECTED, &detail));
   EXPECT_EQ(detail, LINEDISCONNECTMODE_UNREACHABLE);
   EXPECT_TRUE(trace_.Contains("Line failed: Test line: Connection refused\n"));
+  // The call keeps the opener's problem whole, named by its line.
+  const std::optional<LineProblem> failure = call->Failure();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->kind, LineProblemKind::kRefused);
+  EXPECT_EQ(failure->system, "errno's words");
+  EXPECT_EQ(failure->Text(), "Test line: Connection refused");
   call->Join();
 }
 
